@@ -1,0 +1,22 @@
+# Shortcuts; the README's commands are the scripts these call.
+BUILD ?= build
+HOST_CONFIGURE = cmake -S . -B $(BUILD)/host -G Ninja -DSETUP_HOST_BUILD=ON \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+
+.PHONY: test fuzz bench
+test:
+	BUILD=$(BUILD) ./test.sh
+
+# A longer fuzz run than the test command's (FUZZ_SECONDS, default 600).
+fuzz:
+	bash tools/install-deps.sh
+	$(HOST_CONFIGURE)
+	cmake --build $(BUILD)/host --target xml_fuzz
+	$(BUILD)/host/tests/fuzz/xml_fuzz -max_total_time=$${FUZZ_SECONDS:-600} -max_len=65536 \
+	  $(BUILD)/host/tests/fuzz/corpus tests/fuzz/corpus
+
+bench:
+	bash tools/install-deps.sh
+	$(HOST_CONFIGURE)
+	cmake --build $(BUILD)/host --target xml_bench
+	$(BUILD)/host/tests/bench/xml_bench

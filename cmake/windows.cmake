@@ -1,0 +1,64 @@
+# The product and its tests, cross-built for 32-bit Windows and run under Wine.
+
+# Product code: no exceptions, no RTTI, size first, every warning an error.
+set(SETUP_PRODUCT_OPTIONS
+    -Os -Wall -Wextra -Werror -fno-exceptions -fno-rtti -fno-threadsafe-statics
+    -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
+add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400)
+
+# One static library per subsystem folder; a folder takes part once it has code.
+function(setup_subsystem name folder)
+  file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.cpp)
+  list(FILTER sources EXCLUDE REGEX "_host\\.cpp$")
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_compile_options(${name} PRIVATE ${SETUP_PRODUCT_OPTIONS})
+    set_property(GLOBAL APPEND PROPERTY SETUP_SUBSYSTEMS ${name})
+  endif()
+endfunction()
+
+setup_subsystem(setup_xml xml)
+setup_subsystem(setup_descriptor descriptor)
+setup_subsystem(setup_script script)
+setup_subsystem(setup_registry registry)
+setup_subsystem(setup_files files)
+setup_subsystem(setup_ui driver/ui)
+setup_subsystem(setup_driver driver)
+
+# setup.exe: GUI subsystem, entry WinMain, msvcrt, static libgcc, stripped.
+# It links once the driver library exists.
+if(TARGET setup_driver)
+  file(GLOB setup_resources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/*.rc)
+  add_executable(setup WIN32 ${setup_resources})
+  get_property(subsystems GLOBAL PROPERTY SETUP_SUBSYSTEMS)
+  target_link_libraries(setup PRIVATE -Wl,--start-group ${subsystems} -Wl,--end-group)
+  target_link_options(setup PRIVATE -s -Os -Wl,--gc-sections -static-libgcc -static-libstdc++
+                      -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
+                      -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
+  target_link_libraries(setup PRIVATE comctl32 shell32 ole32 uuid advapi32 setupapi)
+endif()
+
+# The test bench: GoogleTest cross-built, every test executable linked static
+# and run under Wine in the build folder's own prefix.
+set(SETUP_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+configure_file(${PROJECT_SOURCE_DIR}/tools/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+function(setup_windows_test name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE gtest_main gtest)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_options(${name} PRIVATE -Wall -Wextra -Werror)
+  target_link_options(${name} PRIVATE -static)
+  add_test(NAME ${name} COMMAND ${name})
+endfunction()
+
+add_subdirectory(tests)

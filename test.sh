@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the Windows and the native build, and runs
+# every test: the Windows tests under Wine, the native ones under the sanitizers.
+set -euo pipefail
+cd "$(dirname "$0")"
+build=${BUILD:-build}
+bash tools/install-deps.sh
+cmake -S . -B "$build/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+cmake --build "$build/win"
+cmake -S . -B "$build/host" -G Ninja -DSETUP_HOST_BUILD=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$build/host"
+xvfb-run -a -s "-screen 0 1024x768x24" tools/run-tests.sh "$build"

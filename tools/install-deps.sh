@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on Debian 12. Idempotent:
+# quick when every package is already there.
+set -euo pipefail
+
+packages=(
+  wine wine32:i386 wine64                  # runs the Windows tests and setup.exe
+  g++-mingw-w64-i686-posix                 # the cross compiler, windres included
+  xvfb xauth                               # a display for tests that show windows
+  cmake ninja-build make googletest        # build and test bench
+  clang libclang-rt-14-dev                 # native sanitizers and libFuzzer
+  libbenchmark-dev libpugixml-dev          # benchmark and the parser it compares with
+  util-linux ca-certificates
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  [[ $package == \#* ]] && continue
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

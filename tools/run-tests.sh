@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs every test of both builds under one ctest, with one wineserver kept
+# for the whole run. Expects a display (the test command starts Xvfb).
+set -euo pipefail
+build=$1
+export WINEPREFIX="$PWD/$build/win/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+tools/prepare-prefix.sh "$WINEPREFIX"
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+printf 'subdirs("win" "host")\n' > "$build/CTestTestfile.cmake"
+cd "$build"
+ctest --output-on-failure --timeout 900

@@ -1,0 +1,42 @@
+#include "platform.h"
+
+#include <windows.h>
+
+void *HeapBlockAlloc(uint32_t size)
+{
+    return LocalAlloc(LMEM_ZEROINIT, size);
+}
+
+void *HeapBlockReAlloc(void *block, uint32_t size)
+{
+    return LocalReAlloc(block, size, LMEM_MOVEABLE | LMEM_ZEROINIT);
+}
+
+uint32_t HeapBlockSize(void *block)
+{
+    return (uint32_t)LocalSize(block);
+}
+
+void HeapBlockFree(void *block)
+{
+    LocalFree(block);
+}
+
+int QueryPlatformIs9x(int *is9x)
+{
+    OSVERSIONINFOA version;
+    ZeroMemory(&version, sizeof(version));
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (!GetVersionExA(&version))
+        return 0;
+    *is9x = version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+    return 1;
+}
+
+void *LookupLoadedEntryPoint(const char *module, const char *name)
+{
+    HMODULE handle = GetModuleHandleA(module);
+    if (!handle)
+        return 0;
+    return (void *)GetProcAddress(handle, name);
+}
