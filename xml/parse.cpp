@@ -68,6 +68,17 @@ int IsStored(const XmlNode *node)
     return node->name && node->name[0];
 }
 
+// Entities are decoded as each node is completed: its children first (they
+// complete before it), then its attribute values, then its text, except in a
+// CDATA section. So the finished tree is never walked a second time.
+void DecodeNodeStrings(XmlNode *node)
+{
+    for (XmlCount i = 0; i < node->attributeCount; ++i)
+        DecodeEntities(node->attributes[i].value);
+    if (node->text && strcmp(node->name, XML_CDATA_NAME) != 0)
+        DecodeEntities(node->text);
+}
+
 // Releases what a slot holds and clears it for reuse.
 void ReleaseSlot(XmlNode *node)
 {
@@ -75,29 +86,72 @@ void ReleaseSlot(XmlNode *node)
     memset(node, 0, sizeof(*node));
 }
 
-// Makes room for record number `count` in a node array. The block grows
-// geometrically, so wide documents parse in linear time.
-int ReserveSlot(XmlNode **array, XmlCount count)
+// Size of a node array block grown to hold at least `needed` bytes: blocks
+// double, so wide documents parse in linear time.
+int GrownSize(uint32_t size, uint64_t needed, uint32_t *grown)
 {
-    uint64_t needed = ((uint64_t)count + 1) * sizeof(XmlNode);
+    uint64_t doubled = (uint64_t)size * 2;
     if (needed > 0x7FFFFFFF)
         return 0;
+    *grown = (uint32_t)(doubled > needed && doubled <= 0x7FFFFFFF ? doubled : needed);
+    return 1;
+}
+
+// Makes room for top-level record number `count`.
+int ReserveTopLevelSlot(XmlNode **array, XmlCount count)
+{
+    uint64_t needed = ((uint64_t)count + 1) * sizeof(XmlNode);
     if (!*array) {
-        *array = (XmlNode *)HeapBlockAlloc((uint32_t)needed);
+        *array = (XmlNode *)HeapBlockAlloc(sizeof(XmlNode));
         return *array != 0;
     }
     uint32_t size = HeapBlockSize(*array);
+    uint32_t grown;
     if (size >= needed)
         return 1;
-    uint64_t grown = (uint64_t)size * 2;
-    if (grown < needed)
-        grown = needed;
-    if (grown > 0x7FFFFFFF)
-        grown = needed;
-    XmlNode *moved = (XmlNode *)HeapBlockReAlloc(*array, (uint32_t)grown);
+    if (!GrownSize(size, needed, &grown))
+        return 0;
+    XmlNode *moved = (XmlNode *)HeapBlockReAlloc(*array, grown);
     if (!moved)
         return 0;
     *array = moved;
+    return 1;
+}
+
+// A child list and its item array share one block, the items right behind
+// the list record: one allocation per element with children instead of two.
+const uint32_t kFirstChildSlots = 4;
+
+XmlNode *ItemsOf(XmlChildList *list)
+{
+    return (XmlNode *)(list + 1);
+}
+
+// Makes room for one more child of `node`, creating its child list.
+int ReserveChildSlot(XmlNode *node)
+{
+    XmlChildList *list = node->children;
+    if (!list) {
+        list = (XmlChildList *)HeapBlockAlloc(sizeof(XmlChildList) +
+                                              kFirstChildSlots * sizeof(XmlNode));
+        if (!list)
+            return 0;
+        list->items = ItemsOf(list);
+        node->children = list;
+        return 1;
+    }
+    uint64_t needed = sizeof(XmlChildList) + ((uint64_t)list->count + 1) * sizeof(XmlNode);
+    uint32_t size = HeapBlockSize(list);
+    uint32_t grown;
+    if (size >= needed)
+        return 1;
+    if (!GrownSize(size, needed, &grown))
+        return 0;
+    XmlChildList *moved = (XmlChildList *)HeapBlockReAlloc(list, grown);
+    if (!moved)
+        return 0;
+    moved->items = ItemsOf(moved);
+    node->children = moved;
     return 1;
 }
 
@@ -243,16 +297,10 @@ char *ParseContent(const ParseContext *context, XmlNode *node, char *content, un
     if (!position)
         return 0;
     node->text = SkipWhiteSpace(content, position);
-    XmlChildList *list = 0;
     while (!(position + 1 < end && position[1] == '/')) {
-        if (!list) {
-            list = (XmlChildList *)HeapBlockAlloc(sizeof(XmlChildList));
-            if (!list)
-                return 0;
-            node->children = list;
-        }
-        if (!ReserveSlot(&list->items, list->count))
+        if (!ReserveChildSlot(node))
             return 0;
+        XmlChildList *list = node->children;
         XmlNode *child = &list->items[list->count];
         *position = 0;
         char *after = ParseNode(context, child, position + 1, 0, depth + 1);
@@ -270,9 +318,8 @@ char *ParseContent(const ParseContext *context, XmlNode *node, char *content, un
         if (!position)
             return 0;
     }
-    if (list && list->count == 0) {
-        HeapBlockFree(list->items);
-        HeapBlockFree(list);
+    if (node->children && node->children->count == 0) {
+        HeapBlockFree(node->children);
         node->children = 0;
     }
     *position = 0;
@@ -340,9 +387,11 @@ char *ParseNode(const ParseContext *context, XmlNode *node, char *position,
         return SkipTo(context, position + 3, "-->", depth);
     if (context->lenient && IsSkippedTag(position, end))
         return SkipTo(context, position, ">", depth);
-    if (terminator)
-        return ParseInstruction(context, node, position, terminator, depth);
-    return ParseElement(context, node, position, depth);
+    char *after = terminator ? ParseInstruction(context, node, position, terminator, depth)
+                             : ParseElement(context, node, position, depth);
+    if (after && IsStored(node))
+        DecodeNodeStrings(node);
+    return after;
 }
 
 // The first "<" within the first 12 bytes must open "<?xml " there.
@@ -354,23 +403,6 @@ int HasProlog(const char *text, int32_t length)
         window = (int32_t)(nul - text);
     const char *open = (const char *)memchr(text, '<', (size_t)window);
     return open && window - (open - text) >= 6 && memcmp(open, "<?xml ", 6) == 0;
-}
-
-void DecodeNode(XmlNode *node)
-{
-    if (node->children)
-        for (XmlCount i = 0; i < node->children->count; ++i)
-            DecodeNode(&node->children->items[i]);
-    for (XmlCount i = 0; i < node->attributeCount; ++i)
-        DecodeEntities(node->attributes[i].value);
-    if (strcmp(node->name, XML_CDATA_NAME) != 0)
-        DecodeEntities(node->text);
-}
-
-void DecodeTree(XmlDocument *document)
-{
-    for (XmlCount i = 0; i < document->count; ++i)
-        DecodeNode(&document->nodes[i]);
 }
 
 void ReleaseDocument(XmlDocument *document)
@@ -428,8 +460,7 @@ void FreeNode(XmlNode *node)
     if (node->children) {
         for (XmlCount i = 0; i < node->children->count; ++i)
             FreeNode(&node->children->items[i]);
-        HeapBlockFree(node->children->items);
-        HeapBlockFree(node->children);
+        HeapBlockFree(node->children);  // the items share its block
         node->children = 0;
     }
 }
@@ -451,7 +482,7 @@ XmlDocument *ParseDocument(const char *text, int32_t length, int lenient)
     char *position = FindByte(document->buffer, context.end, '<');
     int failed = !position;
     while (!failed && position < context.end && *position == '<') {
-        if (!ReserveSlot(&document->nodes, document->count)) {
+        if (!ReserveTopLevelSlot(&document->nodes, document->count)) {
             failed = 1;
             break;
         }
@@ -473,7 +504,6 @@ XmlDocument *ParseDocument(const char *text, int32_t length, int lenient)
         ReleaseDocument(document);
         return 0;
     }
-    DecodeTree(document);
     return document;
 }
 
