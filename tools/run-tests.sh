@@ -2,8 +2,8 @@
 # Runs every test of both builds under one ctest, with one wineserver kept
 # for the whole run. Expects a display (the test command starts Xvfb).
 set -euo pipefail
-build=$1
-export WINEPREFIX="$PWD/$build/win/wineprefix"
+build=$(cd "$1" && pwd)
+export WINEPREFIX="$build/win/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 tools/prepare-prefix.sh "$WINEPREFIX"
