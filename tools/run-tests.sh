@@ -9,6 +9,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 tools/prepare-prefix.sh "$WINEPREFIX"
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
+# Start Wine's background services now, detached from ctest's output: a
+# service started by the first test would hold ctest's pipe open.
+wine wineboot </dev/null >/dev/null 2>&1
 printf 'subdirs("win" "host")\n' > "$build/CTestTestfile.cmake"
 cd "$build"
 ctest --output-on-failure --timeout 900
