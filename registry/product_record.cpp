@@ -1,0 +1,322 @@
+// The product key below HKEY_LOCAL_MACHINE: installed folder, identity, menu
+// folder, internet settings, search folders and the package records.
+#include "registry/registry.h"
+
+#include "driver/format.h"
+
+#include <string.h>
+
+namespace {
+
+int OpenKey(const char *path, REGSAM access, HKEY *key)
+{
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, key) == ERROR_SUCCESS;
+}
+
+int CreateKey(HKEY parent, const char *path, HKEY *key)
+{
+    return RegCreateKeyExA(parent, path, 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0, key,
+                           0) == ERROR_SUCCESS;
+}
+
+int DeleteValue(HKEY key, const char *name)
+{
+    return RegDeleteValueA(key, name) == ERROR_SUCCESS;
+}
+
+int ValueExists(HKEY key, const char *name)
+{
+    return RegQueryValueExA(key, name, 0, 0, 0, 0) == ERROR_SUCCESS;
+}
+
+// Reads one string value of the product key into a buffer of 260.
+int ReadProductValue(const char *name, char *buffer)
+{
+    HKEY key;
+    if (!OpenKey(PRODUCT_KEY, KEY_READ, &key))
+        return 0;
+    int ok = QueryStringValue(key, name, buffer, REGISTRY_VALUE_SIZE);
+    RegCloseKey(key);
+    return ok;
+}
+
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// An eight-hexadecimal-digit version such as 03000000 reads as "3.00.0000".
+// Any other text stays as it is.
+void ExpandHexVersion(char *version)
+{
+    if (strlen(version) != 8)
+        return;
+    DWORD number = 0;
+    for (int i = 0; i < 8; ++i) {
+        int digit = HexDigitValue(version[i]);
+        if (digit < 0)
+            return;
+        number = (number << 4) | (DWORD)digit;
+    }
+    FormatText(version, REGISTRY_VALUE_SIZE, "%X.%02X.%04X", (unsigned)(number >> 24),
+               (unsigned)((number >> 16) & 0xFF), (unsigned)(number & 0xFFFF));
+}
+
+int SetDwordValue(HKEY key, const char *name, DWORD value)
+{
+    return RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof(value)) ==
+           ERROR_SUCCESS;
+}
+
+int SetEmptyMultiString(HKEY key, const char *name)
+{
+    static const BYTE kEmptyList[1] = {0};
+    return RegSetValueExA(key, name, 0, REG_MULTI_SZ, kEmptyList, 1) == ERROR_SUCCESS;
+}
+
+void NormalisePackageRecord(HKEY record, const char *packageId)
+{
+    DWORD zyn;
+    DWORD size = sizeof(zyn);
+    if (RegQueryValueExA(record, "ZYN", 0, 0, (BYTE *)&zyn, &size) != ERROR_SUCCESS)
+        SetDwordValue(record, "ZYN", lstrcmpiA(packageId, "DORSEL") == 0 ? 0x200 : 0x100);
+    if (!ValueExists(record, "RegVersion"))
+        SetEmptyMultiString(record, "RegVersion");
+    BYTE version[REGISTRY_VALUE_SIZE];
+    size = sizeof(version);
+    if (RegQueryValueExA(record, "Version", 0, 0, version, &size) == ERROR_SUCCESS && size <= 3) {
+        static const BYTE kNever[8] = {0};
+        RegSetValueExA(record, "LastUpdate", 0, REG_BINARY, kNever, sizeof(kNever));
+    }
+    if (!ValueExists(record, "DeviceInfo"))
+        SetEmptyMultiString(record, "DeviceInfo");
+    RegDeleteValueA(record, "Catalog");
+}
+
+} // namespace
+
+int QueryStringValue(HKEY key, const char *name, char *buffer, DWORD size)
+{
+    if (!buffer || size == 0)
+        return 0;
+    DWORD length = size;
+    LONG result = RegQueryValueExA(key, name, 0, 0, (BYTE *)buffer, &length);
+    if (result == ERROR_MORE_DATA)
+        buffer[size - 1] = 0;
+    if (result != ERROR_SUCCESS)
+        return 0;
+    if (length < size) {
+        buffer[length] = 0;  // also ends a value stored without its NUL
+        return 1;
+    }
+    if (buffer[size - 1] == 0)
+        return 1;
+    buffer[0] = 0;  // fills the buffer without a terminator: it does not fit
+    buffer[size - 1] = 0;
+    return 0;
+}
+
+int SetStringValue(HKEY key, const char *name, const char *text)
+{
+    return text && RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text,
+                                  (DWORD)strlen(text) + 1) == ERROR_SUCCESS;
+}
+
+int ReadCurrentVersionValue(const char *name, char *buffer, DWORD size)
+{
+    HKEY key;
+    if (!OpenKey("Software\\Microsoft\\Windows\\CurrentVersion", KEY_READ, &key))
+        return 0;
+    int ok = QueryStringValue(key, name, buffer, size);
+    RegCloseKey(key);
+    return ok;
+}
+
+int ReadInstalledFolder(char *folder)
+{
+    return ReadProductValue("ProgDir", folder);
+}
+
+int ReadMenuFolder(char *folder)
+{
+    return ReadProductValue("MenuDir", folder);
+}
+
+int ReadLauncherPath(char *buffer, DWORD size)
+{
+    HKEY key;
+    if (!OpenKey(PRODUCT_KEY, KEY_READ, &key))
+        return 0;
+    int ok = QueryStringValue(key, 0, buffer, size);
+    RegCloseKey(key);
+    return ok;
+}
+
+int ReadInternetFunction(DWORD *radarChoice)
+{
+    HKEY key;
+    if (!OpenKey(PRODUCT_KEY, KEY_READ, &key))
+        return 0;
+    DWORD size = sizeof(*radarChoice);
+    int ok = RegQueryValueExA(key, "InternetFunction", 0, 0, (BYTE *)radarChoice, &size) ==
+             ERROR_SUCCESS;
+    RegCloseKey(key);
+    return ok;
+}
+
+int ReadProductIdentity(char *name, char *version)
+{
+    HKEY key;
+    if (!OpenKey(PRODUCT_KEY, KEY_READ, &key))
+        return 0;
+    int ok = QueryStringValue(key, "Name", name, REGISTRY_VALUE_SIZE) &&
+             QueryStringValue(key, "Version", version, REGISTRY_VALUE_SIZE);
+    RegCloseKey(key);
+    if (ok)
+        ExpandHexVersion(version);
+    return ok;
+}
+
+int WriteInstalledFolder(const char *folder, RunOptions options)
+{
+    HKEY key;
+    if (!(options & RUNOPT_INSTALL)) {
+        if (!OpenKey(PRODUCT_KEY, KEY_ALL_ACCESS, &key))
+            return 0;
+        int ok = DeleteValue(key, 0) && DeleteValue(key, "ProgDir");
+        RegCloseKey(key);
+        return ok;
+    }
+    // A longer folder would not leave room for "\Dorsel.exe": refuse it
+    // before anything is written rather than record a cut path.
+    if (!folder || strlen(folder) > INSTALLED_FOLDER_LIMIT)
+        return 0;
+    char program[MAX_PATH];
+    if (!FormatText(program, sizeof(program), "%s\\Dorsel.exe", folder))
+        return 0;
+    if (!CreateKey(HKEY_LOCAL_MACHINE, PRODUCT_KEY, &key))
+        return 0;
+    int ok = SetStringValue(key, "ProgDir", folder) && SetStringValue(key, 0, program);
+    RegCloseKey(key);
+    return ok;
+}
+
+int WriteProductIdentity(const char *name, const char *version, RunOptions options)
+{
+    HKEY key;
+    if (!OpenKey(PRODUCT_KEY, KEY_ALL_ACCESS, &key))
+        return 0;
+    int ok = options & RUNOPT_INSTALL
+                 ? SetStringValue(key, "Name", name) && SetStringValue(key, "Version", version)
+                 : DeleteValue(key, "Name") && DeleteValue(key, "Version");
+    RegCloseKey(key);
+    return ok;
+}
+
+int WriteMenuFolder(const char *folder, RunOptions options)
+{
+    HKEY key;
+    if (!OpenKey(PRODUCT_KEY, KEY_ALL_ACCESS, &key))
+        return 0;
+    int ok = options & RUNOPT_INSTALL ? SetStringValue(key, "MenuDir", folder)
+                                      : DeleteValue(key, "MenuDir");
+    RegCloseKey(key);
+    return ok;
+}
+
+int WriteInternetSettings(DWORD radarChoice, const char *downloadFolder, RunOptions options)
+{
+    HKEY key;
+    if (!OpenKey(PRODUCT_KEY, KEY_ALL_ACCESS, &key))
+        return 0;
+    int ok;
+    if (options & RUNOPT_INSTALL) {
+        // The folder chosen by the first install stays.
+        ok = ValueExists(key, "DownloadDir") || SetStringValue(key, "DownloadDir", downloadFolder);
+        ok = ok && SetDwordValue(key, "InternetFunction", radarChoice);
+    } else {
+        ok = DeleteValue(key, "DownloadDir");
+        RegDeleteValueA(key, "ProxyServer");
+    }
+    RegCloseKey(key);
+    return ok;
+}
+
+int DeleteKeyTree(HKEY parent, const char *name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(parent, name ? name : "", 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        DWORD subkeys = 0;
+        DWORD values = 0;
+        if (RegQueryInfoKeyA(key, 0, 0, 0, &subkeys, 0, 0, &values, 0, 0, 0, 0) == ERROR_SUCCESS) {
+            // From the highest index down, so the remaining indexes stay valid.
+            for (DWORD i = values; i-- > 0;) {
+                char valueName[REGISTRY_VALUE_SIZE];
+                DWORD length = sizeof(valueName);
+                if (RegEnumValueA(key, i, valueName, &length, 0, 0, 0, 0) == ERROR_SUCCESS)
+                    RegDeleteValueA(key, valueName);
+            }
+            for (DWORD i = subkeys; i-- > 0;) {
+                char subkey[REGISTRY_VALUE_SIZE];
+                if (RegEnumKeyA(key, i, subkey, sizeof(subkey)) == ERROR_SUCCESS)
+                    DeleteKeyTree(key, subkey);
+            }
+        }
+        RegCloseKey(key);
+    }
+    if (name)
+        RegDeleteKeyA(parent, name);
+    return 1;
+}
+
+int RegisterSearchFolder(const char *folder, RunOptions options)
+{
+    if (!(options & RUNOPT_INSTALL))
+        return DeleteKeyTree(HKEY_LOCAL_MACHINE, SEARCH_PATH_KEY);
+    // An empty entry of the folder list would address "SearchPath" itself:
+    // skip it, so that earlier registrations stay.
+    if (!folder || !*folder)
+        return 1;
+    char path[MAX_PATH];
+    if (strlen(folder) > SEARCH_FOLDER_LIMIT ||
+        !FormatText(path, sizeof(path), "%s\\%s", SEARCH_PATH_KEY, folder))
+        return 0;
+    HKEY key;
+    if (OpenKey(path, KEY_ALL_ACCESS, &key)) {
+        DWORD subkeys = 0;
+        if (RegQueryInfoKeyA(key, 0, 0, 0, &subkeys, 0, 0, 0, 0, 0, 0, 0) == ERROR_SUCCESS &&
+            subkeys > 0)
+            DeleteKeyTree(key, 0);
+        RegCloseKey(key);
+    }
+    return RegSetValueA(HKEY_LOCAL_MACHINE, path, REG_SZ, folder, (DWORD)strlen(folder) + 1) ==
+           ERROR_SUCCESS;
+}
+
+int MigratePackageRecords(void)
+{
+    HKEY records;
+    if (!OpenKey(PACKAGE_RECORDS_KEY, KEY_ALL_ACCESS, &records))
+        return 1;
+    DWORD subkeys = 0;
+    if (RegQueryInfoKeyA(records, 0, 0, 0, &subkeys, 0, 0, 0, 0, 0, 0, 0) == ERROR_SUCCESS &&
+        subkeys > 0) {
+        char packageId[REGISTRY_VALUE_SIZE];
+        for (DWORD i = 0; RegEnumKeyA(records, i, packageId, sizeof(packageId)) == ERROR_SUCCESS;
+             ++i) {
+            HKEY record;
+            if (RegOpenKeyExA(records, packageId, 0, KEY_ALL_ACCESS, &record) != ERROR_SUCCESS)
+                continue;
+            NormalisePackageRecord(record, packageId);
+            RegCloseKey(record);
+        }
+    }
+    RegCloseKey(records);
+    return 1;
+}

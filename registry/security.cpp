@@ -1,0 +1,144 @@
+// Administrator check, the take-ownership privilege, and the owner, group and
+// access list given to each installed file. NT family only.
+#include "registry/registry.h"
+
+#include <aclapi.h>
+
+namespace {
+
+typedef DWORD(WINAPI *SetEntriesInAclFn)(ULONG, PEXPLICIT_ACCESS_A, PACL, PACL *);
+typedef DWORD(WINAPI *SetNamedSecurityInfoFn)(LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID,
+                                              PSID, PACL, PACL);
+
+int BuildAdministratorsSid(PSID *sid)
+{
+    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
+    return AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
+                                    0, 0, 0, 0, 0, sid) != 0;
+}
+
+int BuildEveryoneSid(PSID *sid)
+{
+    SID_IDENTIFIER_AUTHORITY world = {SECURITY_WORLD_SID_AUTHORITY};
+    return AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, sid) != 0;
+}
+
+// The token's group list in a GlobalAlloc block, or null.
+TOKEN_GROUPS *QueryTokenGroups(void)
+{
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return 0;
+    TOKEN_GROUPS *groups = 0;
+    DWORD needed = 0;
+    if (GetTokenInformation(token, TokenGroups, 0, 0, &needed) ||
+        GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        groups = (TOKEN_GROUPS *)GlobalAlloc(GMEM_ZEROINIT, needed);
+        if (groups && !GetTokenInformation(token, TokenGroups, groups, needed, &needed)) {
+            GlobalFree(groups);
+            groups = 0;
+        }
+    }
+    CloseHandle(token);
+    return groups;
+}
+
+void FillAccessEntry(EXPLICIT_ACCESS_A *entry, DWORD permissions, TRUSTEE_TYPE type, PSID sid)
+{
+    ZeroMemory(entry, sizeof(*entry));
+    entry->grfAccessPermissions = permissions;
+    entry->grfAccessMode = SET_ACCESS;
+    entry->grfInheritance = NO_INHERITANCE;
+    entry->Trustee.pMultipleTrustee = 0;
+    entry->Trustee.MultipleTrusteeOperation = NO_MULTIPLE_TRUSTEE;
+    entry->Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    entry->Trustee.TrusteeType = type;
+    entry->Trustee.ptstrName = (LPSTR)sid;
+}
+
+// Applies owner, group and the new list; the two functions are looked up so
+// that the program still loads where the system lacks them.
+int ApplyFileSecurity(const char *path, PSID administrators, PSID everyone)
+{
+    SetEntriesInAclFn setEntries =
+        (SetEntriesInAclFn)LookupSystemEntry("advapi32.dll", "SetEntriesInAclA");
+    SetNamedSecurityInfoFn setNamed =
+        (SetNamedSecurityInfoFn)LookupSystemEntry("advapi32.dll", "SetNamedSecurityInfoA");
+    if (!setEntries || !setNamed)
+        return 0;
+    EXPLICIT_ACCESS_A entries[2];
+    FillAccessEntry(&entries[0], GENERIC_READ | GENERIC_EXECUTE, TRUSTEE_IS_WELL_KNOWN_GROUP,
+                    everyone);
+    FillAccessEntry(&entries[1], GENERIC_ALL, TRUSTEE_IS_GROUP, administrators);
+    PACL list = 0;
+    if (setEntries(2, entries, 0, &list) != ERROR_SUCCESS)
+        return 0;
+    char name[MAX_PATH];
+    lstrcpynA(name, path, MAX_PATH);
+    int ok = setNamed(name, SE_FILE_OBJECT,
+                      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                          DACL_SECURITY_INFORMATION,
+                      administrators, administrators, list, 0) == ERROR_SUCCESS;
+    LocalFree(list);
+    return ok;
+}
+
+} // namespace
+
+int HasEnabledAdministrators(const TOKEN_GROUPS *groups, PSID administrators)
+{
+    int result = 0;
+    for (DWORD i = 0; i < groups->GroupCount; ++i)
+        if (EqualSid(groups->Groups[i].Sid, administrators) &&
+            (groups->Groups[i].Attributes & SE_GROUP_ENABLED))
+            result = 1;
+    return result;
+}
+
+int IsAdministrator(void)
+{
+    TOKEN_GROUPS *groups = QueryTokenGroups();
+    if (!groups)
+        return 0;
+    PSID administrators = 0;
+    int result = 0;
+    if (BuildAdministratorsSid(&administrators)) {
+        result = HasEnabledAdministrators(groups, administrators);
+        FreeSid(administrators);
+    }
+    GlobalFree(groups);
+    return result;
+}
+
+int EnableTakeOwnership(void)
+{
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return 0;
+    TOKEN_PRIVILEGES privileges;
+    ZeroMemory(&privileges, sizeof(privileges));
+    int result = 0;
+    if (LookupPrivilegeValueA(0, "SeTakeOwnershipPrivilege", &privileges.Privileges[0].Luid)) {
+        privileges.PrivilegeCount = 1;
+        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        // Only the call's result counts: a token without the privilege still succeeds.
+        result = AdjustTokenPrivileges(token, FALSE, &privileges, 0, 0, 0) != 0;
+    }
+    CloseHandle(token);
+    return result;
+}
+
+int SetFileAccessRights(const char *path)
+{
+    if (!path || lstrlenA(path) >= MAX_PATH)
+        return 0;
+    PSID everyone = 0;
+    PSID administrators = 0;
+    int ok = BuildEveryoneSid(&everyone) && BuildAdministratorsSid(&administrators) &&
+             ApplyFileSecurity(path, administrators, everyone);
+    if (administrators)
+        FreeSid(administrators);
+    if (everyone)
+        FreeSid(everyone);
+    return ok;
+}
