@@ -27,8 +27,8 @@ setup_subsystem(setup_ui driver/ui)
 setup_subsystem(setup_driver driver)
 
 # setup.exe: GUI subsystem, entry WinMain, msvcrt, static libgcc, stripped.
-# It links once the driver library exists.
-if(TARGET setup_driver)
+# It links once the driver has its entry point.
+if(EXISTS ${PROJECT_SOURCE_DIR}/driver/setup_main.cpp)
   file(GLOB setup_resources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/*.rc)
   add_executable(setup WIN32 ${setup_resources})
   get_property(subsystems GLOBAL PROPERTY SETUP_SUBSYSTEMS)

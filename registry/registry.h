@@ -52,6 +52,9 @@ int IsAdministrator(void);
 int EnableTakeOwnership(void);
 int SetFileAccessRights(const char *path);
 int HasEnabledAdministrators(const TOKEN_GROUPS *groups, PSID administrators);
+// Creates a new folder that only Administrators and SYSTEM may use; fails
+// (with ERROR_ALREADY_EXISTS) when the folder is already there.
+int CreatePrivateFolder(const char *path);
 
 // An entry point of a module already loaded into the process, or null: for
 // system functions that older Windows versions lack.

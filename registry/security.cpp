@@ -9,6 +9,9 @@ namespace {
 typedef DWORD(WINAPI *SetEntriesInAclFn)(ULONG, PEXPLICIT_ACCESS_A, PACL, PACL *);
 typedef DWORD(WINAPI *SetNamedSecurityInfoFn)(LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID,
                                               PSID, PACL, PACL);
+typedef BOOL(WINAPI *SetSecurityDescriptorControlFn)(PSECURITY_DESCRIPTOR,
+                                                     SECURITY_DESCRIPTOR_CONTROL,
+                                                     SECURITY_DESCRIPTOR_CONTROL);
 
 int BuildAdministratorsSid(PSID *sid)
 {
@@ -43,12 +46,13 @@ TOKEN_GROUPS *QueryTokenGroups(void)
     return groups;
 }
 
-void FillAccessEntry(EXPLICIT_ACCESS_A *entry, DWORD permissions, TRUSTEE_TYPE type, PSID sid)
+void FillAccessEntry(EXPLICIT_ACCESS_A *entry, DWORD permissions, TRUSTEE_TYPE type, PSID sid,
+                     DWORD inheritance = NO_INHERITANCE)
 {
     ZeroMemory(entry, sizeof(*entry));
     entry->grfAccessPermissions = permissions;
     entry->grfAccessMode = SET_ACCESS;
-    entry->grfInheritance = NO_INHERITANCE;
+    entry->grfInheritance = inheritance;
     entry->Trustee.pMultipleTrustee = 0;
     entry->Trustee.MultipleTrusteeOperation = NO_MULTIPLE_TRUSTEE;
     entry->Trustee.TrusteeForm = TRUSTEE_IS_SID;
@@ -83,7 +87,57 @@ int ApplyFileSecurity(const char *path, PSID administrators, PSID everyone)
     return ok;
 }
 
+int BuildSystemSid(PSID *sid)
+{
+    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
+    return AllocateAndInitializeSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, sid) !=
+           0;
+}
+
+// Creates `path` with an access list of its own (not taken over from the
+// parent) that admits Administrators and SYSTEM only, passed on to its files.
+int CreateFolderForAdministrators(const char *path, PSID administrators, PSID system)
+{
+    SetEntriesInAclFn setEntries =
+        (SetEntriesInAclFn)LookupSystemEntry("advapi32.dll", "SetEntriesInAclA");
+    if (!setEntries)
+        return 0;
+    EXPLICIT_ACCESS_A entries[2];
+    const DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    FillAccessEntry(&entries[0], GENERIC_ALL, TRUSTEE_IS_GROUP, administrators, inherit);
+    FillAccessEntry(&entries[1], GENERIC_ALL, TRUSTEE_IS_USER, system, inherit);
+    PACL list = 0;
+    if (setEntries(2, entries, 0, &list) != ERROR_SUCCESS)
+        return 0;
+    SECURITY_DESCRIPTOR descriptor;
+    int ok = InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+             SetSecurityDescriptorDacl(&descriptor, TRUE, list, FALSE);
+    SetSecurityDescriptorControlFn protect = (SetSecurityDescriptorControlFn)LookupSystemEntry(
+        "advapi32.dll", "SetSecurityDescriptorControl");
+    if (ok && protect)
+        protect(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
+    ok = ok && CreateDirectoryA(path, &attributes);
+    LocalFree(list);
+    return ok;
+}
+
 } // namespace
+
+int CreatePrivateFolder(const char *path)
+{
+    PSID administrators = 0;
+    PSID system = 0;
+    int ok = BuildAdministratorsSid(&administrators) && BuildSystemSid(&system) &&
+             CreateFolderForAdministrators(path, administrators, system);
+    DWORD error = GetLastError();
+    if (system)
+        FreeSid(system);
+    if (administrators)
+        FreeSid(administrators);
+    SetLastError(error);
+    return ok;
+}
 
 int HasEnabledAdministrators(const TOKEN_GROUPS *groups, PSID administrators)
 {

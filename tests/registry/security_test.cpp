@@ -90,4 +90,18 @@ TEST(Security, FileAccessRights)
     EXPECT_EQ(0, SetFileAccessRights(0));
 }
 
+TEST(Security, PrivateFolderIsNewOrRefused)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    char path[MAX_PATH];
+    snprintf(path, sizeof(path), "%sprivate_test_%lu", temp, GetCurrentProcessId());
+    RemoveDirectoryA(path);
+    ASSERT_EQ(1, CreatePrivateFolder(path));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path));
+    EXPECT_EQ(0, CreatePrivateFolder(path));  // already there: never reused
+    EXPECT_EQ((DWORD)ERROR_ALREADY_EXISTS, GetLastError());
+    RemoveDirectoryA(path);
+}
+
 } // namespace

@@ -1,0 +1,3 @@
+#include "driver/startup_state.h"
+
+StartupState g_startup;

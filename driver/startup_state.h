@@ -1,0 +1,23 @@
+// Process-wide values that start-up records once and the whole run reads.
+#ifndef DRIVER_STARTUP_STATE_H
+#define DRIVER_STARTUP_STATE_H
+
+#include "descriptor/machine_info.h"
+#include "xml/xml.h"
+
+#include <windows.h>
+
+struct StartupState {
+    HINSTANCE instance;
+    MachineInfo machine;               // system language ids
+    HMODULE unicodeLayer;              // "unicows.dll" on Windows 9x
+    char setupFolder[MAX_PATH];        // folder of the running setup program
+    char scriptPath[MAX_PATH];         // "ZynSetup.dat"
+    char descriptorPath[MAX_PATH];     // "Dorsel.zyn" or "VAKZYN.xml"
+    XmlDocument *document;             // the parsed XML-form descriptor
+    int descriptorMode;                // the run uses the XML form; outlives the tree
+};
+
+extern StartupState g_startup;
+
+#endif

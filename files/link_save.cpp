@@ -1,0 +1,12 @@
+// Kept in a file of its own so that tests can link a save that fails.
+#include "files/files.h"
+
+#include <objbase.h>
+#include <objidl.h>
+
+HRESULT SaveLinkFile(IPersistFile *file, const char *path)
+{
+    wchar_t widePath[MAX_PATH] = {0};
+    MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH);
+    return file->Save(widePath, TRUE);
+}

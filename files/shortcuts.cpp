@@ -1,0 +1,186 @@
+// Desktop, Start-menu and program-group shortcuts to the application, written
+// through the shell's link object, and the clean-up of legacy shortcuts.
+#include "files/files.h"
+
+#include "driver/format.h"
+#include "driver/system_version.h"
+
+#include <objbase.h>
+#include <objidl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <string.h>
+
+namespace {
+
+const wchar_t *const kLegacyFolders[] = {L"\\Quillsen", L"\\Access Vak"};
+
+// Desktop of the current user; Start menu of all users on NT, of the current user on 9x.
+int ShortcutFolder(int startMenu, char *folder)
+{
+    int place = CSIDL_DESKTOP;
+    if (startMenu)
+        place = IsNtPlatform() ? CSIDL_COMMON_STARTMENU : CSIDL_STARTMENU;
+    memset(folder, 0, MAX_PATH);
+    return SHGetFolderPathA(0, place, 0, SHGFP_TYPE_CURRENT, folder) == S_OK;
+}
+
+int ShortcutExists(int startMenu, const char *name)
+{
+    char folder[MAX_PATH];
+    char found[MAX_PATH] = {0};
+    if (!ShortcutFolder(startMenu, folder))
+        return 0;
+    DWORD length = SearchPathA(folder, name, ".lnk", MAX_PATH, found, 0);
+    return length > 0 && length < MAX_PATH;
+}
+
+void NotifyShell(void)
+{
+    SHChangeNotify(SHCNE_ASSOCCHANGED, IsNtPlatform() ? SHCNF_FLUSH : SHCNF_FLUSHNOWAIT, 0, 0);
+}
+
+// Creates the link (target, icon 1 of the target, working folder) and saves
+// it. COM is initialised by the caller. S_OK only when the save succeeded.
+HRESULT WriteLink(const char *program, const char *file, int notifyAfterSave, int *created)
+{
+    IShellLinkA *link = 0;
+    *created = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, 0, CLSCTX_INPROC_SERVER,
+                                          IID_IShellLinkA, (void **)&link));
+    if (!*created)
+        return E_FAIL;
+    char folder[MAX_PATH] = {0};
+    lstrcpynA(folder, program ? program : "", MAX_PATH);
+    char *cut = strrchr(folder, '\\');
+    if (cut)
+        *cut = 0;
+    link->SetPath(program);
+    link->SetIconLocation(program, 1);
+    link->SetWorkingDirectory(folder);
+    IPersistFile *persist = 0;
+    HRESULT result = link->QueryInterface(IID_IPersistFile, (void **)&persist);
+    if (SUCCEEDED(result)) {
+        result = SaveLinkFile(persist, file);
+        if (notifyAfterSave)
+            NotifyShell();
+        persist->Release();
+    }
+    link->Release();
+    return result;
+}
+
+int UpdateFolderShortcut(int startMenu, const char *program, const char *name,
+                         RunOptions options)
+{
+    char folder[MAX_PATH];
+    char file[MAX_PATH];
+    if (!ShortcutFolder(startMenu, folder) ||
+        !FormatText(file, sizeof(file), "%s\\%s.lnk", folder, name))
+        return 0;
+    if (!(options & RUNOPT_INSTALL)) {
+        if (ShortcutExists(startMenu, name))
+            DeleteFileA(file);
+        return 1;
+    }
+    CoInitialize(0);
+    int created;
+    HRESULT result = WriteLink(program, file, 0, &created);
+    CoUninitialize();
+    return result == S_OK;
+}
+
+// Removes the first shortcut to `program` found in `pattern` (a folder and
+// "\*"), and the folder when that leaves it empty.
+void RemoveLegacyShortcutIn(const char *program, wchar_t *pattern)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(pattern, &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    wchar_t *star = pattern + lstrlenW(pattern) - 1;
+    do {
+        if (lstrcmpW(entry.cFileName, L".") == 0 || lstrcmpW(entry.cFileName, L"..") == 0)
+            continue;
+        if ((star - pattern) + lstrlenW(entry.cFileName) >= MAX_PATH)
+            continue;
+        lstrcpyW(star, entry.cFileName);
+        char path[MAX_PATH] = {0};
+        SHFILEINFOA info;
+        ZeroMemory(&info, sizeof(info));
+        if (WideCharToMultiByte(CP_ACP, 0, pattern, -1, path, MAX_PATH, 0, 0) &&
+            SHGetFileInfoA(path, 0, &info, sizeof(info), SHGFI_ICONLOCATION) && info.hIcon)
+            DestroyIcon(info.hIcon);
+        if (info.szDisplayName[0] && lstrcmpiA(info.szDisplayName, program) == 0) {
+            // The search must be closed before its folder can be removed.
+            FindClose(search);
+            DeleteFileW(pattern);
+            star[-1] = 0;
+            RemoveDirectoryW(pattern);
+            return;
+        }
+        *star = L'*';
+        star[1] = 0;
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+}
+
+} // namespace
+
+int DesktopShortcutExists(const char *name)
+{
+    return ShortcutExists(0, name);
+}
+
+int StartMenuShortcutExists(const char *name)
+{
+    return ShortcutExists(1, name);
+}
+
+int UpdateDesktopShortcut(const char *program, const char *name, RunOptions options)
+{
+    return UpdateFolderShortcut(0, program, name, options);
+}
+
+int UpdateStartMenuShortcut(const char *program, const char *name, RunOptions options)
+{
+    return UpdateFolderShortcut(1, program, name, options);
+}
+
+int UpdateGroupShortcut(const char *program, const char *shortcutPath, const char *groupFolder,
+                        RunOptions options)
+{
+    if (!(options & RUNOPT_INSTALL)) {
+        DeleteFileA(shortcutPath);
+        RemoveDirectoryA(groupFolder);
+        NotifyShell();
+        return 1;
+    }
+    if (GetFileAttributesA(groupFolder) == INVALID_FILE_ATTRIBUTES)
+        CreateDirectoryA(groupFolder, 0);
+    CoInitialize(0);
+    RemoveLegacyShortcuts(program, groupFolder);
+    int created;
+    HRESULT result = WriteLink(program, shortcutPath, 1, &created);
+    CoUninitialize();
+    return result == S_OK;
+}
+
+void RemoveLegacyShortcuts(const char *program, const char *groupFolder)
+{
+    if (!program || !groupFolder)
+        return;
+    for (size_t i = 0; i < sizeof(kLegacyFolders) / sizeof(kLegacyFolders[0]); ++i) {
+        wchar_t pattern[MAX_PATH] = {0};
+        if (!MultiByteToWideChar(CP_ACP, 0, groupFolder, -1, pattern, MAX_PATH))
+            continue;
+        wchar_t *cut = 0;
+        for (wchar_t *p = pattern; *p; ++p)
+            if (*p == L'\\')
+                cut = p;
+        if (!cut || (cut - pattern) + lstrlenW(kLegacyFolders[i]) + 2 >= MAX_PATH)
+            continue;
+        lstrcpyW(cut, kLegacyFolders[i]);
+        lstrcatW(cut, L"\\*");
+        RemoveLegacyShortcutIn(program, pattern);
+    }
+}

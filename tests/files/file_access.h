@@ -1,0 +1,203 @@
+// Files, folders, pending restart operations and shell links as the tests
+// set them up and read them back.
+#ifndef TESTS_FILES_FILE_ACCESS_H
+#define TESTS_FILES_FILE_ACCESS_H
+
+#include <windows.h>
+#include <objbase.h>
+#include <objidl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <string>
+#include <vector>
+
+inline void WriteText(const std::string &path, const std::string &text)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
+    DWORD written = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        WriteFile(file, text.data(), (DWORD)text.size(), &written, 0);
+        CloseHandle(file);
+    }
+}
+
+inline std::string ReadText(const std::string &path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    char buffer[4096];
+    DWORD read = 0;
+    ReadFile(file, buffer, sizeof(buffer), &read, 0);
+    CloseHandle(file);
+    return std::string(buffer, read);
+}
+
+inline bool Exists(const std::string &path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Removes a folder with everything in it.
+inline void RemoveTree(const std::string &path)
+{
+    std::string from = path + std::string(2, '\0');
+    SHFILEOPSTRUCTA request;
+    ZeroMemory(&request, sizeof(request));
+    request.wFunc = FO_DELETE;
+    request.pFrom = from.c_str();
+    request.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
+    if (Exists(path))
+        SHFileOperationA(&request);
+}
+
+inline std::string WindowsFolderPath()
+{
+    char folder[MAX_PATH];
+    UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
+    return std::string(folder, length);
+}
+
+inline std::string TempFolderPath()
+{
+    char folder[MAX_PATH];
+    DWORD length = GetTempPathA(MAX_PATH, folder);
+    return std::string(folder, length);
+}
+
+inline std::string SpecialFolder(int place)
+{
+    char folder[MAX_PATH] = {0};
+    SHGetFolderPathA(0, place, 0, SHGFP_TYPE_CURRENT, folder);
+    return folder;
+}
+
+inline bool IsNt()
+{
+    OSVERSIONINFOA version;
+    ZeroMemory(&version, sizeof(version));
+    version.dwOSVersionInfoSize = sizeof(version);
+    GetVersionExA(&version);
+    return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+
+// PendingFileRenameOperations as its list of strings (sources and targets).
+inline std::vector<std::string> PendingOperations()
+{
+    std::vector<std::string> entries;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return entries;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, "PendingFileRenameOperations", 0, 0, 0, &size) == ERROR_SUCCESS) {
+        std::string data(size, '\0');
+        RegQueryValueExA(key, "PendingFileRenameOperations", 0, 0, (BYTE *)&data[0], &size);
+        data.resize(size);
+        size_t at = 0;
+        while (at < data.size()) {
+            size_t end = data.find('\0', at);
+            if (end == std::string::npos)
+                end = data.size();
+            entries.push_back(data.substr(at, end - at));
+            at = end + 1;
+        }
+        // The list ends with an empty string: drop it.
+        if (!entries.empty() && entries.back().empty() && entries.size() % 2 == 1)
+            entries.pop_back();
+    }
+    RegCloseKey(key);
+    return entries;
+}
+
+inline void ClearPendingOperations()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_ALL_ACCESS, &key) ==
+        ERROR_SUCCESS) {
+        RegDeleteValueA(key, "PendingFileRenameOperations");
+        RegCloseKey(key);
+    }
+}
+
+// Simulates the restart: Wine's wineboot carries out pending operations.
+inline DWORD SimulateRestart()
+{
+    char command[] = "wineboot.exe -r";
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(0, command, 0, 0, FALSE, 0, 0, 0, &startup, &process))
+        return GetLastError();
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return code;
+}
+
+struct LinkProperties {
+    bool loaded = false;
+    std::string path;
+    std::string iconPath;
+    int iconIndex = -1;
+    std::string workingDirectory;
+};
+
+// Reads a .lnk file back through the shell link object.
+inline LinkProperties ReadLink(const std::string &file)
+{
+    LinkProperties properties;
+    CoInitialize(0);
+    IShellLinkA *link = 0;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, 0, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   (void **)&link))) {
+        IPersistFile *persist = 0;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void **)&persist))) {
+            wchar_t wide[MAX_PATH];
+            MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
+            if (SUCCEEDED(persist->Load(wide, STGM_READ))) {
+                char text[MAX_PATH] = {0};
+                properties.loaded = true;
+                link->GetPath(text, MAX_PATH, 0, SLGP_RAWPATH);
+                properties.path = text;
+                link->GetIconLocation(text, MAX_PATH, &properties.iconIndex);
+                properties.iconPath = text;
+                link->GetWorkingDirectory(text, MAX_PATH);
+                properties.workingDirectory = text;
+            }
+            persist->Release();
+        }
+        link->Release();
+    }
+    CoUninitialize();
+    return properties;
+}
+
+// A shortcut as another package would have left it.
+inline void WriteForeignLink(const std::string &file, const std::string &target)
+{
+    CoInitialize(0);
+    IShellLinkA *link = 0;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, 0, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   (void **)&link))) {
+        link->SetPath(target.c_str());
+        link->SetIconLocation(target.c_str(), 0);
+        IPersistFile *persist = 0;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void **)&persist))) {
+            wchar_t wide[MAX_PATH];
+            MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
+            persist->Save(wide, TRUE);
+            persist->Release();
+        }
+        link->Release();
+    }
+    CoUninitialize();
+}
+
+#endif
