@@ -1,4 +1,4 @@
-# Native build of the XML engine (and the descriptor code) for sanitizers,
+# Native build of the XML engine and the descriptor code for sanitizers,
 # fuzzing and benchmarks. Nothing else of the product builds natively.
 
 set(SETUP_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
@@ -6,7 +6,8 @@ set(SETUP_HOST_WARNINGS -Wall -Wextra -Werror)
 
 # The engine sources with the host platform layer, built once per use:
 # sanitized for tests, instrumented for the fuzzer, optimised for benchmarks.
-file(GLOB SETUP_XML_HOST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/xml/*.cpp)
+file(GLOB SETUP_XML_HOST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/xml/*.cpp
+     ${PROJECT_SOURCE_DIR}/descriptor/*.cpp)
 list(FILTER SETUP_XML_HOST_SOURCES EXCLUDE REGEX "_win32\\.cpp$")
 
 function(setup_host_library name)

@@ -1,19 +1,23 @@
 # The product and its tests, cross-built for 32-bit Windows and run under Wine.
+enable_language(RC)
 
 # Product code: no exceptions, no RTTI, size first, every warning an error.
 set(SETUP_PRODUCT_OPTIONS
     -Os -Wall -Wextra -Werror -fno-exceptions -fno-rtti -fno-threadsafe-statics
-    -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
+    -fno-asynchronous-unwind-tables -fno-unwind-tables -ffunction-sections)
 add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400)
+# msvcrt's own printf and scanf: mingw's replacements add tens of kilobytes.
+set(SETUP_PRODUCT_DEFINITIONS __USE_MINGW_ANSI_STDIO=0)
 
 # One static library per subsystem folder; a folder takes part once it has code.
 function(setup_subsystem name folder)
   file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.cpp)
-  list(FILTER sources EXCLUDE REGEX "_host\\.cpp$")
+  list(FILTER sources EXCLUDE REGEX "(_host|setup_main)\\.cpp$")
   if(sources)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
     target_compile_options(${name} PRIVATE ${SETUP_PRODUCT_OPTIONS})
+    target_compile_definitions(${name} PRIVATE ${SETUP_PRODUCT_DEFINITIONS})
     set_property(GLOBAL APPEND PROPERTY SETUP_SUBSYSTEMS ${name})
   endif()
 endfunction()
@@ -30,13 +34,16 @@ setup_subsystem(setup_driver driver)
 # It links once the driver has its entry point.
 if(EXISTS ${PROJECT_SOURCE_DIR}/driver/setup_main.cpp)
   file(GLOB setup_resources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/*.rc)
-  add_executable(setup WIN32 ${setup_resources})
+  add_executable(setup WIN32 ${PROJECT_SOURCE_DIR}/driver/setup_main.cpp ${setup_resources})
+  target_include_directories(setup PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_options(setup PRIVATE ${SETUP_PRODUCT_OPTIONS})
+  target_compile_definitions(setup PRIVATE ${SETUP_PRODUCT_DEFINITIONS})
   get_property(subsystems GLOBAL PROPERTY SETUP_SUBSYSTEMS)
   target_link_libraries(setup PRIVATE -Wl,--start-group ${subsystems} -Wl,--end-group)
   target_link_options(setup PRIVATE -s -Os -Wl,--gc-sections -static-libgcc -static-libstdc++
                       -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
                       -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
-  target_link_libraries(setup PRIVATE comctl32 shell32 ole32 uuid advapi32 setupapi)
+  target_link_libraries(setup PRIVATE comctl32 shell32 ole32 uuid advapi32)
 endif()
 
 # The test bench: GoogleTest cross-built, every test executable linked static

@@ -15,6 +15,7 @@ struct MachineInfo {
     char familyName[128];
     char typeModel[64];
     char osId[64];
+    char agent[64];                  // read only by the "AGENT" placeholder
 };
 
 #endif

@@ -3,6 +3,7 @@
 #include "files/files.h"
 
 #include "driver/format.h"
+#include "driver/system_library.h"
 #include "driver/system_version.h"
 
 #include <objbase.h>
@@ -21,8 +22,7 @@ int ShortcutFolder(int startMenu, char *folder)
     int place = CSIDL_DESKTOP;
     if (startMenu)
         place = IsNtPlatform() ? CSIDL_COMMON_STARTMENU : CSIDL_STARTMENU;
-    memset(folder, 0, MAX_PATH);
-    return SHGetFolderPathA(0, place, 0, SHGFP_TYPE_CURRENT, folder) == S_OK;
+    return GetShellFolder(place, folder);
 }
 
 int ShortcutExists(int startMenu, const char *name)

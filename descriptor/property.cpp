@@ -1,0 +1,169 @@
+// The properties of a release in the XML-form descriptor, and the value
+// resolution behind them: plain text, a CDATA section, or a "gd" indirection
+// into a selection table.
+#include "descriptor/descriptor.h"
+
+#include "driver/format.h"
+
+#include <string.h>
+
+namespace {
+
+struct PropertyRow {
+    const char *key;
+    const char *element;
+    const char *filterName;   // null when the row has no filter
+    const char *filterValue;
+    const char *selector;     // attribute read instead of the element's value
+};
+
+const PropertyRow kProperties[] = {
+    {"DEVICE", "device", 0, 0, 0},
+    {"NAME", "title", 0, 0, 0},
+    {"VERSION", "version", 0, 0, 0},
+    {"SETUP", "setup", 0, 0, 0},
+    {"UNINSTALL", "uninstall", 0, 0, 0},
+    {"9X", "os", "id", "9X", 0},
+    {"NT", "os", "id", "NT", 0},
+    {"PARENTS", "dependency", "id", "ZYN", 0},
+    {"IE", "dependency", "id", "IE", 0},
+    {"DX", "dependency", "id", "DX", 0},
+    {"PM", "dependency", "id", "PM", 0},
+    {"HOTKEY", "dependency", "id", "HOTKEY", 0},
+    {"SETUPFORM", "setup", 0, 0, "form"},
+    {"REGVERSION", "uninstall", 0, 0, "reg"},
+    {"SMI.KOBIX", "smiflag", "id", "KOBIX", 0},
+    {"SMI.BLUETOOTH", "smiflag", "id", "BLUETOOTH", 0},
+    {"SETUP.SILENT", "setup", "method", "SILENT", 0},
+    {"SETUPFORM.SILENT", "setup", "method", "SILENT", "form"},
+    {"SETUP.SUCCESS", "setup", 0, 0, "success"},
+    {"SETUP.SILENT.SUCCESS", "setup", "method", "SILENT", "success"},
+    {"SMBIOS.SW135", "smbiosflag", "id", "SW135", 0},
+    {"LASTCRITICALUPDATE", "lastversion", "id", "CRITICAL", 0},
+    {"OSTYPE", "os", "id", "NT", "type"},
+    {"MMC-3", "dependency", "id", "MMC-3", 0},
+    {"MMC-3.BUS", "dependency", "id", "MMC-3", "bus"},
+};
+
+int EqualIgnoringCase(const char *a, const char *b)
+{
+    for (; *a && *b; ++a, ++b) {
+        char x = *a >= 'a' && *a <= 'z' ? (char)(*a - 32) : *a;
+        char y = *b >= 'a' && *b <= 'z' ? (char)(*b - 32) : *b;
+        if (x != y)
+            return 0;
+    }
+    return *a == *b;
+}
+
+const PropertyRow *FindRow(const char *key)
+{
+    for (size_t i = 0; i < sizeof(kProperties) / sizeof(kProperties[0]); ++i)
+        if (EqualIgnoringCase(kProperties[i].key, key))
+            return &kProperties[i];
+    return 0;
+}
+
+const XmlAttribute *FirstAttribute(const XmlNode *node, const char *name, const char *other)
+{
+    for (XmlCount i = 0; i < node->attributeCount; ++i)
+        if (strcmp(node->attributes[i].name, name) == 0 ||
+            (other && strcmp(node->attributes[i].name, other) == 0))
+            return &node->attributes[i];
+    return 0;
+}
+
+int Convert(const char *text, char *output, uint32_t size)
+{
+    return Utf8ToAnsi(text, output, &size);
+}
+
+struct Resolution {
+    const char *packageId;  // set for a property: "zynpath" is allowed and
+    int defaultResult;      // an empty value gives this result
+};
+
+// Follows the value at `path` (a buffer of DESCRIPTOR_PATH_SIZE) to its text.
+int ResolveValue(char *path, char *output, uint32_t size, const XmlDocument *document,
+                 const MachineInfo *machine, const Resolution *property)
+{
+    for (int indirections = 0; indirections <= MAX_INDIRECTIONS;) {
+        XmlNode *node = 0;
+        if (!QueryPath(path, &node, document))
+            return 0;
+        if (!node->children || node->children->count == 0) {
+            if (node->text[0])
+                return Convert(node->text, output, size);
+            if (property)
+                return property->defaultResult;
+            memset(output, 0, size);
+            return 1;
+        }
+        if (node->children->count > 1)
+            return 0;
+        const XmlNode *child = &node->children->items[0];
+        if (strcmp(child->name, XML_CDATA_NAME) == 0) {
+            char extended[DESCRIPTOR_PATH_SIZE];
+            if (!FormatText(extended, sizeof(extended), "%s/%s", path, XML_CDATA_NAME))
+                return 0;
+            memcpy(path, extended, sizeof(extended));
+            continue;
+        }
+        if (strcmp(child->name, "gd") != 0)
+            return 0;
+        const XmlAttribute *target = FirstAttribute(child, "path", property ? "zynpath" : 0);
+        if (!target)
+            return 0;
+        memset(path, 0, DESCRIPTOR_PATH_SIZE);
+        int fits = strcmp(target->name, "path") == 0
+                       ? FormatText(path, DESCRIPTOR_PATH_SIZE, "%s", target->value)
+                       : FormatText(path, DESCRIPTOR_PATH_SIZE, "/build/zyn[@id=%s]/%s",
+                                    property->packageId, target->value);
+        if (!fits || !SelectValue(path, DESCRIPTOR_PATH_SIZE, child->text, document, machine))
+            return 0;
+        ++indirections;
+    }
+    return 0;  // indirections that lead on and on, or back to an earlier value
+}
+
+} // namespace
+
+int GetDescriptorProperty(const char *releaseId, const char *key, char *output, uint32_t size,
+                          const char *packageId, const XmlDocument *document,
+                          const MachineInfo *machine, int defaultResult)
+{
+    const PropertyRow *row = key ? FindRow(key) : 0;
+    if (!row || !releaseId || !packageId)
+        return 0;
+    char path[DESCRIPTOR_PATH_SIZE];
+    memset(path, 0, sizeof(path));
+    if (!FormatText(path, sizeof(path), "/build/zyn[@id=%s]/xrelease/release[@id=%s]/%s",
+                    packageId, releaseId, row->element))
+        return 0;
+    if (row->filterName) {
+        char filtered[DESCRIPTOR_PATH_SIZE];
+        if (!FormatText(filtered, sizeof(filtered), "%s[@%s=%s]", path, row->filterName,
+                        row->filterValue))
+            return 0;
+        memcpy(path, filtered, sizeof(path));
+    }
+    if (row->selector) {
+        XmlNode *node = 0;
+        if (!QueryPath(path, &node, document))
+            return 0;
+        const XmlAttribute *attribute = FirstAttribute(node, row->selector, 0);
+        return attribute ? Convert(attribute->value, output, size) : 0;
+    }
+    Resolution property = {packageId, defaultResult};
+    return ResolveValue(path, output, size, document, machine, &property);
+}
+
+int GetDescriptorText(const char *path, char *output, uint32_t size, const XmlDocument *document,
+                      const MachineInfo *machine)
+{
+    char current[DESCRIPTOR_PATH_SIZE];
+    memset(current, 0, sizeof(current));
+    if (!path || !FormatText(current, sizeof(current), "%s", path))
+        return 0;
+    return ResolveValue(current, output, size, document, machine, 0);
+}

@@ -1,0 +1,14 @@
+// Starting the installed application and awaiting its ready event.
+#ifndef DRIVER_APPLICATION_START_H
+#define DRIVER_APPLICATION_START_H
+
+#include <windows.h>
+
+// Starts the application with "/H /W" and waits, without time limit, for its
+// ready event or its end. 1 when it did not end before signalling.
+int StartAndAwaitReady(const char *file, const char *folder);
+
+// The system's text for `error`, else "Failed in operation for initialization.".
+void ErrorText(DWORD error, char *text);
+
+#endif

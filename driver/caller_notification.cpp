@@ -1,0 +1,141 @@
+// The caller-notification key: a volatile per-user key that holds one launch
+// request for the application. Its existence is the lock between callers.
+#include "driver/setup_driver.h"
+
+#include <shellapi.h>
+#include <stdio.h>
+#include <string.h>
+#include <wchar.h>
+
+namespace {
+
+enum { SLOT_FEATURE, SLOT_HWND, SLOT_PATH, SLOT_NOTIFY, SLOT_KILL, SLOT_COUNT };
+
+struct NotificationValue {
+    const wchar_t *name;
+    const wchar_t *text;  // none when the command line did not give it
+    DWORD type;
+};
+
+int HasPrefix(const wchar_t *text, const wchar_t *prefix)
+{
+    return wcsncmp(text, prefix, wcslen(prefix)) == 0;
+}
+
+// Fills the table from arguments 1 to count-1; 0 when a slot fails.
+int FillSlots(wchar_t **arguments, int count, NotificationValue *values)
+{
+    for (int k = 1; k < count; ++k) {
+        const wchar_t *argument = arguments[k];
+        switch (k - 1) {
+        case SLOT_FEATURE:
+            if (!HasPrefix(argument, L"/T") || !argument[2])
+                return 0;
+            values[SLOT_FEATURE].text = argument + 2;
+            break;
+        case SLOT_HWND:
+            if (!HasPrefix(argument, L"HWND=") || !argument[5])
+                return 0;
+            values[SLOT_HWND].text = argument + 5;
+            break;
+        case SLOT_PATH:
+            if (GetFileAttributesW(argument) == INVALID_FILE_ATTRIBUTES)
+                return 0;
+            values[SLOT_PATH].text = argument;
+            break;
+        default:
+            if (HasPrefix(argument, L"NOTIFY="))
+                values[SLOT_NOTIFY].text = argument + 7;
+            else if (HasPrefix(argument, L"KILL="))
+                values[SLOT_KILL].text = argument + 5;
+            break;
+        }
+    }
+    return 1;
+}
+
+DWORD ParseWindowHandle(const wchar_t *text)
+{
+    unsigned long value = 0;
+    swscanf(text, L"%lx", &value);
+    return (DWORD)value;
+}
+
+int WriteValues(HKEY key, const NotificationValue *values)
+{
+    for (int i = 0; i < SLOT_COUNT; ++i) {
+        if (!values[i].text)
+            continue;
+        LONG result;
+        if (values[i].type == REG_DWORD) {
+            DWORD number = ParseWindowHandle(values[i].text);
+            result = RegSetValueExW(key, values[i].name, 0, REG_DWORD, (const BYTE *)&number,
+                                    sizeof(number));
+        } else {
+            result = RegSetValueExW(key, values[i].name, 0, REG_SZ,
+                                    (const BYTE *)values[i].text,
+                                    (DWORD)(2 * (wcslen(values[i].text) + 1)));
+        }
+        if (result != ERROR_SUCCESS)
+            return 0;
+    }
+    return 1;
+}
+
+} // namespace
+
+int ReadCallerWindow(HWND *callerWindow)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY, 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return 0;
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    int ok = RegQueryValueExA(key, "HWND", 0, 0, (BYTE *)&value, &size) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    if (ok)
+        *callerWindow = (HWND)(UINT_PTR)value;
+    return ok;
+}
+
+int DeleteCallerNotification(void)
+{
+    RegDeleteKeyA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY);
+    return 1;
+}
+
+int RegisterCallerNotification(HWND *callerWindow)
+{
+    int count = 0;
+    wchar_t **arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!arguments)
+        return 0;
+    NotificationValue values[SLOT_COUNT] = {
+        {L"FEATUREID", 0, REG_SZ}, {L"HWND", L"0", REG_DWORD}, {L"PATH", 0, REG_SZ},
+        {L"NOTIFY", 0, REG_SZ},    {L"KILL", 0, REG_SZ},
+    };
+    int countAllowed = count == 2 || count == 3 || count == 5 || count == 6;
+    int slotsOk = countAllowed && FillSlots(arguments, count, values);
+    *callerWindow = (HWND)(UINT_PTR)ParseWindowHandle(values[SLOT_HWND].text);
+    for (int i = 0; slotsOk && i < count - 1; ++i)
+        if (!values[i].text)
+            slotsOk = 0;
+    int ok = 0;
+    HKEY key;
+    if (slotsOk) {
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY, 0, KEY_READ, &key) ==
+            ERROR_SUCCESS) {
+            RegCloseKey(key);  // a pending request is never overwritten
+        } else if (RegCreateKeyExA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY, 0, 0,
+                                   REG_OPTION_VOLATILE, KEY_ALL_ACCESS, 0, &key,
+                                   0) == ERROR_SUCCESS) {
+            ok = WriteValues(key, values);
+            RegCloseKey(key);
+            if (!ok)
+                RegDeleteKeyA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY);
+        }
+    }
+    GlobalFree(arguments);
+    return ok;
+}

@@ -1,0 +1,32 @@
+// Everything the phases of one run need, gathered before anything changes.
+#ifndef DRIVER_INSTALL_PLAN_H
+#define DRIVER_INSTALL_PLAN_H
+
+#include "driver/run_options.h"
+
+#include <windows.h>
+
+struct InstallPlan {
+    RunOptions flags;  // the Run options, with RUNOPT_FRESH_INSTALL when nothing is installed
+    int radarChoice;
+    int desktopIcon;
+    int startMenuIcon;
+    int toolbarButton;
+    char productName[MAX_PATH];
+    char productVersion[MAX_PATH];
+    char installedFolder[MAX_PATH];
+    char shortcutPath[MAX_PATH];
+    char menuFolder[MAX_PATH];
+    char targetFolder[MAX_PATH];
+    char programPath[MAX_PATH];
+    char previousName[MAX_PATH];
+    char previousShortcutPath[MAX_PATH];
+};
+
+int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion,
+                     RunOptions *options);
+
+// Version texts such as "3.00.0000" compare bytewise over 10 bytes.
+int CompareVersions(const char *left, const char *right);
+
+#endif

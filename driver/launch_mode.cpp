@@ -1,0 +1,46 @@
+// Launch mode: store a caller's request in the caller-notification key, start
+// the installed application and wait until it is ready. The exit code is a
+// Windows error code.
+#include "driver/setup_driver.h"
+
+#include "driver/application_start.h"
+#include "driver/system_version.h"
+#include "driver/ui/user_interface.h"
+#include "registry/registry.h"
+#include "resources/resource.h"
+
+int RunLaunchMode(void)
+{
+    OSVERSIONINFOA version;
+    if (!QueryVersion(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT ||
+        version.dwMajorVersion < 5)
+        return ERROR_NOT_SUPPORTED;
+    char program[MAX_PATH] = {0};
+    char folder[MAX_PATH] = {0};
+    int admin = IsAdministrator();
+    DWORD error = ERROR_CANTREAD;
+    int registered = 0;
+    HWND callerWindow = 0;
+    if (ReadLauncherPath(program, MAX_PATH) && ReadInstalledFolder(folder)) {
+        if (ReadCallerWindow(&callerWindow)) {
+            error = ERROR_BUSY;  // another request is pending
+        } else {
+            error = admin ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED;
+            registered = RegisterCallerNotification(&callerWindow);
+        }
+    }
+    if (registered) {
+        error = ERROR_FUNCTION_FAILED;
+        if (StartAndAwaitReady(program, folder))
+            return 0;  // the key stays for the application
+        DeleteCallerNotification();
+    }
+    char text[MAX_PATH];
+    if (error == ERROR_ACCESS_DENIED)
+        LoadText(IDS_NOT_ADMINISTRATOR, text, MAX_PATH);
+    else
+        ErrorText(error, text);
+    ShowMessage(callerWindow, text, 0,
+                callerWindow ? MB_ICONWARNING : MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST);
+    return (int)error;
+}

@@ -1,0 +1,51 @@
+// The switches of the command line. Every "/" starts a switch and only the
+// character right behind it counts: /Silent acts as /S.
+#include "driver/setup_driver.h"
+
+#include <string.h>
+
+namespace {
+
+int IsSwitchWhiteSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+void ApplySwitch(char letter, RunOptions *options)
+{
+    switch (letter) {
+    case 'F': case 'f': *options |= RUNOPT_NO_REPORT; break;
+    case 'O': case 'o': *options |= RUNOPT_RELAUNCH; break;
+    case 'S': case 's': *options |= RUNOPT_SILENT; break;
+    case 'U': case 'u': *options &= ~(RunOptions)RUNOPT_INSTALL; break;
+    case 'W': case 'w': *options |= RUNOPT_HIDDEN; break;
+    default: break;
+    }
+}
+
+} // namespace
+
+int IsLaunchCommandLine(const char *commandLine)
+{
+    return commandLine && strncmp(commandLine, "/T", 2) == 0;
+}
+
+int ParseRunOptions(const char *commandLine, RunOptions *options)
+{
+    if (!commandLine)
+        return 1;
+    for (const char *slash = strchr(commandLine, '/'); slash; slash = strchr(slash + 1, '/')) {
+        char token[MAX_PATH] = {0};
+        lstrcpynA(token, slash + 1, MAX_PATH);
+        char *next = strchr(token, '/');
+        if (next)
+            *next = 0;
+        // White space is cut from the end back to the second character; the
+        // first is never examined, so "/ S" is no switch.
+        for (size_t i = strlen(token); i-- > 1;)
+            if (IsSwitchWhiteSpace(token[i]))
+                token[i] = 0;
+        ApplySwitch(token[0], options);
+    }
+    return 1;
+}

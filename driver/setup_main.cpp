@@ -1,0 +1,37 @@
+// Program entry: launch mode or the setup run.
+#include "driver/setup_driver.h"
+
+#include "driver/startup_state.h"
+#include "driver/system_version.h"
+
+namespace {
+
+// A setup program usually starts from a downloads folder, where other
+// software may have left DLLs; limit the search for DLLs loaded from now on to
+// the system folder where the system can. Windows Vista is left out: its
+// shell link object then fails to create.
+void RestrictDllSearch(void)
+{
+    OSVERSIONINFOA version;
+    if (!QueryVersion(&version) ||
+        (version.dwMajorVersion == 6 && version.dwMinorVersion == 0))
+        return;
+    typedef BOOL(WINAPI * SetDllDirectoriesFn)(DWORD);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    SetDllDirectoriesFn restrict =
+        kernel ? (SetDllDirectoriesFn)(void *)GetProcAddress(kernel, "SetDefaultDllDirectories")
+               : 0;
+    if (restrict)
+        restrict(0x800);  // LOAD_LIBRARY_SEARCH_SYSTEM32
+}
+
+} // namespace
+
+extern "C" int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
+{
+    RestrictDllSearch();
+    g_startup.instance = instance;
+    if (IsLaunchCommandLine(commandLine))
+        return RunLaunchMode();
+    return RunSetup(instance, commandLine);
+}

@@ -1,0 +1,407 @@
+// The setup run: rights and system checks, the Install plan, the phases in
+// their fixed order under their Phase codes, the result value and the report.
+// The first failing phase ends the run; nothing is rolled back.
+#include "driver/setup_driver.h"
+
+#include "driver/application_start.h"
+#include "driver/format.h"
+#include "driver/install_plan.h"
+#include "driver/startup_state.h"
+#include "driver/system_version.h"
+#include "driver/ui/user_interface.h"
+#include "files/files.h"
+#include "registry/registry.h"
+#include "resources/resource.h"
+#include "script/setup_script.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <string.h>
+
+namespace {
+
+const char kToolbarIcon[] = UNINSTALLER_NAME ",100";
+
+struct RunState {
+    RunOptions options;
+    int runOk;
+    int phaseCode;
+    int cancelled;
+    int appRunning;
+    int notifyRegistered;
+    HWND callerWindow;
+    int isNt5;
+    InstallPlan plan;
+    char installedVersion[MAX_PATH];
+    char downloadFolder[MAX_PATH];
+    char searchList[MAX_PATH];
+    char downloadList[MAX_PATH];
+    char buttonText[MAX_PATH];
+    HWND progress;
+};
+
+void Step(RunState *run, int position)
+{
+    SetProgress(run->progress, position, 1);
+}
+
+// Lists of the Setup script are ";"-separated and split in place: the cutting
+// walk visits every entry, empty ones included; a later walk over the split
+// list ends at its first empty entry.
+char *CutEntry(char *entry, char *end)
+{
+    char *cut = entry;
+    while (cut < end - 1 && *cut && *cut != ';')
+        ++cut;
+    *cut = 0;
+    return cut + 1;
+}
+
+char *NextEntry(char *entry)
+{
+    return entry + strlen(entry) + 1;
+}
+
+int IsWritableFolder(const char *path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ==
+               FILE_ATTRIBUTE_DIRECTORY;
+}
+
+// Each candidate replaces the folder from its first backslash on (its drive
+// stays). The first candidate that does not exist yet is created and
+// registered; when all exist, the last one stands.
+void ChooseDownloadFolder(RunState *run)
+{
+    char *folder = run->downloadFolder;
+    memset(folder, 0, MAX_PATH);
+    UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return;
+    char *list = run->downloadList;
+    char *end = list + MAX_PATH;
+    for (char *entry = list; entry < end && *entry;)
+        entry = CutEntry(entry, end);
+    for (char *entry = list; entry < end && *entry; entry = NextEntry(entry)) {
+        char *drive = strchr(folder, '\\');
+        size_t kept = drive ? (size_t)(drive - folder) : strlen(folder);
+        if (kept + strlen(entry) >= MAX_PATH)
+            return;  // does not fit: the last candidate that did stands
+        lstrcpyA(folder + kept, entry);
+        if (GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES) {
+            if (CreateDirectoryA(folder, 0))
+                RegisterSearchFolder(folder, run->options);
+            return;
+        }
+    }
+}
+
+// Registers every search folder (a failure does not stop the others) and
+// settles the download folder.
+void RegisterSearchFolders(RunState *run)
+{
+    char *list = run->searchList;
+    char *end = list + MAX_PATH;
+    memset(list, 0, MAX_PATH);
+    if (!ReadSearchFolderList(list))
+        return;
+    for (char *entry = list; entry < end && *entry;) {
+        char *next = CutEntry(entry, end);
+        run->runOk = RegisterSearchFolder(entry, run->options) && run->runOk;
+        entry = next;
+    }
+    for (char *entry = list; entry < end && *entry; entry = NextEntry(entry))
+        if (IsWritableFolder(entry))
+            return;
+    memset(run->downloadList, 0, MAX_PATH);
+    if (ReadDownloadFolderList(run->downloadList))
+        ChooseDownloadFolder(run);
+}
+
+// An NT 4.0 service pack below 4 is refused; other systems pass.
+int HasNeededServicePack(void)
+{
+    OSVERSIONINFOA version;
+    if (!QueryVersion(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT ||
+        version.dwMajorVersion != 4)
+        return 1;
+    size_t length = strlen(version.szCSDVersion);
+    // No service pack at all is below 4 as well.
+    return length > 0 && (signed char)version.szCSDVersion[length - 1] >= '4';
+}
+
+int InstallShortcuts(RunState *run)
+{
+    const InstallPlan &plan = run->plan;
+    RunOptions options = run->options;
+    if (plan.previousName[0] && strcmp(plan.previousName, plan.productName) != 0) {
+        UpdateDesktopShortcut(plan.programPath, plan.previousName, 0);
+        UpdateStartMenuShortcut(plan.programPath, plan.previousName, 0);
+        if (plan.previousShortcutPath[0])
+            UpdateGroupShortcut(plan.programPath, plan.previousShortcutPath, plan.menuFolder, 0);
+    }
+    return UpdateDesktopShortcut(plan.programPath, plan.productName,
+                                 plan.desktopIcon ? options : 0) &&
+           UpdateStartMenuShortcut(plan.programPath, plan.productName,
+                                   plan.startMenuIcon ? options : 0) &&
+           UpdateGroupShortcut(plan.programPath, plan.shortcutPath, plan.menuFolder, options);
+}
+
+int RunInstallPhases(RunState *run)
+{
+    const InstallPlan &plan = run->plan;
+    RunOptions options = run->options;
+    LoadText(IDS_BUTTON_TEXT, run->buttonText, MAX_PATH);
+    lstrcpyA(run->downloadFolder, "C:\\DRIVERS");
+    run->phaseCode = 13;
+    if (!HasNeededServicePack())
+        return 0;
+    run->phaseCode = 9;
+    if (!TransferPayload(0, plan.targetFolder, run->appRunning, options))
+        return 0;
+    Step(run, 1);
+    run->phaseCode = 11;
+    if (options & RUNOPT_HIDDEN) {
+        SetProgress(run->progress, 2, 0);
+    } else {
+        if (!InstallShortcuts(run))
+            return 0;
+        Step(run, 2);
+    }
+    run->phaseCode = 12;
+    if (!WriteInstalledFolder(plan.targetFolder, options))
+        return 0;
+    Step(run, 3);
+    if (!WriteProductIdentity(plan.productName, plan.productVersion, options))
+        return 0;
+    Step(run, 4);
+    RegisterSearchFolders(run);
+    if (!run->runOk)
+        return 0;
+    Step(run, 5);
+    if (!WriteMenuFolder(plan.menuFolder, options) ||
+        !WriteInternetSettings((DWORD)plan.radarChoice, run->downloadFolder, options) ||
+        !WriteToolbarButton(plan.programPath, kToolbarIcon, run->buttonText, plan.toolbarButton))
+        return 0;
+    Step(run, 6);
+    if (!MigratePackageRecords())
+        return 0;
+    Step(run, 7);
+    if (!WriteUninstallEntry(UNINSTALLER_NAME, plan.productName, plan.productVersion, options) ||
+        (run->isNt5 && !WriteInterfacePath(UNINSTALLER_NAME, options)))
+        return 0;
+    Step(run, 8);
+    return 1;
+}
+
+int RunUninstallPhases(RunState *run)
+{
+    const InstallPlan &plan = run->plan;
+    RunOptions options = run->options;
+    run->phaseCode = 10;
+    if (!TransferPayload(0, plan.installedFolder, run->appRunning, options))
+        return 0;
+    Step(run, 2);
+    run->phaseCode = 11;
+    if (!UpdateGroupShortcut(0, plan.shortcutPath, plan.menuFolder, options) ||
+        !UpdateDesktopShortcut(0, plan.productName, options) ||
+        !UpdateStartMenuShortcut(0, plan.productName, options))
+        return 0;
+    Step(run, 3);
+    run->phaseCode = 12;
+    if (!WriteInstalledFolder(0, options))
+        return 0;
+    Step(run, 4);
+    if (!WriteProductIdentity(0, 0, options))
+        return 0;
+    Step(run, 5);
+    if (!WriteMenuFolder(0, options) || !WriteInternetSettings(0, 0, options) ||
+        !WriteToolbarButton(0, 0, 0, 0))
+        return 0;
+    Step(run, 6);
+    if (!RegisterSearchFolder(0, options))
+        return 0;
+    Step(run, 7);
+    if (!WriteUninstallEntry(0, 0, 0, options) || !WriteInterfacePath(0, options))
+        return 0;
+    Step(run, 8);
+    return 1;
+}
+
+// Installed versions below "1.03.0000" show a window titled with the product
+// name; later ones hold a mutex of that name.
+int IsApplicationRunning(const RunState *run)
+{
+    const char *name = run->plan.productName;
+    if (CompareVersions(run->installedVersion, "1.03.0000") < 0)
+        return FindWindowA(0, name) != 0;
+    HANDLE mutex = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name);
+    if (!mutex)
+        return 0;
+    int running = 1;
+    if (run->options & RUNOPT_RELAUNCH)
+        running = WaitForSingleObject(mutex, INFINITE) != WAIT_OBJECT_0;
+    CloseHandle(mutex);
+    return running;
+}
+
+void WriteResultValue(int phaseCode)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, RESULT_KEY, 0, 0, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, 0, &key, 0) != ERROR_SUCCESS)
+        return;
+    char text[8];
+    FormatText(text, sizeof(text), "%04X", (unsigned)phaseCode);
+    RegSetValueExA(key, "Setup", 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
+    RegCloseKey(key);
+}
+
+void TellUser(const RunState *run)
+{
+    char caption[MAX_PATH];
+    char text[MAX_PATH];
+    LoadText(run->options & RUNOPT_INSTALL ? IDS_CAPTION_INSTALL : IDS_CAPTION_UNINSTALL, caption,
+             MAX_PATH);
+    if (run->runOk && run->appRunning) {
+        PromptForRestart();
+    } else if (run->runOk) {
+        ShowMessage(0, LoadText(IDS_COMPLETED, text, MAX_PATH), caption, MB_ICONINFORMATION);
+    } else if (run->phaseCode == 13 || run->phaseCode == 15) {
+        ShowMessage(0, LoadText((UINT)run->phaseCode, text, MAX_PATH),
+                    LoadText(IDS_CANNOT_START, caption, MAX_PATH), MB_ICONWARNING);
+    } else {
+        char format[MAX_PATH];
+        char phase[MAX_PATH];
+        FormatText(text, sizeof(text), LoadText(IDS_FAILED_FORMAT, format, MAX_PATH),
+                   LoadText((UINT)run->phaseCode, phase, MAX_PATH));
+        ShowMessage(0, text, caption, MB_ICONWARNING);
+    }
+}
+
+// After a successful install with /O the application starts again through
+// its group shortcut; a waiting caller learns whether it became ready.
+void RelaunchApplication(const RunState *run)
+{
+    if (!run->runOk) {
+        if (run->notifyRegistered)
+            DeleteCallerNotification();
+        return;
+    }
+    if (!run->notifyRegistered) {
+        SHELLEXECUTEINFOA launch;
+        ZeroMemory(&launch, sizeof(launch));
+        launch.cbSize = sizeof(launch);
+        launch.lpFile = run->plan.shortcutPath;
+        launch.lpDirectory = run->plan.menuFolder;
+        launch.nShow = SW_SHOWNORMAL;
+        ShellExecuteExA(&launch);
+        return;
+    }
+    if (StartAndAwaitReady(run->plan.shortcutPath, run->plan.menuFolder))
+        return;
+    DeleteCallerNotification();
+    char text[MAX_PATH];
+    ErrorText(ERROR_FUNCTION_FAILED, text);
+    HWND caller = run->callerWindow;
+    ShowMessage(caller, text, 0,
+                caller ? MB_ICONWARNING : MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST);
+}
+
+int Report(const RunState *run)
+{
+    WriteResultValue(run->phaseCode);
+    if (!(run->options & (RUNOPT_SILENT | RUNOPT_NO_REPORT)))
+        TellUser(run);
+    if ((run->options & RUNOPT_INSTALL) && (run->options & RUNOPT_RELAUNCH))
+        RelaunchApplication(run);
+    return run->phaseCode;
+}
+
+// Windows 95 and NT before 4.0 are not supported.
+int IsSupportedSystem(const OSVERSIONINFOA &version)
+{
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT)
+        return version.dwMajorVersion >= 4;
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS)
+        return !(version.dwMajorVersion == 4 && version.dwMinorVersion == 0);
+    return 0;
+}
+
+void ReleaseStartupData(void)
+{
+    if (g_startup.document) {
+        FreeDocument(g_startup.document);
+        g_startup.document = 0;
+    }
+    if (g_startup.unicodeLayer) {
+        FreeLibrary(g_startup.unicodeLayer);
+        g_startup.unicodeLayer = 0;
+    }
+}
+
+} // namespace
+
+const char *LoadText(UINT id, char *buffer, int size)
+{
+    buffer[0] = 0;
+    LoadStringA(g_startup.instance, id, buffer, size);
+    return buffer;
+}
+
+int RunSetup(HINSTANCE instance, const char *commandLine)
+{
+    static RunState run;
+    memset(&run, 0, sizeof(run));
+    run.options = RUNOPT_INSTALL;
+    OSVERSIONINFOA version;
+    QueryVersion(&version);
+    int nt = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    run.isNt5 = nt && version.dwMajorVersion >= 5;
+    g_startup.instance = instance;
+
+    run.notifyRegistered = ReadCallerWindow(&run.callerWindow);
+    InitCommonControls();
+    if (!ParseRunOptions(commandLine, &run.options))
+        return -1;
+    run.runOk = InitSetupRun(instance, run.options);
+    if (nt) {
+        if (!IsAdministrator()) {
+            if (!(run.options & RUNOPT_SILENT)) {
+                char text[MAX_PATH];
+                ShowMessage(0, LoadText(IDS_NOT_ADMINISTRATOR, text, MAX_PATH), 0, MB_ICONERROR);
+            }
+            return -1;
+        }
+        if (!EnableTakeOwnership())
+            return -1;
+    }
+    run.phaseCode = 8;
+    if (!run.runOk)
+        return Report(&run);
+    run.phaseCode = 15;
+    if (!IsSupportedSystem(version)) {
+        run.runOk = 0;
+        return Report(&run);
+    }
+    run.phaseCode = 8;
+    if (!BuildInstallPlan(&run.cancelled, &run.plan, run.installedVersion, &run.options)) {
+        run.runOk = 0;
+        return Report(&run);
+    }
+    if (run.cancelled)
+        return 0;
+    if (run.options & RUNOPT_INSTALL)
+        ReleaseStartupData();
+    run.progress = OpenProgressWindow();
+    run.appRunning = IsApplicationRunning(&run);
+    int done = run.options & RUNOPT_INSTALL ? RunInstallPhases(&run) : RunUninstallPhases(&run);
+    if (done)
+        run.phaseCode = 0;
+    else
+        run.runOk = 0;
+    CloseProgressWindow(run.progress);
+    return Report(&run);
+}

@@ -1,0 +1,199 @@
+// The target-folder dialog (101) and its folder browser. The dialog works on
+// the Install plan directly: folder, shortcut choices and toolbar choice.
+#include "driver/ui/user_interface.h"
+
+#include "driver/format.h"
+#include "driver/install_plan.h"
+#include "driver/setup_driver.h"
+#include "driver/startup_state.h"
+#include "registry/registry.h"
+#include "resources/resource.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <string.h>
+
+namespace {
+
+InstallPlan *PlanOf(HWND window)
+{
+    return (InstallPlan *)(LONG_PTR)GetWindowLongA(window, DWL_USER);
+}
+
+void InitTargetFolderDialog(HWND window, InstallPlan *plan)
+{
+    char text[MAX_PATH];
+    HICON icon = LoadIconA(g_startup.instance, MAKEINTRESOURCEA(IDI_SETUP));
+    SetWindowTextA(window, LoadText(IDS_CAPTION_INSTALL, text, MAX_PATH));
+    SetClassLongA(window, GCL_HICON, (LONG)(LONG_PTR)icon);
+    SetWindowLongA(window, DWL_USER, (LONG)(LONG_PTR)plan);
+    SetDlgItemTextA(window, IDC_TARGET_FOLDER, plan->targetFolder);
+    if (plan->flags & RUNOPT_FRESH_INSTALL) {
+        SetDlgItemTextA(window, IDC_PROMPT, LoadText(IDS_PROMPT_FRESH, text, MAX_PATH));
+    } else {
+        // An upgrade always goes to the installed folder.
+        SetDlgItemTextA(window, IDC_PROMPT, LoadText(IDS_PROMPT_UPGRADE, text, MAX_PATH));
+        EnableWindow(GetDlgItem(window, IDC_BROWSE), FALSE);
+        SendDlgItemMessageA(window, IDC_TARGET_FOLDER, EM_SETREADONLY, TRUE, 0);
+    }
+    EnableWindow(GetDlgItem(window, IDCANCEL), !(plan->flags & RUNOPT_RELAUNCH));
+    CheckDlgButton(window, IDC_DESKTOP_ICON, plan->desktopIcon ? BST_INDETERMINATE : 0);
+    CheckDlgButton(window, IDC_START_MENU_ICON, plan->startMenuIcon ? BST_INDETERMINATE : 0);
+    if (plan->radarChoice == 0 || (plan->flags & RUNOPT_HIDDEN)) {
+        ShowWindow(GetDlgItem(window, IDC_DESKTOP_ICON), SW_HIDE);
+        ShowWindow(GetDlgItem(window, IDC_START_MENU_ICON), SW_HIDE);
+    }
+}
+
+INT_PTR OnCommand(HWND window, int id)
+{
+    InstallPlan *plan = PlanOf(window);
+    switch (id) {
+    case IDOK:
+        plan->desktopIcon = IsDlgButtonChecked(window, IDC_DESKTOP_ICON) != 0;
+        plan->startMenuIcon = IsDlgButtonChecked(window, IDC_START_MENU_ICON) != 0;
+        plan->toolbarButton = plan->radarChoice != 0;
+        if (!GetDlgItemTextA(window, IDC_TARGET_FOLDER, plan->targetFolder, MAX_PATH))
+            plan->targetFolder[0] = 0;
+        EndDialog(window, IDOK);
+        return 1;
+    case IDCANCEL:
+    case 8:
+        EndDialog(window, id);
+        return 1;
+    case IDC_BROWSE:
+        if (BrowseForTargetFolder(plan->targetFolder, window))
+            SetDlgItemTextA(window, IDC_TARGET_FOLDER, plan->targetFolder);
+        return 1;
+    case IDC_DESKTOP_ICON:
+    case IDC_START_MENU_ICON:
+        // The greyed preset turns off at the first click, then the box toggles.
+        CheckDlgButton(window, id,
+                       IsDlgButtonChecked(window, id) == 0 ? BST_CHECKED : BST_UNCHECKED);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+int CountBackslashes(const char *text)
+{
+    int count = 0;
+    for (; *text; ++text)
+        count += *text == '\\';
+    return count;
+}
+
+int TextWidth(HDC context, const char *text)
+{
+    SIZE size = {0, 0};
+    GetTextExtentPoint32A(context, text, lstrlenA(text), &size);
+    return size.cx;
+}
+
+// Shortens `path` for display by putting " ... " in place of middle
+// components until it fits the browser's width; the last component stays.
+void ShowShortenedPath(HWND window, const char *path)
+{
+    char display[2 * MAX_PATH];
+    lstrcpynA(display, path, MAX_PATH);
+    const char *lastComponent = strrchr(path, '\\');
+    RECT frame;
+    GetWindowRect(window, &frame);
+    HDC context = GetDC(window);
+    while (lastComponent && CountBackslashes(display) >= 2 &&
+           TextWidth(context, display) >= frame.right - frame.left) {
+        *strrchr(display, '\\') = 0;
+        *strrchr(display, '\\') = 0;
+        char shorter[2 * MAX_PATH];
+        FormatText(shorter, sizeof(shorter), "%s ... %s", display, lastComponent);
+        lstrcpyA(display, shorter);
+    }
+    ReleaseDC(window, context);
+    SendMessageA(window, BFFM_SETSTATUSTEXTA, 0, (LPARAM)display);
+}
+
+int IsExistingFolder(const char *path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
+
+INT_PTR CALLBACK TargetFolderDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitTargetFolderDialog(window, (InstallPlan *)lParam);
+        return 0;
+    case WM_COMMAND:
+        return OnCommand(window, LOWORD(wParam));
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE)
+            EndDialog(window, IDCANCEL);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+INT_PTR AskTargetFolder(InstallPlan *plan)
+{
+    return DialogBoxParamA(g_startup.instance, MAKEINTRESOURCEA(IDD_TARGET_FOLDER), 0,
+                           TargetFolderDlgProc, (LPARAM)plan);
+}
+
+int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM data)
+{
+    char *folder = (char *)data;
+    if (message == BFFM_INITIALIZED) {
+        if (!IsExistingFolder(folder))
+            ReadCurrentVersionValue("ProgramFilesDir", folder, MAX_PATH);
+        SendMessageA(window, BFFM_SETSELECTIONA, 1, (LPARAM)folder);
+    } else if (message == BFFM_SELCHANGED) {
+        char path[MAX_PATH] = {0};
+        DWORD attributes = INVALID_FILE_ATTRIBUTES;
+        if (lParam && SHGetPathFromIDListA((LPCITEMIDLIST)lParam, path))
+            attributes = GetFileAttributesA(path);
+        int valid = attributes != INVALID_FILE_ATTRIBUTES &&
+                    !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_OFFLINE));
+        SendMessageA(window, BFFM_ENABLEOK, 0, valid);
+        if (valid) {
+            lstrcpynA(folder, path, MAX_PATH);
+            ShowShortenedPath(window, path);
+        }
+    }
+    return 0;
+}
+
+int BrowseForTargetFolder(char *folder, HWND owner)
+{
+    CoInitialize(0);
+    IMalloc *allocator = 0;
+    SHGetMalloc(&allocator);
+    LPITEMIDLIST root = 0;
+    SHGetSpecialFolderLocation(owner, CSIDL_DRIVES, &root);
+    char title[MAX_PATH];
+    char displayName[MAX_PATH] = {0};
+    BROWSEINFOA browse;
+    ZeroMemory(&browse, sizeof(browse));
+    browse.hwndOwner = owner;
+    browse.pidlRoot = root;
+    browse.pszDisplayName = displayName;
+    browse.lpszTitle = LoadText(IDS_PROMPT_FRESH, title, MAX_PATH);
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_RETURNFSANCESTORS |
+                     BIF_BROWSEFORCOMPUTER;
+    browse.lpfn = BrowseCallback;
+    browse.lParam = (LPARAM)folder;
+    LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);
+    if (allocator) {
+        if (chosen)
+            allocator->Free(chosen);
+        if (root)
+            allocator->Free(root);
+        allocator->Release();
+    }
+    CoUninitialize();
+    return chosen != 0;
+}

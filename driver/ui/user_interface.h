@@ -1,0 +1,26 @@
+// What the user sees of a run: the progress window, message boxes, the
+// restart prompt, and the target-folder dialog with its folder browser.
+#ifndef DRIVER_UI_USER_INTERFACE_H
+#define DRIVER_UI_USER_INTERFACE_H
+
+#include <windows.h>
+
+struct InstallPlan;
+
+HWND OpenProgressWindow(void);
+// Moves the bar; with `pause` it then waits 50 ms so the window can paint.
+void SetProgress(HWND window, int position, int pause);
+void CloseProgressWindow(HWND window);
+
+int ShowMessage(HWND owner, const char *text, const char *caption, UINT style);
+void PromptForRestart(void);
+
+// Runs the modal target-folder dialog on the plan; returns the dialog's result.
+INT_PTR AskTargetFolder(InstallPlan *plan);
+
+INT_PTR CALLBACK ProgressDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK TargetFolderDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int BrowseForTargetFolder(char *folder, HWND owner);
+int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM data);
+
+#endif

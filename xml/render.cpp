@@ -1,0 +1,203 @@
+// Renders an element's whole content, the text between and after its child
+// elements included, into one ANSI string. The tree keeps only the text before
+// an element's first child; the rest is read back out of the document's text
+// copy, using the places where the parser left its NUL bytes.
+#include "xml/render.h"
+
+#include "descriptor/descriptor.h"
+#include "driver/format.h"
+#include "xml/platform.h"
+
+#include <string.h>
+
+namespace {
+
+struct Collector {
+    char *block;        // the collected UTF-8 text
+    uint32_t length;    // running length, the terminating NUL included
+    const char *start;  // the document's text copy, and its end
+    const char *end;
+};
+
+int Append(Collector *collector, const char *piece, size_t length)
+{
+    uint64_t needed = (uint64_t)collector->length + length;
+    if (needed > 0x7FFFFFFF)
+        return 0;
+    if (HeapBlockSize(collector->block) < needed) {
+        char *grown = (char *)HeapBlockReAlloc(collector->block, (uint32_t)needed);
+        if (!grown)
+            return 0;
+        collector->block = grown;
+    }
+    memcpy(collector->block + collector->length - 1, piece, length);
+    collector->length = (uint32_t)needed;
+    collector->block[collector->length - 1] = 0;
+    return 1;
+}
+
+int InCopy(const Collector *collector, const char *position)
+{
+    return position >= collector->start && position < collector->end;
+}
+
+// The piece that follows the NUL ending `piece`.
+const char *NextPiece(const char *piece)
+{
+    return piece + strlen(piece) + 1;
+}
+
+// Appends a piece (up to its NUL or a "<") and every piece that continues it
+// across comments, whose "<" the parser overwrote.
+int AppendPieces(Collector *collector, const char *piece)
+{
+    while (InCopy(collector, piece)) {
+        size_t length = strcspn(piece, "<");
+        if (!Append(collector, piece, length))
+            return 0;
+        const char *after = NextPiece(piece);
+        // Entity decoding may have left NULs where a text shrank.
+        while (InCopy(collector, after) && *after == 0)
+            ++after;
+        if (!InCopy(collector, after) || (size_t)(collector->end - after) < 3 ||
+            strncmp(after, "!--", 3) != 0)
+            return 1;
+        const char *close = strstr(after + 3, "-->");
+        if (!close)
+            return 1;
+        piece = close + 3;
+    }
+    return 1;
+}
+
+int IsEndTagOf(const char *piece, const char *name)
+{
+    size_t length = strlen(name);
+    return piece[0] == '/' && strncmp(piece + 1, name, length) == 0 && piece[length + 1] == '>';
+}
+
+// The ">" that ends `node` in the text copy, or null when the copy holds no
+// end for it (then nothing is read beyond the copy).
+const char *ElementEnd(const Collector *collector, const XmlNode *node)
+{
+    const char *piece;
+    if (node->children && node->children->count) {
+        const char *lastEnd = ElementEnd(collector, &node->children->items[node->children->count - 1]);
+        if (!lastEnd)
+            return 0;
+        piece = lastEnd + 1;
+    } else {
+        const char *behind = NextPiece(node->text);
+        if (InCopy(collector, behind) && *behind == '>')
+            return behind;  // an empty-element tag
+        piece = behind;
+    }
+    for (; InCopy(collector, piece); piece = NextPiece(piece))
+        if (IsEndTagOf(piece, node->name))
+            return strchr(piece, '>');
+    return 0;
+}
+
+const char *FindAttribute(const XmlNode *node, const char *name)
+{
+    for (XmlCount i = 0; i < node->attributeCount; ++i)
+        if (strcmp(node->attributes[i].name, name) == 0)
+            return node->attributes[i].value;
+    return 0;
+}
+
+// The machine value a "pd" placeholder stands for.
+int MachineValue(const XmlNode *node, const MachineInfo *machine, char *value)
+{
+    const char *method = FindAttribute(node, "method");
+    if (!method)
+        return 0;
+    if (strcmp(method, "LANGUAGE") == 0)
+        return FormatText(value, DESCRIPTOR_PATH_SIZE, "%04X", (unsigned)machine->systemLanguageId);
+    if (strcmp(method, "LANGUAGE.OS") == 0)
+        return FormatText(value, DESCRIPTOR_PATH_SIZE, "%04X", (unsigned)machine->osLanguageId);
+    if (strcmp(method, "BIOSID") == 0)
+        return FormatText(value, DESCRIPTOR_PATH_SIZE, "%c%c", (char)(machine->biosId >> 8),
+                          (char)(machine->biosId & 0xFF));
+    const char *text = strcmp(method, "MTM") == 0          ? machine->typeModel
+                       : strcmp(method, "OS") == 0         ? machine->osId
+                       : strcmp(method, "FAMILYNAME") == 0 ? machine->familyName
+                                                           : 0;
+    return text && FormatText(value, DESCRIPTOR_PATH_SIZE, "%s", text);
+}
+
+// The text of the "data" element that a "gd" placeholder selects.
+const char *SelectedText(const XmlNode *node, const XmlDocument *document,
+                         const MachineInfo *machine)
+{
+    const char *target = FindAttribute(node, "path");
+    char path[DESCRIPTOR_PATH_SIZE];
+    memset(path, 0, sizeof(path));
+    XmlNode *data = 0;
+    if (!target || !FormatText(path, sizeof(path), "%s", target) ||
+        !SelectValue(path, sizeof(path), node->text, document, machine) ||
+        !QueryPath(path, &data, document))
+        return 0;
+    return data->text;
+}
+
+int RenderChild(Collector *collector, const XmlNode *child, const XmlDocument *document,
+                const MachineInfo *machine)
+{
+    if (strcmp(child->name, "pd") == 0) {
+        char value[DESCRIPTOR_PATH_SIZE];
+        if (!MachineValue(child, machine, value) || !Append(collector, value, strlen(value)))
+            return 0;
+    } else if (strcmp(child->name, "gd") == 0) {
+        const char *text = SelectedText(child, document, machine);
+        if (!text || !AppendPieces(collector, text))
+            return 0;
+    } else {
+        if (!AppendPieces(collector, child->text))
+            return 0;
+        for (XmlCount i = 0; child->children && i < child->children->count; ++i)
+            if (!RenderChild(collector, &child->children->items[i], document, machine))
+                return 0;
+    }
+    const char *end = ElementEnd(collector, child);
+    if (!end)
+        return 0;
+    return AppendPieces(collector, end + 1);
+}
+
+void RemoveWhiteSpace(char *text)
+{
+    char *write = text;
+    for (const char *read = text; *read; ++read)
+        if (!IsXmlWhiteSpace(*read))
+            *write++ = *read;
+    *write = 0;
+}
+
+} // namespace
+
+char *RenderText(const XmlNode *node, const XmlDocument *document, const MachineInfo *machine)
+{
+    if (!node || !document || !document->buffer || !machine)
+        return 0;
+    Collector collector = {(char *)HeapBlockAlloc(1), 1, document->buffer,
+                           document->buffer + HeapBlockSize(document->buffer)};
+    if (!collector.block)
+        return 0;
+    int ok = AppendPieces(&collector, node->text);
+    for (XmlCount i = 0; ok && node->children && i < node->children->count; ++i)
+        ok = RenderChild(&collector, &node->children->items[i], document, machine);
+    char *result = 0;
+    if (ok) {
+        RemoveWhiteSpace(collector.block);
+        DecodeEntities(collector.block);
+        result = (char *)HeapBlockAlloc(collector.length);
+        uint32_t capacity = result ? HeapBlockSize(result) : 0;
+        if (result && !Utf8ToAnsi(collector.block, result, &capacity)) {
+            HeapBlockFree(result);
+            result = 0;
+        }
+    }
+    HeapBlockFree(collector.block);
+    return result;
+}
