@@ -90,11 +90,6 @@ int PlanUninstall(int *cancelled, InstallPlan *plan, char *installedVersion, Run
 
 } // namespace
 
-int CompareVersions(const char *left, const char *right)
-{
-    return memcmp(left, right, 10);
-}
-
 int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion,
                      RunOptions *options)
 {

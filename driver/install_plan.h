@@ -4,6 +4,7 @@
 
 #include "driver/run_options.h"
 
+#include <string.h>
 #include <windows.h>
 
 struct InstallPlan {
@@ -26,7 +27,11 @@ struct InstallPlan {
 int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion,
                      RunOptions *options);
 
-// Version texts such as "3.00.0000" compare bytewise over 10 bytes.
-int CompareVersions(const char *left, const char *right);
+// Version texts such as "3.00.0000" compare bytewise, as unsigned characters,
+// over 10 bytes (the text and its terminator); never as numbers.
+inline int CompareVersions(const char *left, const char *right)
+{
+    return memcmp(left, right, 10);
+}
 
 #endif

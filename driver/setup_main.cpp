@@ -9,11 +9,12 @@ namespace {
 // A setup program usually starts from a downloads folder, where other
 // software may have left DLLs; limit the search for DLLs loaded from now on to
 // the system folder where the system can. Windows Vista is left out: its
-// shell link object then fails to create.
+// shell link object then fails to create. Windows 9x has no such setting and
+// loads the Unicode layer from beside the program.
 void RestrictDllSearch(void)
 {
     OSVERSIONINFOA version;
-    if (!QueryVersion(&version) ||
+    if (!QueryVersion(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT ||
         (version.dwMajorVersion == 6 && version.dwMinorVersion == 0))
         return;
     typedef BOOL(WINAPI * SetDllDirectoriesFn)(DWORD);

@@ -1,0 +1,371 @@
+// The phase walk of the setup run against stand-ins of every operation it
+// calls: order, Phase codes, progress, result value, messages, exit codes.
+#include "tests/driver/walk_doubles.h"
+
+#include "driver/startup_state.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kResultKey[] = "SOFTWARE\\Vak\\QuillsenSoftwareInstaller";
+
+std::string ResultValue()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kResultKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "<none>";
+    char text[16] = {0};
+    DWORD size = sizeof(text);
+    LONG result = RegQueryValueExA(key, "Setup", 0, 0, (BYTE *)text, &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS ? text : "<none>";
+}
+
+void Set(char *field, const char *text)
+{
+    lstrcpyA(field, text);
+}
+
+const std::vector<std::string> kInstallLog = {
+    "InitSetupRun 1",
+    "BuildInstallPlan 1",
+    "OpenProgressWindow",
+    "TransferPayload C:\\P\\Dorsel now 1",
+    "UpdateDesktopShortcut C:\\P\\Dorsel\\Dorsel.exe Dorsel 1",
+    "UpdateStartMenuShortcut C:\\P\\Dorsel\\Dorsel.exe Dorsel 0",
+    "UpdateGroupShortcut C:\\P\\Dorsel\\Dorsel.exe C:\\M\\Dorsel\\Dorsel.lnk C:\\M\\Dorsel 1",
+    "WriteInstalledFolder C:\\P\\Dorsel 1",
+    "WriteProductIdentity Dorsel 3.00.0000 1",
+    "WriteMenuFolder C:\\M\\Dorsel 1",
+    "WriteInternetSettings 1 C:\\DRIVERS 1",
+    "WriteToolbarButton C:\\P\\Dorsel\\Dorsel.exe _zynu000.exe,100 Software Installer 1",
+    "MigratePackageRecords",
+    "WriteUninstallEntry _zynu000.exe Dorsel 3.00.0000 1",
+    "WriteInterfacePath _zynu000.exe 1",
+    "CloseProgressWindow",
+};
+
+class SetupRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        walk = WalkScript();
+        memset(&g_startup, 0, sizeof(g_startup));
+        InstallPlan &plan = walk.plan;
+        memset(&plan, 0, sizeof(plan));
+        memset(walk.installedVersion, 0, sizeof(walk.installedVersion));
+        plan.radarChoice = 1;
+        plan.toolbarButton = 1;
+        plan.desktopIcon = 1;
+        Set(plan.productName, "Dorsel");
+        Set(plan.productVersion, "3.00.0000");
+        Set(plan.targetFolder, "C:\\P\\Dorsel");
+        Set(plan.installedFolder, "C:\\P\\Dorsel");
+        Set(plan.programPath, "C:\\P\\Dorsel\\Dorsel.exe");
+        Set(plan.menuFolder, "C:\\M\\Dorsel");
+        Set(plan.shortcutPath, "C:\\M\\Dorsel\\Dorsel.lnk");
+        RegDeleteKeyA(HKEY_CURRENT_USER, kResultKey);
+        RemoveFolders();
+    }
+    void TearDown() override { RemoveFolders(); }
+    void RemoveFolders()
+    {
+        for (const char *folder : {"C:\\zwalk\\dl1", "C:\\zwalk\\dl2", "C:\\zwalk\\dl3",
+                                   "C:\\zwalk\\search", "C:\\zwalk"})
+            RemoveDirectoryA(folder);
+    }
+    std::vector<int> Steps(int first, int last)
+    {
+        std::vector<int> steps;
+        for (int i = first; i <= last; ++i)
+            steps.push_back(i);
+        return steps;
+    }
+};
+
+TEST_F(SetupRun, InstallRunsEveryPhaseInOrder)
+{
+    EXPECT_EQ(0, RunWalk(""));
+    EXPECT_EQ(kInstallLog, walk.log);
+    EXPECT_EQ(Steps(1, 8), walk.positions);
+    EXPECT_EQ("0000", ResultValue());
+    ASSERT_EQ(1u, walk.messages.size());
+    EXPECT_EQ("Completed.", walk.messages[0].text);
+    EXPECT_EQ("Installation Program", walk.messages[0].caption);
+    EXPECT_EQ((UINT)MB_ICONINFORMATION, walk.messages[0].style);
+    EXPECT_EQ(0, walk.messages[0].owner);
+}
+
+TEST_F(SetupRun, FirstFailingInstallPhaseEndsTheRun)
+{
+    const struct {
+        const char *operation;
+        int phase;
+        int lastStep;
+        const char *message;
+    } cases[] = {
+        {"TransferPayload", 9, 0, "Failed in operation for files."},
+        {"UpdateDesktopShortcut", 11, 1, "Failed in operation for registration."},
+        {"UpdateStartMenuShortcut", 11, 1, "Failed in operation for registration."},
+        {"UpdateGroupShortcut", 11, 1, "Failed in operation for registration."},
+        {"WriteInstalledFolder", 12, 2, "Failed in operation for registration."},
+        {"WriteProductIdentity", 12, 3, "Failed in operation for registration."},
+        {"WriteMenuFolder", 12, 5, "Failed in operation for registration."},
+        {"WriteInternetSettings", 12, 5, "Failed in operation for registration."},
+        {"WriteToolbarButton", 12, 5, "Failed in operation for registration."},
+        {"MigratePackageRecords", 12, 6, "Failed in operation for registration."},
+        {"WriteUninstallEntry", 12, 7, "Failed in operation for registration."},
+        {"WriteInterfacePath", 12, 7, "Failed in operation for registration."},
+    };
+    for (const auto &c : cases) {
+        SetUp();
+        walk.failing = {c.operation};
+        EXPECT_EQ(c.phase, RunWalk("")) << c.operation;
+        EXPECT_EQ(Steps(1, c.lastStep), walk.positions) << c.operation;
+        char expected[8];
+        wsprintfA(expected, "%04X", c.phase);
+        EXPECT_EQ(expected, ResultValue()) << c.operation;
+        // Nothing after the failing operation runs.
+        ASSERT_GE(walk.log.size(), 2u);
+        EXPECT_EQ(0u, walk.log[walk.log.size() - 2].find(c.operation)) << c.operation;
+        EXPECT_EQ("CloseProgressWindow", walk.log.back());
+        ASSERT_EQ(1u, walk.messages.size()) << c.operation;
+        EXPECT_EQ(c.message, walk.messages[0].text);
+        EXPECT_EQ("Installation Program", walk.messages[0].caption);
+        EXPECT_EQ((UINT)MB_ICONWARNING, walk.messages[0].style);
+    }
+}
+
+TEST_F(SetupRun, PreviousNameShortcutsAreRemovedAndTheirResultsIgnored)
+{
+    Set(walk.plan.previousName, "Old Name");
+    Set(walk.plan.previousShortcutPath, "C:\\M\\Dorsel\\Old Name.lnk");
+    walk.failing = {"UpdateDesktopShortcut C:\\P\\Dorsel\\Dorsel.exe Old Name"};
+    EXPECT_EQ(0, RunWalk(""));
+    std::vector<std::string> expected = {
+        "UpdateDesktopShortcut C:\\P\\Dorsel\\Dorsel.exe Old Name 0",
+        "UpdateStartMenuShortcut C:\\P\\Dorsel\\Dorsel.exe Old Name 0",
+        "UpdateGroupShortcut C:\\P\\Dorsel\\Dorsel.exe C:\\M\\Dorsel\\Old Name.lnk C:\\M\\Dorsel 0",
+    };
+    EXPECT_EQ(expected, std::vector<std::string>(walk.log.begin() + 4, walk.log.begin() + 7));
+    EXPECT_EQ(kInstallLog[4], walk.log[7]);
+
+    SetUp();  // the same name: nothing is removed
+    Set(walk.plan.previousName, "Dorsel");
+    EXPECT_EQ(0, RunWalk(""));
+    EXPECT_EQ(kInstallLog, walk.log);
+}
+
+TEST_F(SetupRun, HiddenRunTouchesNoShortcut)
+{
+    EXPECT_EQ(0, RunWalk("/W"));
+    for (const std::string &entry : walk.log)
+        EXPECT_EQ(std::string::npos, entry.find("Shortcut")) << entry;
+    std::vector<int> expected = {1, -2, 3, 4, 5, 6, 7, 8};  // 2 without the pause
+    EXPECT_EQ(expected, walk.positions);
+}
+
+TEST_F(SetupRun, UninstallRemovesInItsOwnOrder)
+{
+    EXPECT_EQ(0, RunWalk("/U"));
+    std::vector<std::string> expected = {
+        "InitSetupRun 0",
+        "BuildInstallPlan 0",
+        "OpenProgressWindow",
+        "TransferPayload C:\\P\\Dorsel now 0",
+        "UpdateGroupShortcut - C:\\M\\Dorsel\\Dorsel.lnk C:\\M\\Dorsel 0",
+        "UpdateDesktopShortcut - Dorsel 0",
+        "UpdateStartMenuShortcut - Dorsel 0",
+        "WriteInstalledFolder - 0",
+        "WriteProductIdentity - - 0",
+        "WriteMenuFolder - 0",
+        "WriteInternetSettings 0 - 0",
+        "WriteToolbarButton - - - 0",
+        "RegisterSearchFolder - 0",
+        "WriteUninstallEntry - - - 0",
+        "WriteInterfacePath - 0",
+        "CloseProgressWindow",
+    };
+    EXPECT_EQ(expected, walk.log);
+    EXPECT_EQ(Steps(2, 8), walk.positions);
+    ASSERT_EQ(1u, walk.messages.size());
+    EXPECT_EQ("Uninstallation Program", walk.messages[0].caption);
+
+    SetUp();
+    walk.failing = {"TransferPayload"};
+    EXPECT_EQ(10, RunWalk("/U /S"));
+    EXPECT_EQ("000A", ResultValue());
+    EXPECT_TRUE(walk.messages.empty());
+}
+
+TEST_F(SetupRun, FailingSearchFolderStopsTheRunOnlyAfterAllAreRegistered)
+{
+    walk.searchList = "C:\\zwalk\\a;;C:\\zwalk\\b";
+    walk.failing = {"RegisterSearchFolder C:\\zwalk\\a"};
+    EXPECT_EQ(12, RunWalk("/S"));
+    std::vector<std::string> registered(walk.log.end() - 4, walk.log.end() - 1);
+    std::vector<std::string> expected = {"RegisterSearchFolder C:\\zwalk\\a 3",
+                                         "RegisterSearchFolder  3",
+                                         "RegisterSearchFolder C:\\zwalk\\b 3"};
+    EXPECT_EQ(expected, registered);
+    EXPECT_EQ(Steps(1, 4), walk.positions);
+}
+
+TEST_F(SetupRun, DownloadFolderIsTheFirstCandidateNotThereYet)
+{
+    CreateDirectoryA("C:\\zwalk", 0);
+    CreateDirectoryA("C:\\zwalk\\dl1", 0);
+    walk.searchList = "C:\\zwalk\\missing";
+    walk.downloadList = "\\zwalk\\dl1;\\zwalk\\dl2;\\zwalk\\dl3";
+    walk.failing = {"RegisterSearchFolder C:\\zwalk\\dl2"};  // its result is ignored
+    EXPECT_EQ(0, RunWalk("/S"));
+    EXPECT_NE(GetFileAttributesA("C:\\zwalk\\dl2"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA("C:\\zwalk\\dl3"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(walk.log.end(), std::find(walk.log.begin(), walk.log.end(),
+                                        "WriteInternetSettings 1 C:\\zwalk\\dl2 3"));
+
+    SetUp();  // every candidate exists: the last one, nothing created or registered
+    CreateDirectoryA("C:\\zwalk", 0);
+    CreateDirectoryA("C:\\zwalk\\dl1", 0);
+    CreateDirectoryA("C:\\zwalk\\dl2", 0);
+    walk.searchList = "C:\\zwalk\\missing";
+    walk.downloadList = "\\zwalk\\dl1;\\zwalk\\dl2";
+    EXPECT_EQ(0, RunWalk("/S"));
+    EXPECT_NE(walk.log.end(), std::find(walk.log.begin(), walk.log.end(),
+                                        "WriteInternetSettings 1 C:\\zwalk\\dl2 3"));
+    EXPECT_EQ(walk.log.end(), std::find(walk.log.begin(), walk.log.end(),
+                                        "RegisterSearchFolder C:\\zwalk\\dl2 3"));
+
+    SetUp();  // a writable search folder exists: the default stays
+    CreateDirectoryA("C:\\zwalk", 0);
+    CreateDirectoryA("C:\\zwalk\\search", 0);
+    walk.searchList = "C:\\zwalk\\search";
+    walk.downloadList = "\\zwalk\\dl1";
+    EXPECT_EQ(0, RunWalk("/S"));
+    EXPECT_NE(walk.log.end(), std::find(walk.log.begin(), walk.log.end(),
+                                        "WriteInternetSettings 1 C:\\DRIVERS 3"));
+    EXPECT_EQ(GetFileAttributesA("C:\\zwalk\\dl1"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(SetupRun, RunningApplicationMeansReplaceOnRestart)
+{
+    Set(walk.installedVersion, "3.00.0000");
+    HANDLE mutex = CreateMutexA(0, TRUE, "Dorsel");
+    EXPECT_EQ(0, RunWalk(""));
+    EXPECT_EQ("TransferPayload C:\\P\\Dorsel deferred 1", walk.log[3]);
+    EXPECT_TRUE(walk.messages.empty());
+    EXPECT_EQ(1, walk.restartPrompts);
+
+    SetUp();
+    Set(walk.installedVersion, "3.00.0000");
+    EXPECT_EQ(0, RunWalk("/S"));
+    EXPECT_EQ("TransferPayload C:\\P\\Dorsel deferred 3", walk.log[3]);
+    EXPECT_EQ(0, walk.restartPrompts);
+    CloseHandle(mutex);
+
+    SetUp();  // versions before 1.03.0000 are found by their window, not the mutex
+    Set(walk.installedVersion, "1.02.0000");
+    mutex = CreateMutexA(0, TRUE, "Dorsel");
+    EXPECT_EQ(0, RunWalk("/S"));
+    EXPECT_EQ("TransferPayload C:\\P\\Dorsel now 3", walk.log[3]);
+    CloseHandle(mutex);
+    HWND window = CreateWindowA("STATIC", "Dorsel", WS_POPUP, 0, 0, 1, 1, 0, 0, 0, 0);
+    ASSERT_TRUE(window);
+    SetUp();
+    Set(walk.installedVersion, "1.02.0000");
+    EXPECT_EQ(0, RunWalk("/S"));
+    EXPECT_EQ("TransferPayload C:\\P\\Dorsel deferred 3", walk.log[3]);
+    DestroyWindow(window);
+}
+
+TEST_F(SetupRun, SilentAndNoReportShowNothing)
+{
+    EXPECT_EQ(0, RunWalk("/S"));
+    EXPECT_TRUE(walk.messages.empty());
+    SetUp();
+    walk.failing = {"WriteMenuFolder"};
+    EXPECT_EQ(12, RunWalk("/F"));
+    EXPECT_TRUE(walk.messages.empty());
+    EXPECT_EQ("000C", ResultValue());
+}
+
+TEST_F(SetupRun, RightsChecksEndWithoutAResult)
+{
+    walk.administrator = 0;
+    EXPECT_EQ(-1, RunWalk(""));
+    ASSERT_EQ(1u, walk.messages.size());
+    EXPECT_EQ("You must be an administrator to run this program.", walk.messages[0].text);
+    EXPECT_EQ("<default>", walk.messages[0].caption);
+    EXPECT_EQ((UINT)MB_ICONERROR, walk.messages[0].style);
+    EXPECT_EQ("<none>", ResultValue());
+
+    SetUp();
+    walk.administrator = 0;
+    EXPECT_EQ(-1, RunWalk("/S"));
+    EXPECT_TRUE(walk.messages.empty());
+
+    SetUp();
+    walk.takeOwnership = 0;
+    EXPECT_EQ(-1, RunWalk(""));
+    EXPECT_TRUE(walk.messages.empty());
+    EXPECT_EQ("<none>", ResultValue());
+}
+
+TEST_F(SetupRun, StartUpAndPlanFailuresAreInitialization)
+{
+    walk.initResult = 0;
+    EXPECT_EQ(8, RunWalk(""));
+    EXPECT_EQ("0008", ResultValue());
+    ASSERT_EQ(1u, walk.messages.size());
+    EXPECT_EQ("Failed in operation for initialization.", walk.messages[0].text);
+    EXPECT_EQ(1u, walk.log.size());  // no plan, no progress window
+
+    SetUp();
+    walk.planResult = 0;
+    walk.cancel = 1;  // a failed plan is reported even when the user cancelled
+    EXPECT_EQ(8, RunWalk("/U"));
+    EXPECT_EQ("Uninstallation Program", walk.messages.at(0).caption);
+}
+
+TEST_F(SetupRun, CancelledPlanEndsQuietly)
+{
+    walk.cancel = 1;
+    EXPECT_EQ(0, RunWalk(""));
+    EXPECT_EQ("<none>", ResultValue());
+    EXPECT_TRUE(walk.messages.empty());
+    EXPECT_EQ(2u, walk.log.size());
+}
+
+TEST_F(SetupRun, RelaunchWithNotification)
+{
+    walk.callerWindow = 0x1234;
+    walk.appReady = 0;
+    EXPECT_EQ(0, RunWalk("/O /S"));
+    ASSERT_GE(walk.log.size(), 2u);
+    EXPECT_EQ("StartAndAwaitReady C:\\M\\Dorsel\\Dorsel.lnk C:\\M\\Dorsel",
+              walk.log[walk.log.size() - 2]);
+    EXPECT_EQ("DeleteCallerNotification", walk.log.back());
+    ASSERT_EQ(1u, walk.messages.size());  // shown even when silent
+    EXPECT_EQ("system text 1627", walk.messages[0].text);
+    EXPECT_EQ((HWND)0x1234, walk.messages[0].owner);
+    EXPECT_EQ((UINT)MB_ICONWARNING, walk.messages[0].style);
+
+    SetUp();
+    walk.callerWindow = 0x1234;
+    EXPECT_EQ(0, RunWalk("/O /S"));
+    EXPECT_TRUE(walk.messages.empty());
+    EXPECT_NE("DeleteCallerNotification", walk.log.back());
+
+    SetUp();  // a failed run deletes the request and starts nothing
+    walk.callerWindow = 0x1234;
+    walk.failing = {"WriteMenuFolder"};
+    EXPECT_EQ(12, RunWalk("/O /S"));
+    EXPECT_EQ("DeleteCallerNotification", walk.log.back());
+}
+
+} // namespace
