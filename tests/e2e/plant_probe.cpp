@@ -1,0 +1,8 @@
+// Loads "shfolder.dll" by name without any search restriction: shows that a
+// planted copy beside a program would be loaded.
+#include <windows.h>
+
+int main()
+{
+    return LoadLibraryA("shfolder.dll") ? 0 : 1;
+}

@@ -1,0 +1,333 @@
+// Runs the real setup.exe from a prepared setup folder and resets what an
+// install leaves on the machine between tests.
+#ifndef TESTS_E2E_SETUP_EXE_H
+#define TESTS_E2E_SETUP_EXE_H
+
+#include "registry/registry.h"
+#include "tests/files/file_access.h"
+#include "tests/registry/registry_access.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+const char kProduct[] = "Dorsel Manager";
+const char kGermanProduct[] = "Dorsel Verwaltung";
+const char kMedium[] = "C:\\ze2e\\medium";
+#define TOOLBAR_KEY BROWSER_EXTENSIONS_KEY "\\" PRODUCT_GUID
+const DWORD kTimedOut = 0xDEADBEEF;
+
+const char *const kSourceNames[] = {"setup.exe", "Dorsel", "Dorsel.zyn", "ZynSetup.dat",
+                                    "ZynSetup.dll", "ZYNSYSID.sys", "ZYNSYSID.vxd", "zynliba.dll",
+                                    "zynlibb.dll", "unicows.dll", "ZYNNTDEV.sys", "ZynFlash.dll"};
+const char *const kInstalledNames[] = {"_zynu000.exe", "Dorsel.exe", "ZynSetup.ini",
+                                       "ZynSetup.dat", "ZynSetup.dll", "ZYNSYSID.sys",
+                                       "ZYNSYSID.vxd", "zynliba.dll", "zynlibb.dll",
+                                       "unicows.dll", "ZYNNTDEV.sys", "ZynFlash.dll"};
+
+inline std::string ThisFolder()
+{
+    char path[MAX_PATH];
+    std::string module(path, GetModuleFileNameA(0, path, MAX_PATH));
+    return module.substr(0, module.rfind('\\'));
+}
+
+inline std::string TestFile(const char *name)
+{
+    return ThisFolder() + "\\" + name;
+}
+
+inline std::string MediumFile(const char *name)
+{
+    return std::string(kMedium) + "\\" + name;
+}
+
+inline std::string Target()
+{
+    char folder[MAX_PATH] = {0};
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0,
+                      KEY_READ, &key) == ERROR_SUCCESS) {
+        DWORD size = sizeof(folder);
+        RegQueryValueExA(key, "ProgramFilesDir", 0, 0, (BYTE *)folder, &size);
+        RegCloseKey(key);
+    }
+    return std::string(folder) + "\\Dorsel";
+}
+
+inline std::string Group(const char *name = "Dorsel Group")
+{
+    return SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\" + name;
+}
+
+inline std::string GroupShortcut(const std::string &product)
+{
+    return Group() + "\\" + product + ".lnk";
+}
+
+inline std::string DesktopShortcut(const std::string &product)
+{
+    return SpecialFolder(CSIDL_DESKTOP) + "\\" + product + ".lnk";
+}
+
+inline std::string StartMenuShortcut(const std::string &product)
+{
+    return SpecialFolder(CSIDL_COMMON_STARTMENU) + "\\" + product + ".lnk";
+}
+
+inline std::string InstalledPath(int row)
+{
+    return row == 0 ? WindowsFolder() + "\\_zynu000.exe" : Target() + "\\" + kInstalledNames[row];
+}
+
+inline void RemoveLinks(const std::string &product)
+{
+    DeleteFileA(DesktopShortcut(product).c_str());
+    DeleteFileA(StartMenuShortcut(product).c_str());
+    DeleteFileA(GroupShortcut(product).c_str());
+}
+
+inline void CreateFolderPathForTest(const std::string &path)
+{
+    CreateDirectoryA(path.c_str(), 0);
+}
+
+inline std::string ResultValue()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Vak\\QuillsenSoftwareInstaller", 0, KEY_READ,
+                      &key) != ERROR_SUCCESS)
+        return "<none>";
+    char text[16] = {0};
+    DWORD size = sizeof(text);
+    LONG result = RegQueryValueExA(key, "Setup", 0, 0, (BYTE *)text, &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS ? text : "<none>";
+}
+
+// The Windows version Wine reports to the setup program (both its names).
+inline void SetWineVersion(const char *version)
+{
+    for (const char *program : {"setup.exe", "_zynu000.exe"}) {
+        std::string key = std::string("Software\\Wine\\AppDefaults\\") + program;
+        HKEY handle;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, 0, 0, KEY_ALL_ACCESS, 0, &handle,
+                            0) == ERROR_SUCCESS) {
+            RegSetValueExA(handle, "Version", 0, REG_SZ, (const BYTE *)version,
+                           (DWORD)strlen(version) + 1);
+            RegCloseKey(handle);
+        }
+    }
+}
+
+// Wine's DLL load order for one program ("native,builtin", or "" to disable).
+inline void SetDllOverride(const char *program, const char *dll, const char *order)
+{
+    std::string key = std::string("Software\\Wine\\AppDefaults\\") + program + "\\DllOverrides";
+    HKEY handle;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, 0, 0, KEY_ALL_ACCESS, 0, &handle, 0) ==
+        ERROR_SUCCESS) {
+        RegSetValueExA(handle, dll, 0, REG_SZ, (const BYTE *)order, (DWORD)strlen(order) + 1);
+        RegCloseKey(handle);
+    }
+}
+
+// Starts a program from C:\\ze2e, waits for it and returns its full exit code
+// (kTimedOut when it had to be stopped).
+inline DWORD RunProgram(const std::string &program, const std::string &arguments)
+{
+    std::string command = "\"" + program + "\" " + arguments;
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(0, &command[0], 0, 0, FALSE, 0, 0, "C:\\ze2e", &startup, &process))
+        return GetLastError() | 0x80000000;
+    DWORD code = kTimedOut;
+    if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, kTimedOut);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return code;
+}
+
+inline DWORD RunSetup(const std::string &arguments)
+{
+    return RunProgram(MediumFile("setup.exe"), arguments);
+}
+
+inline DWORD RunUninstaller(const std::string &arguments)
+{
+    return RunProgram(InstalledPath(0), arguments);
+}
+
+// The installed application, held running by a stand-in program.
+struct RunningStandIn {
+    PROCESS_INFORMATION process;
+    HANDLE quit;
+    explicit RunningStandIn(const char *name, bool window = false)
+    {
+        quit = CreateEventA(0, TRUE, FALSE, "DorselStandInQuit");
+        ResetEvent(quit);
+        HANDLE ready = CreateEventA(0, TRUE, FALSE, "DorselStandInReady");
+        std::string command = "\"" + TestFile("dorsel_standin.exe") + "\" " +
+                              (window ? "/window " : "/mutex ") + name;
+        STARTUPINFOA startup;
+        ZeroMemory(&startup, sizeof(startup));
+        startup.cb = sizeof(startup);
+        ZeroMemory(&process, sizeof(process));
+        EXPECT_TRUE(CreateProcessA(0, &command[0], 0, 0, FALSE, 0, 0, 0, &startup, &process));
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 30000));
+        CloseHandle(ready);
+    }
+    void Stop()
+    {
+        if (!process.hProcess)
+            return;
+        SetEvent(quit);
+        WaitForSingleObject(process.hProcess, 30000);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        process.hProcess = 0;
+    }
+    ~RunningStandIn()
+    {
+        Stop();
+        CloseHandle(quit);
+    }
+};
+
+// NT 4.0 with Service Pack 3, as Wine derives it from the registry.
+struct ServicePack3 {
+    struct Saved {
+        HKEY root;
+        const char *path;
+        const char *name;
+        REGSAM view;
+        bool present;
+        DWORD type;
+        std::string data;
+    };
+    std::vector<Saved> saved;
+    void Set(const char *path, const char *name, DWORD type, const std::string &data)
+    {
+        for (REGSAM view : {(REGSAM)KEY_WOW64_64KEY, (REGSAM)KEY_WOW64_32KEY}) {
+            HKEY key;
+            if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, 0, 0, KEY_ALL_ACCESS | view, 0, &key,
+                                0) != ERROR_SUCCESS)
+                continue;
+            Saved old = {HKEY_LOCAL_MACHINE, path, name, view, false, 0, std::string()};
+            DWORD size = 0;
+            if (RegQueryValueExA(key, name, 0, &old.type, 0, &size) == ERROR_SUCCESS) {
+                old.data.resize(size);
+                RegQueryValueExA(key, name, 0, &old.type, (BYTE *)&old.data[0], &size);
+                old.present = true;
+            }
+            saved.push_back(old);
+            RegSetValueExA(key, name, 0, type, (const BYTE *)data.data(), (DWORD)data.size());
+            RegCloseKey(key);
+        }
+    }
+    ServicePack3()
+    {
+        const char *nt = "Software\\Microsoft\\Windows NT\\CurrentVersion";
+        Set(nt, "CurrentVersion", REG_SZ, Sz("4.0"));
+        Set(nt, "CSDVersion", REG_SZ, Sz("Service Pack 3"));
+        Set(nt, "CurrentBuildNumber", REG_SZ, Sz("1381"));
+        Set("System\\CurrentControlSet\\Control\\Windows", "CSDVersion", REG_DWORD, Dword(0x300));
+    }
+    ~ServicePack3()
+    {
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+            HKEY key;
+            if (RegOpenKeyExA(it->root, it->path, 0, KEY_ALL_ACCESS | it->view, &key) !=
+                ERROR_SUCCESS)
+                continue;
+            if (it->present)
+                RegSetValueExA(key, it->name, 0, it->type, (const BYTE *)it->data.data(),
+                               (DWORD)it->data.size());
+            else
+                RegDeleteValueA(key, it->name);
+            RegCloseKey(key);
+        }
+    }
+};
+
+class SetupExeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Reset();
+        CreateDirectoryA("C:\\ze2e", 0);
+        CreateDirectoryA(kMedium, 0);
+        ASSERT_TRUE(CopyFileA((ThisFolder() + "\\..\\setup.exe").c_str(),
+                              MediumFile("setup.exe").c_str(), FALSE));
+        WriteMedium("v1", kProduct, "3.00.0000");
+    }
+    void TearDown() override { Reset(); }
+
+    void Reset()
+    {
+        for (const char *program : {"setup.exe", "_zynu000.exe", "plant_probe.exe"})
+            SHDeleteKeyA(HKEY_CURRENT_USER,
+                         (std::string("Software\\Wine\\AppDefaults\\") + program).c_str());
+        for (const char *key : {PRODUCT_KEY, UNINSTALL_ENTRY_KEY, INTERFACE_PATH_KEY, TOOLBAR_KEY})
+            RemoveKey(key);
+        SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Vak");
+        SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Tavrin");
+        RemoveTree(Target());
+        RemoveTree("C:\\ze2e");
+        RemoveTree(Group());
+        RemoveTree(SpecialFolder(CSIDL_PROGRAMS) + "\\Dorsel Group");
+        for (const char *product : {kProduct, kGermanProduct, "Dorsel Old", "Dorsel New"})
+            RemoveLinks(product);
+        DeleteFileA(InstalledPath(0).c_str());
+        ClearPendingOperations();
+    }
+
+    // The setup folder: setup.exe, the script, the INI descriptor and stand-ins.
+    void WriteMedium(const std::string &payloadVersion, const std::string &product,
+                     const std::string &version)
+    {
+        WriteText(MediumFile("ZynSetup.dat"),
+                  "[INIT]\r\nTARGET=Dorsel\r\nGROUP=%GROUP%\r\n"
+                  "DEFAULTSEARCH=C:\\ze2e\\search\r\nDOWNLOAD=\\ze2e\\dl1;\\ze2e\\dl2\r\n"
+                  "[RADAR]\r\nFILE=radar.dat\r\n"
+                  "[STRINGS]\r\nGROUP=Dorsel Group\r\n[STRINGS.0407]\r\nGROUP=Dorsel Gruppe\r\n"
+                  "[VERSION]\r\nPAYLOAD=" + payloadVersion + "\r\n");
+        WriteText(MediumFile("Dorsel.zyn"),
+                  "[ZYN]\r\nXRELEASE=RELEASE\r\n[RELEASE]\r\nNAME=%PRODUCT%\r\nVERSION=" + version +
+                      "\r\n[STRINGS]\r\nPRODUCT=" + product + "\r\n[STRINGS.0407]\r\nPRODUCT=" +
+                      kGermanProduct + "\r\n");
+        CreateDirectoryA("C:\\ze2e\\dl1", 0);
+        for (int row = 1; row < 12; ++row)
+            if (!IsSpecialRow(row))
+                WriteText(MediumFile(kSourceNames[row]), payloadVersion + ":" + kSourceNames[row]);
+        // The Unicode layer is a real DLL: Windows 9x loads it at start-up.
+        CopyFileA(TestFile("unicows.dll").c_str(), MediumFile("unicows.dll").c_str(), FALSE);
+    }
+
+    // Rows whose content is not a stand-in text: the descriptor, the script
+    // and the Unicode layer.
+    static bool IsSpecialRow(int row) { return row == 2 || row == 3 || row == 9; }
+
+    void ExpectPayloadInstalled(const std::string &payloadVersion)
+    {
+        EXPECT_TRUE(Exists(InstalledPath(0)));
+        EXPECT_TRUE(Exists(InstalledPath(9)));
+        EXPECT_NE(std::string::npos,
+                  ReadText(InstalledPath(3)).find("PAYLOAD=" + payloadVersion + "\r\n"));
+        EXPECT_NE(std::string::npos, ReadText(InstalledPath(2)).find("[RELEASE]"));
+        for (int row = 1; row < 12; ++row) {
+            if (!IsSpecialRow(row)) {
+                EXPECT_EQ(payloadVersion + ":" + kSourceNames[row], ReadText(InstalledPath(row)))
+                    << row;
+            }
+        }
+    }
+};
+
+#endif

@@ -1,0 +1,193 @@
+// The real setup.exe, started as a process from a folder that holds it, its
+// Setup script, its Package descriptor and stand-in payload files. Registry
+// values, files, shortcuts and exit codes are read back as a user or an
+// administrator would.
+#include "tests/e2e/setup_exe.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+class SetupExe : public SetupExeTest {};
+
+TEST_F(SetupExe, FreshSilentInstall)
+{
+    ASSERT_EQ(0u, RunSetup("/S"));
+    EXPECT_EQ("0000", ResultValue());
+    EXPECT_EQ(Sz(Target()), ReadRaw(PRODUCT_KEY, "ProgDir").bytes);
+    EXPECT_EQ(Sz(Target() + "\\Dorsel.exe"), ReadRaw(PRODUCT_KEY, 0).bytes);
+    EXPECT_EQ(Sz(kProduct), ReadRaw(PRODUCT_KEY, "Name").bytes);
+    EXPECT_EQ(Sz("3.00.0000"), ReadRaw(PRODUCT_KEY, "Version").bytes);
+    EXPECT_EQ(Sz(Group()), ReadRaw(PRODUCT_KEY, "MenuDir").bytes);
+    EXPECT_EQ(Dword(1), ReadRaw(PRODUCT_KEY, "InternetFunction").bytes);
+    // No search folder exists: the first download candidate not there yet.
+    EXPECT_EQ(Sz("C:\\ze2e\\dl2"), ReadRaw(PRODUCT_KEY, "DownloadDir").bytes);
+    EXPECT_TRUE(Exists("C:\\ze2e\\dl2"));
+    EXPECT_EQ(Sz("C:\\ze2e\\search"), ReadRaw(SEARCH_PATH_KEY "\\C:\\ze2e\\search", 0).bytes);
+    EXPECT_EQ(Sz("C:\\ze2e\\dl2"), ReadRaw(SEARCH_PATH_KEY "\\C:\\ze2e\\dl2", 0).bytes);
+    EXPECT_EQ(Sz("_zynu000.exe /U"), ReadRaw(UNINSTALL_ENTRY_KEY, "UninstallString").bytes);
+    EXPECT_EQ(Sz(kProduct), ReadRaw(UNINSTALL_ENTRY_KEY, "DisplayName").bytes);
+    EXPECT_EQ(Sz(WindowsFolder() + "\\_zynu000.exe"), ReadRaw(INTERFACE_PATH_KEY, "InterfacePath").bytes);
+    EXPECT_EQ(Sz(Target() + "\\Dorsel.exe"), ReadRaw(TOOLBAR_KEY, "Exec").bytes);
+    ExpectPayloadInstalled("v1");
+    // Only the group shortcut: a fresh silent install finds no other of that name.
+    LinkProperties group = ReadLink(GroupShortcut(kProduct));
+    ASSERT_TRUE(group.loaded);
+    EXPECT_EQ(Target() + "\\Dorsel.exe", group.path);
+    EXPECT_EQ(1, group.iconIndex);
+    EXPECT_FALSE(Exists(DesktopShortcut(kProduct)));
+    EXPECT_FALSE(Exists(StartMenuShortcut(kProduct)));
+}
+
+TEST_F(SetupExe, UpgradeKeepsShortcutsAndTakesTheNewVersion)
+{
+    CreateFolderPathForTest(SpecialFolder(CSIDL_DESKTOP));
+    WriteForeignLink(DesktopShortcut(kProduct), "C:\\elsewhere.exe");
+    ASSERT_EQ(0u, RunSetup("/S"));
+    EXPECT_EQ(Target() + "\\Dorsel.exe", ReadLink(DesktopShortcut(kProduct)).path);
+    WriteMedium("v2", kProduct, "3.01.0000");
+    ASSERT_EQ(0u, RunSetup("/S"));
+    EXPECT_EQ(Sz("3.01.0000"), ReadRaw(PRODUCT_KEY, "Version").bytes);
+    EXPECT_EQ(Sz("3.01.0000"), ReadRaw(UNINSTALL_ENTRY_KEY, "DisplayVersion").bytes);
+    ExpectPayloadInstalled("v2");
+    EXPECT_TRUE(Exists(DesktopShortcut(kProduct)));
+    EXPECT_TRUE(Exists(GroupShortcut(kProduct)));
+}
+
+TEST_F(SetupExe, UpgradeUnderANewNameRemovesTheOldShortcuts)
+{
+    WriteMedium("v1", "Dorsel Old", "3.00.0000");
+    WriteForeignLink(DesktopShortcut("Dorsel Old"), "C:\\elsewhere.exe");
+    ASSERT_EQ(0u, RunSetup("/S"));
+    ASSERT_TRUE(Exists(GroupShortcut("Dorsel Old")));
+    WriteMedium("v2", "Dorsel New", "3.01.0000");
+    ASSERT_EQ(0u, RunSetup("/S"));
+    EXPECT_FALSE(Exists(DesktopShortcut("Dorsel Old")));
+    EXPECT_FALSE(Exists(GroupShortcut("Dorsel Old")));
+    EXPECT_TRUE(Exists(DesktopShortcut("Dorsel New")));  // the old name had one
+    EXPECT_TRUE(Exists(GroupShortcut("Dorsel New")));
+    EXPECT_EQ(Sz("Dorsel New"), ReadRaw(PRODUCT_KEY, "Name").bytes);
+    RemoveLinks("Dorsel New");
+}
+
+TEST_F(SetupExe, SilentUninstallRemovesTheInstallation)
+{
+    WriteRaw(PACKAGE_RECORDS_KEY "\\DORSEL", "Version", REG_SZ, Sz("1.00"));
+    ASSERT_EQ(0u, RunSetup("/S"));
+    ASSERT_EQ(0u, RunUninstaller("/S /U"));
+    EXPECT_EQ("0000", ResultValue());
+    for (const char *name : {"", "ProgDir", "Name", "Version", "MenuDir", "DownloadDir"})
+        EXPECT_FALSE(ReadRaw(PRODUCT_KEY, *name ? name : 0).present) << name;
+    EXPECT_EQ(Dword(1), ReadRaw(PRODUCT_KEY, "InternetFunction").bytes);
+    EXPECT_TRUE(KeyExists(PACKAGE_RECORDS_KEY "\\DORSEL"));
+    EXPECT_FALSE(KeyExists(SEARCH_PATH_KEY));
+    EXPECT_FALSE(KeyExists(UNINSTALL_ENTRY_KEY));
+    EXPECT_FALSE(ReadRaw(INTERFACE_PATH_KEY, "InterfacePath").present);
+    EXPECT_FALSE(KeyExists(TOOLBAR_KEY));
+    for (int row = 1; row < 12; ++row)
+        EXPECT_FALSE(Exists(InstalledPath(row))) << row;
+    EXPECT_FALSE(Exists(GroupShortcut(kProduct)));
+    EXPECT_FALSE(Exists(Group()));
+    EXPECT_EQ(8u, RunUninstaller("/S /U"));  // nothing left to uninstall
+    EXPECT_EQ("0008", ResultValue());
+}
+
+TEST_F(SetupExe, MissingSetupScriptIsAnInitializationFailure)
+{
+    DeleteFileA(MediumFile("ZynSetup.dat").c_str());
+    EXPECT_EQ(8u, RunSetup("/S"));  // and no message box holds the run up
+    EXPECT_EQ("0008", ResultValue());
+    EXPECT_FALSE(KeyExists(PRODUCT_KEY "\\SearchPath"));
+    EXPECT_FALSE(Exists(Target()));
+}
+
+TEST_F(SetupExe, OperatingSystemChecks)
+{
+    SetWineVersion("win95");
+    EXPECT_EQ(15u, RunSetup("/S"));
+    EXPECT_EQ("000F", ResultValue());
+    EXPECT_FALSE(Exists(Target()));
+
+    SetWineVersion("nt40");  // Service Pack 6a passes: its last character is not below 4
+    EXPECT_EQ(0u, RunSetup("/S"));
+    EXPECT_FALSE(KeyExists(INTERFACE_PATH_KEY));
+    ASSERT_EQ(0u, RunUninstaller("/S /U"));  // nothing to remove there is no failure
+
+    for (const char *version : {"win2k", "winxp"}) {
+        SetWineVersion(version);
+        ASSERT_EQ(0u, RunSetup("/S")) << version;
+        EXPECT_EQ(Sz(WindowsFolder() + "\\_zynu000.exe"),
+                  ReadRaw(INTERFACE_PATH_KEY, "InterfacePath").bytes) << version;
+        RemoveKey(INTERFACE_PATH_KEY);
+    }
+}
+
+TEST_F(SetupExe, ServicePackThreeOfNt4IsRefused)
+{
+    ServicePack3 simulated;
+    EXPECT_EQ(13u, RunSetup("/S"));
+    EXPECT_EQ("000D", ResultValue());
+    EXPECT_FALSE(Exists(Target()));
+}
+
+TEST_F(SetupExe, Windows98NeedsTheUnicodeLayer)
+{
+    SetWineVersion("win98");
+    SetDllOverride("setup.exe", "unicows", "native");  // only the one beside the program
+    DeleteFileA(MediumFile("unicows.dll").c_str());
+    EXPECT_EQ(8u, RunSetup("/S"));
+    EXPECT_FALSE(Exists(Target()));
+    ASSERT_TRUE(CopyFileA(TestFile("unicows.dll").c_str(), MediumFile("unicows.dll").c_str(), FALSE));
+    EXPECT_EQ(0u, RunSetup("/S"));
+    EXPECT_EQ(Sz(kProduct), ReadRaw(PRODUCT_KEY, "Name").bytes);
+    EXPECT_FALSE(KeyExists(INTERFACE_PATH_KEY));
+    // Shortcuts of 9x go to the current user's folders.
+    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_PROGRAMS) + "\\Dorsel Group\\" + kProduct + ".lnk"));
+    RemoveTree(SpecialFolder(CSIDL_PROGRAMS) + "\\Dorsel Group");
+}
+
+TEST_F(SetupExe, RunningApplicationIsReplacedAtTheNextStart)
+{
+    ASSERT_EQ(0u, RunSetup("/S"));
+    RunningStandIn application(kProduct);
+    WriteMedium("v2", kProduct, "3.01.0000");
+    ClearPendingOperations();
+    ASSERT_EQ(0u, RunSetup("/S"));
+    ExpectPayloadInstalled("v1");
+    EXPECT_EQ(4u * 12, PendingOperations().size());
+    application.Stop();
+    SimulateRestart();
+    ExpectPayloadInstalled("v2");
+}
+
+// Run by its own test entry under a German system locale.
+TEST_F(SetupExe, GermanSystemResolvesTheGermanStrings)
+{
+    ASSERT_EQ(0x0407, GetSystemDefaultLangID());
+    ASSERT_EQ(0u, RunSetup("/S"));
+    EXPECT_EQ(Sz(kGermanProduct), ReadRaw(PRODUCT_KEY, "Name").bytes);
+    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\Dorsel Gruppe\\" + kGermanProduct + ".lnk"));
+    RemoveTree(SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\Dorsel Gruppe");
+}
+
+TEST_F(SetupExe, DllPlantedBesideTheProgramIsNotLoaded)
+{
+    ASSERT_TRUE(CopyFileA(TestFile("planted_shfolder.dll").c_str(), MediumFile("shfolder.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(TestFile("plant_probe.exe").c_str(), MediumFile("plant_probe.exe").c_str(), FALSE));
+    SetDllOverride("plant_probe.exe", "shfolder", "native,builtin");
+    SetDllOverride("setup.exe", "shfolder", "native,builtin");
+    // Without a restriction the planted copy is what a program gets.
+    EXPECT_EQ(0u, RunProgram(MediumFile("plant_probe.exe"), ""));
+    ASSERT_TRUE(Exists(MediumFile("planted-dll-loaded.txt")));
+    DeleteFileA(MediumFile("planted-dll-loaded.txt").c_str());
+    DeleteFileA(MediumFile("plant_probe.exe").c_str());
+
+    ASSERT_EQ(0u, RunSetup("/S"));
+    EXPECT_FALSE(Exists(MediumFile("planted-dll-loaded.txt")));
+    EXPECT_TRUE(Exists(GroupShortcut(kProduct)));  // the shell link object still works
+}
+
+} // namespace
