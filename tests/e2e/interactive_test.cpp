@@ -1,0 +1,163 @@
+// Interactive runs of setup.exe, answered the way a user would: the dialogs
+// and message boxes are found by their titles, read, and their buttons pressed.
+#include "tests/e2e/setup_exe.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const int kMessageText = 0xFFFF;  // the static text of a message box
+
+struct Started {
+    PROCESS_INFORMATION process;
+    explicit Started(const std::string &command)
+    {
+        std::string line = command;
+        STARTUPINFOA startup;
+        ZeroMemory(&startup, sizeof(startup));
+        startup.cb = sizeof(startup);
+        ZeroMemory(&process, sizeof(process));
+        EXPECT_TRUE(CreateProcessA(0, &line[0], 0, 0, FALSE, 0, 0, "C:\\ze2e", &startup, &process));
+    }
+    DWORD ExitCode()
+    {
+        DWORD code = kTimedOut;
+        if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.hProcess, &code);
+        else
+            TerminateProcess(process.hProcess, kTimedOut);
+        return code;
+    }
+    ~Started()
+    {
+        if (!process.hProcess)
+            return;
+        if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(process.hProcess, kTimedOut);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+};
+
+// A visible dialog of the given title that has `control` (other than `earlier`).
+HWND WaitForDialog(const char *title, int control, HWND earlier = 0)
+{
+    for (int tries = 0; tries < 300; ++tries) {
+        HWND window = FindWindowA("#32770", title);
+        if (window && window != earlier && IsWindowVisible(window) && GetDlgItem(window, control))
+            return window;
+        Sleep(100);
+    }
+    return 0;
+}
+
+std::string ControlText(HWND dialog, int id)
+{
+    char text[1024] = {0};
+    SendMessageA(GetDlgItem(dialog, id), WM_GETTEXT, sizeof(text), (LPARAM)text);
+    return text;
+}
+
+void Press(HWND dialog, int id)
+{
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
+}
+
+class Interactive : public SetupExeTest {};
+
+TEST_F(Interactive, UninstallConfirmationNoChangesNothing)
+{
+    ASSERT_EQ(0u, RunSetup("/S"));
+    Started uninstall("\"" + InstalledPath(0) + "\" /U");
+    HWND box = WaitForDialog("Uninstallation Program", IDNO);
+    ASSERT_TRUE(box);
+    EXPECT_EQ("Are you sure you want to remove the selected program from this computer?",
+              ControlText(box, kMessageText));
+    Press(box, IDNO);
+    EXPECT_EQ(0u, uninstall.ExitCode());
+    EXPECT_EQ(Sz(kProduct), ReadRaw(PRODUCT_KEY, "Name").bytes);
+    EXPECT_TRUE(Exists(InstalledPath(1)));
+    EXPECT_EQ("0000", ResultValue());  // the install's; the cancelled run wrote none
+}
+
+TEST_F(Interactive, UninstallConfirmedEndsWithCompleted)
+{
+    ASSERT_EQ(0u, RunSetup("/S"));
+    Started uninstall("\"" + InstalledPath(0) + "\" /U");
+    HWND box = WaitForDialog("Uninstallation Program", IDYES);
+    ASSERT_TRUE(box);
+    Press(box, IDYES);
+    HWND done = WaitForDialog("Uninstallation Program", kMessageText, box);
+    ASSERT_TRUE(done);
+    EXPECT_EQ("Completed.", ControlText(done, kMessageText));
+    Press(done, IDOK);
+    EXPECT_EQ(0u, uninstall.ExitCode());
+    EXPECT_FALSE(ReadRaw(PRODUCT_KEY, "Name").present);
+    EXPECT_FALSE(Exists(InstalledPath(1)));
+}
+
+TEST_F(Interactive, FreshInstallThroughTheTargetFolderDialog)
+{
+    Started install("\"" + MediumFile("setup.exe") + "\"");
+    HWND dialog = WaitForDialog("Installation Program", 1000);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ("This program will be installed in the following folder:", ControlText(dialog, 1004));
+    EXPECT_EQ(Target(), ControlText(dialog, 1000));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1003)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, 1006)));  // radar choice 1
+    EXPECT_EQ((LRESULT)BST_UNCHECKED, SendMessageA(GetDlgItem(dialog, 1006), BM_GETCHECK, 0, 0));
+    // Checking the desktop box asks for a desktop shortcut.
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1006, BN_CLICKED), (LPARAM)GetDlgItem(dialog, 1006));
+    Sleep(300);
+    EXPECT_EQ((LRESULT)BST_CHECKED, SendMessageA(GetDlgItem(dialog, 1006), BM_GETCHECK, 0, 0));
+    Press(dialog, IDOK);
+    HWND done = WaitForDialog("Installation Program", kMessageText, dialog);
+    ASSERT_TRUE(done);
+    EXPECT_EQ("Completed.", ControlText(done, kMessageText));
+    Press(done, IDOK);
+    EXPECT_EQ(0u, install.ExitCode());
+    EXPECT_TRUE(Exists(DesktopShortcut(kProduct)));
+    EXPECT_FALSE(Exists(StartMenuShortcut(kProduct)));
+}
+
+TEST_F(Interactive, UpgradeDialogKeepsTheInstalledFolder)
+{
+    ASSERT_EQ(0u, RunSetup("/S"));
+    Started install("\"" + MediumFile("setup.exe") + "\" /O");
+    HWND dialog = WaitForDialog("Installation Program", 1000);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ("This program will be installed in the following folder:", ControlText(dialog, 1004));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1003)));
+    EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, 1000), GWL_STYLE) & ES_READONLY);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)));  // /O: no way back
+    Press(dialog, IDCANCEL);  // closing still cancels
+    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0u, install.ExitCode());
+}
+
+TEST_F(Interactive, FailureMessageNamesThePhase)
+{
+    DeleteFileA(MediumFile("ZynSetup.dat").c_str());
+    Started install("\"" + MediumFile("setup.exe") + "\"");
+    HWND box = WaitForDialog("Installation Program", kMessageText);
+    ASSERT_TRUE(box);
+    EXPECT_EQ("Failed in operation for initialization.", ControlText(box, kMessageText));
+    Press(box, IDOK);
+    EXPECT_EQ(8u, install.ExitCode());
+}
+
+TEST_F(Interactive, UnsupportedSystemMessage)
+{
+    SetWineVersion("win95");
+    Started install("\"" + MediumFile("setup.exe") + "\"");
+    HWND box = WaitForDialog("Can not start the installation.", kMessageText);
+    ASSERT_TRUE(box);
+    EXPECT_EQ("This operating system is not supported.", ControlText(box, kMessageText));
+    Press(box, IDOK);
+    EXPECT_EQ(15u, install.ExitCode());
+}
+
+} // namespace

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Runs the sample install, upgrade and uninstall (see run.sh).
+set -uo pipefail
+build=$1
+medium="$build/sample-setup"
+drive="$WINEPREFIX/drive_c"
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+wine wineboot </dev/null >/dev/null 2>&1
+
+# The sample setup folder: setup.exe, the Setup script, the INI descriptor
+# (English and German strings) and stand-in payload files.
+lay_out() {  # payload text, product version
+    mkdir -p "$medium"
+    cp "$build/win/setup.exe" "$medium/"
+    cp tools/sample/ZynSetup.dat "$medium/"
+    sed "s/^VERSION=.*/VERSION=$2\r/" tools/sample/Dorsel.zyn > "$medium/Dorsel.zyn"
+    for name in Dorsel ZynSetup.dll ZYNSYSID.sys ZYNSYSID.vxd zynliba.dll zynlibb.dll \
+                unicows.dll ZYNNTDEV.sys ZynFlash.dll; do
+        printf '%s: stand-in %s\n' "$1" "$name" > "$medium/$name"
+    done
+}
+
+query() {  # registry key
+    local text
+    text=$(wine reg query "$1" /s 2>/dev/null | tr -d '\r' | sed '/^$/d; /^reg: /d; s/^/    /')
+    echo "${text:-    (none)}"
+}
+
+report() {  # step name, exit code
+    echo
+    echo "=== $1: exit code $2, result value $(wine reg query 'HKCU\SOFTWARE\Vak\QuillsenSoftwareInstaller' /v Setup 2>/dev/null | tr -d '\r' | awk '/Setup/ {print $3}')"
+    echo "  Product key:"
+    query 'HKLM\SOFTWARE\Vak\QuillsenSoftwareInstaller'
+    echo "  Uninstall entry:"
+    query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuillsenSoftwareInstaller'
+    query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\{5E0C7A21-9B3D-4F6E-A8C2-71D4B0E96F13}'
+    echo "  Toolbar button:"
+    query 'HKLM\SOFTWARE\Microsoft\Internet Explorer\Extensions\{5E0C7A21-9B3D-4F6E-A8C2-71D4B0E96F13}'
+    echo "  Files installed (first bytes):"
+    shopt -s nullglob
+    for file in "$drive"/Program\ Files*/Dorsel/*; do
+        printf '    %s: %s\n' "${file#$drive/}" "$(head -c 40 "$file" | tr -d '\r\n')"
+    done
+    if [ -f "$drive/windows/_zynu000.exe" ]; then
+        echo "    windows/_zynu000.exe (the uninstaller$(wine reg query \
+            'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations \
+            >/dev/null 2>&1 && echo ', deleted at the next Windows start'))"
+    fi
+    echo "  Shortcuts:"
+    find "$drive/ProgramData/Microsoft/Windows/Start Menu" "$drive/users" -name '*Dorsel*.lnk' \
+        2>/dev/null | sed "s|^$drive/|    |"
+}
+
+rm -rf "$medium"
+lay_out v1 3.00.0000
+(cd "$medium" && wine setup.exe /S); report "Silent install of 3.00.0000" $?
+lay_out v2 3.01.0000
+(cd "$medium" && wine setup.exe /S); report "Silent upgrade to 3.01.0000" $?
+(cd "$medium" && wine setup.exe /S /U); report "Silent uninstall" $?
