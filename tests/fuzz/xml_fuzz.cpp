@@ -1,5 +1,8 @@
 // Fuzzes the parser in both modes and path queries over what it parses. The
 // input is a document, optionally followed by a NUL byte and a query path.
+#include "descriptor/descriptor.h"
+#include "xml/platform.h"
+#include "xml/render.h"
 #include "xml/xml.h"
 
 #include <stddef.h>
@@ -41,6 +44,33 @@ void QueryAlongTheTree(const XmlDocument *document, const char *extra)
     }
 }
 
+// Reads the document the way the setup program and the accessors do.
+void ReadAsDescriptor(const XmlDocument *document, const char *extra)
+{
+    MachineInfo machine;
+    memset(&machine, 0, sizeof(machine));
+    machine.systemLanguageId = 0x0407;
+    machine.systemPrimaryLanguage = 0x0007;
+    char output[DESCRIPTOR_PATH_SIZE];
+    static const char *const kKeys[] = {"NAME", "VERSION", "DEVICE", "SETUPFORM", "OSTYPE", "9X"};
+    for (const char *key : kKeys)
+        GetDescriptorProperty("RELEASE", key, output, sizeof(output), "DORSEL", document, &machine, 0);
+    GetDescriptorText(extra, output, sizeof(output), document, &machine);
+    char path[DESCRIPTOR_PATH_SIZE] = {0};
+    memcpy(path, extra, strlen(extra));
+    SelectValue(path, sizeof(path), "TITLE", document, &machine);
+    XmlNode *root = 0;
+    if (!FindRoot(document, &root))
+        return;
+    char *rendered = RenderText(root, document, &machine);
+    HeapBlockFree(rendered);
+    for (XmlCount i = 0; root->children && i < root->children->count; ++i) {
+        rendered = RenderText(&root->children->items[i], document, &machine);
+        HeapBlockFree(rendered);
+        GetMachineValue(&root->children->items[i], output, sizeof(output), document, &machine);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -62,6 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         XmlDocument *document = ParseDocument(text, (int32_t)documentLength, lenient);
         if (document) {
             QueryAlongTheTree(document, extra);
+            ReadAsDescriptor(document, extra);
             FreeDocument(document);
         }
     }
