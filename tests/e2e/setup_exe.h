@@ -88,9 +88,10 @@ inline void RemoveLinks(const std::string &product)
     DeleteFileA(GroupShortcut(product).c_str());
 }
 
-inline void CreateFolderPathForTest(const std::string &path)
+inline bool CreateFolders(const std::string &path)
 {
-    CreateDirectoryA(path.c_str(), 0);
+    int result = SHCreateDirectoryExA(0, path.c_str(), 0);
+    return result == ERROR_SUCCESS || result == ERROR_ALREADY_EXISTS;
 }
 
 inline std::string ResultValue()

@@ -44,7 +44,6 @@ TEST_F(SetupExe, FreshSilentInstall)
 
 TEST_F(SetupExe, UpgradeKeepsShortcutsAndTakesTheNewVersion)
 {
-    CreateFolderPathForTest(SpecialFolder(CSIDL_DESKTOP));
     WriteForeignLink(DesktopShortcut(kProduct), "C:\\elsewhere.exe");
     ASSERT_EQ(0u, RunSetup("/S"));
     EXPECT_EQ(Target() + "\\Dorsel.exe", ReadLink(DesktopShortcut(kProduct)).path);
@@ -188,6 +187,93 @@ TEST_F(SetupExe, DllPlantedBesideTheProgramIsNotLoaded)
     ASSERT_EQ(0u, RunSetup("/S"));
     EXPECT_FALSE(Exists(MediumFile("planted-dll-loaded.txt")));
     EXPECT_TRUE(Exists(GroupShortcut(kProduct)));  // the shell link object still works
+}
+
+} // namespace
+
+namespace {
+
+// The Package descriptor in XML form; the title chosen by system language.
+const char kXmlDescriptor[] =
+    "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+    "<?zyn version=\"2\"?>\r\n"
+    "<build id=\"SAMPLE\">\r\n"
+    "  <zyn id=\"DORSEL\">\r\n"
+    "    <names method=\"LANGUAGE\" default=\"en\">\r\n"
+    "      <item id=\"0407\"><data id=\"TITLE\">Dorsel Verwaltung</data></item>\r\n"
+    "      <item id=\"en\"><data id=\"TITLE\">Dorsel Manager</data></item>\r\n"
+    "    </names>\r\n"
+    "    <xrelease order=\"RELEASE\">\r\n"
+    "      <release id=\"RELEASE\">\r\n"
+    "        <title><gd zynpath=\"names\">TITLE</gd></title>\r\n"
+    "        <version>3.02.0000</version>\r\n"
+    "      </release>\r\n"
+    "    </xrelease>\r\n"
+    "  </zyn>\r\n"
+    "</build>\r\n";
+
+class XmlForm : public SetupExeTest {
+protected:
+    void UseXmlDescriptor()
+    {
+        // A "Dorsel.zyn" without XRELEASE is no INI-form descriptor.
+        WriteText(MediumFile("Dorsel.zyn"), "[RELEASE]\r\nNAME=Not used\r\nVERSION=0\r\n");
+        WriteText(MediumFile("VAKZYN.xml"), kXmlDescriptor);
+    }
+};
+
+TEST_F(XmlForm, InstallsFromTheXmlDescriptor)
+{
+    UseXmlDescriptor();
+    ASSERT_TRUE(CreateFolders(Target()));
+    WriteText(Target() + "\\ZynSetup.ini", "left by an older install");
+    ASSERT_EQ(0u, RunSetup("/S"));
+    EXPECT_EQ(Sz("Dorsel Manager"), ReadRaw(PRODUCT_KEY, "Name").bytes);  // the default item
+    EXPECT_EQ(Sz("3.02.0000"), ReadRaw(PRODUCT_KEY, "Version").bytes);
+    EXPECT_EQ(kXmlDescriptor, ReadText(Target() + "\\ZynSetup.xml"));
+    EXPECT_FALSE(Exists(Target() + "\\ZynSetup.ini"));
+    EXPECT_TRUE(Exists(Target() + "\\Dorsel.exe"));
+
+    // The uninstall finds "ZynSetup.xml" and removes the XML-form file list.
+    ASSERT_EQ(0u, RunUninstaller("/S /U"));
+    EXPECT_FALSE(Exists(Target() + "\\ZynSetup.xml"));
+    EXPECT_FALSE(Exists(Target() + "\\Dorsel.exe"));
+}
+
+TEST_F(XmlForm, MalformedDescriptorIsAnInitializationFailure)
+{
+    UseXmlDescriptor();
+    WriteText(MediumFile("VAKZYN.xml"), "<?xml version=\"1.0\"?><build><zyn id=\"DORSEL\"></build>");
+    EXPECT_EQ(8u, RunSetup("/S"));
+    EXPECT_EQ("0008", ResultValue());
+    EXPECT_FALSE(Exists(Target()));
+}
+
+TEST_F(XmlForm, IniDescriptorWinsWhenBothArePresent)
+{
+    WriteText(MediumFile("VAKZYN.xml"), kXmlDescriptor);
+    ASSERT_EQ(0u, RunSetup("/S"));
+    EXPECT_EQ(Sz("3.00.0000"), ReadRaw(PRODUCT_KEY, "Version").bytes);
+    EXPECT_TRUE(Exists(Target() + "\\ZynSetup.ini"));
+}
+
+// Run by their own test entries under a German and a Japanese system locale.
+TEST_F(XmlForm, GermanSystemGetsTheGermanTitle)
+{
+    ASSERT_EQ(0x0407, GetSystemDefaultLangID());
+    UseXmlDescriptor();
+    ASSERT_EQ(0u, RunSetup("/S"));
+    EXPECT_EQ(Sz("Dorsel Verwaltung"), ReadRaw(PRODUCT_KEY, "Name").bytes);
+    RemoveLinks("Dorsel Verwaltung");
+    RemoveTree(SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\Dorsel Gruppe");
+}
+
+TEST_F(XmlForm, JapaneseSystemGetsTheDefaultTitle)
+{
+    ASSERT_EQ(0x0411, GetSystemDefaultLangID());
+    UseXmlDescriptor();
+    ASSERT_EQ(0u, RunSetup("/S"));
+    EXPECT_EQ(Sz("Dorsel Manager"), ReadRaw(PRODUCT_KEY, "Name").bytes);
 }
 
 } // namespace
