@@ -59,12 +59,16 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(${GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-function(setup_windows_test name)
+function(setup_windows_test_program name)
   add_executable(${name} ${ARGN})
   target_link_libraries(${name} PRIVATE gtest_main gtest)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_options(${name} PRIVATE -Wall -Wextra -Werror)
   target_link_options(${name} PRIVATE -static)
+endfunction()
+
+function(setup_windows_test name)
+  setup_windows_test_program(${name} ${ARGN})
   add_test(NAME ${name} COMMAND ${name})
 endfunction()
 
