@@ -186,6 +186,38 @@ int GetBuildKeyInfo(char *keyName, uint32_t keyNameSize, char *text9x, uint32_t 
            GetDescriptorText("/build/os[@id=NT]", textNt, sizeNt, document, machine);
 }
 
+int FormatMachineValue(const char *method, const MachineInfo *machine, char *output, uint32_t size)
+{
+    if (strcmp(method, "LANGUAGE") == 0)
+        return FormatText(output, size, "%04X", (unsigned)machine->systemLanguageId);
+    if (strcmp(method, "LANGUAGE.OS") == 0)
+        return FormatText(output, size, "%04X", (unsigned)machine->osLanguageId);
+    if (strcmp(method, "BIOSID") == 0)
+        return FormatText(output, size, "%c%c", (char)(machine->biosId >> 8),
+                          (char)(machine->biosId & 0xFF));
+    if (strcmp(method, "MTM") == 0)
+        return CopyRaw(machine->typeModel, output, size);
+    if (strcmp(method, "OS") == 0)
+        return CopyRaw(machine->osId, output, size);
+    if (strcmp(method, "FAMILYNAME") == 0)
+        return CopyRaw(machine->familyName, output, size);
+    return 0;
+}
+
+const XmlNode *SelectedDataNode(const XmlNode *gd, const XmlDocument *document,
+                                const MachineInfo *machine)
+{
+    const char *target = AttributeOf(gd, "path");
+    char path[DESCRIPTOR_PATH_SIZE];
+    memset(path, 0, sizeof(path));
+    XmlNode *data = 0;
+    if (!target || !FormatText(path, sizeof(path), "%s", target) ||
+        !SelectValue(path, sizeof(path), gd->text, document, machine) ||
+        !QueryPath(path, &data, document))
+        return 0;
+    return data;
+}
+
 int GetMachineValue(const XmlNode *node, char *output, uint32_t size, const XmlDocument *document,
                     const MachineInfo *machine)
 {
@@ -195,19 +227,6 @@ int GetMachineValue(const XmlNode *node, char *output, uint32_t size, const XmlD
         const char *method = AttributeOf(node, "method");
         if (!method)
             return 0;
-        if (strcmp(method, "LANGUAGE") == 0)
-            return FormatText(output, size, "%04X", (unsigned)machine->systemLanguageId);
-        if (strcmp(method, "LANGUAGE.OS") == 0)
-            return FormatText(output, size, "%04X", (unsigned)machine->osLanguageId);
-        if (strcmp(method, "BIOSID") == 0)
-            return FormatText(output, size, "%c%c", (char)(machine->biosId >> 8),
-                              (char)(machine->biosId & 0xFF));
-        if (strcmp(method, "MTM") == 0)
-            return CopyRaw(machine->typeModel, output, size);
-        if (strcmp(method, "OS") == 0)
-            return CopyRaw(machine->osId, output, size);
-        if (strcmp(method, "FAMILYNAME") == 0)
-            return CopyRaw(machine->familyName, output, size);
         if (strcmp(method, "AGENT") == 0)
             return CopyRaw(machine->agent, output, size);
         if (strcmp(method, "MTM2") == 0) {
@@ -215,18 +234,11 @@ int GetMachineValue(const XmlNode *node, char *output, uint32_t size, const XmlD
             return hyphen && FormatText(output, size, "%.*s%s", (int)(hyphen - machine->typeModel),
                                         machine->typeModel, hyphen + 1);
         }
-        return 0;
+        return FormatMachineValue(method, machine, output, size);
     }
     if (strcmp(node->name, "gd") == 0) {
-        const char *target = AttributeOf(node, "path");
-        char path[DESCRIPTOR_PATH_SIZE];
-        memset(path, 0, sizeof(path));
-        XmlNode *data = 0;
-        if (!target || !FormatText(path, sizeof(path), "%s", target) ||
-            !SelectValue(path, sizeof(path), node->text, document, machine) ||
-            !QueryPath(path, &data, document))
-            return 0;
-        return CopyRaw(data->text, output, size);
+        const XmlNode *data = SelectedDataNode(node, document, machine);
+        return data && CopyRaw(data->text, output, size);
     }
     return CopyRaw(node->text, output, size);
 }

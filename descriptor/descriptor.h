@@ -40,6 +40,13 @@ int GetBuildTitleVersion(char *title, uint32_t titleSize, char *version, uint32_
 int GetBuildKeyInfo(char *keyName, uint32_t keyNameSize, char *text9x, uint32_t size9x,
                     char *textNt, uint32_t sizeNt, const XmlDocument *document,
                     const MachineInfo *machine);
+// The machine value of a "pd" placeholder's method ("LANGUAGE", "LANGUAGE.OS",
+// "BIOSID", "MTM", "OS" or "FAMILYNAME"); 0 for any other method.
+int FormatMachineValue(const char *method, const MachineInfo *machine, char *output, uint32_t size);
+// The "data" element that a "gd" element's "path" and text select; null when none.
+const XmlNode *SelectedDataNode(const XmlNode *gd, const XmlDocument *document,
+                                const MachineInfo *machine);
+
 // The value a node stands for, built into `output`; 0 when it gives none.
 int GetMachineValue(const XmlNode *node, char *output, uint32_t size, const XmlDocument *document,
                     const MachineInfo *machine);

@@ -5,7 +5,6 @@
 #include "xml/render.h"
 
 #include "descriptor/descriptor.h"
-#include "driver/format.h"
 #include "xml/platform.h"
 
 #include <string.h>
@@ -106,51 +105,18 @@ const char *FindAttribute(const XmlNode *node, const char *name)
     return 0;
 }
 
-// The machine value a "pd" placeholder stands for.
-int MachineValue(const XmlNode *node, const MachineInfo *machine, char *value)
-{
-    const char *method = FindAttribute(node, "method");
-    if (!method)
-        return 0;
-    if (strcmp(method, "LANGUAGE") == 0)
-        return FormatText(value, DESCRIPTOR_PATH_SIZE, "%04X", (unsigned)machine->systemLanguageId);
-    if (strcmp(method, "LANGUAGE.OS") == 0)
-        return FormatText(value, DESCRIPTOR_PATH_SIZE, "%04X", (unsigned)machine->osLanguageId);
-    if (strcmp(method, "BIOSID") == 0)
-        return FormatText(value, DESCRIPTOR_PATH_SIZE, "%c%c", (char)(machine->biosId >> 8),
-                          (char)(machine->biosId & 0xFF));
-    const char *text = strcmp(method, "MTM") == 0          ? machine->typeModel
-                       : strcmp(method, "OS") == 0         ? machine->osId
-                       : strcmp(method, "FAMILYNAME") == 0 ? machine->familyName
-                                                           : 0;
-    return text && FormatText(value, DESCRIPTOR_PATH_SIZE, "%s", text);
-}
-
-// The text of the "data" element that a "gd" placeholder selects.
-const char *SelectedText(const XmlNode *node, const XmlDocument *document,
-                         const MachineInfo *machine)
-{
-    const char *target = FindAttribute(node, "path");
-    char path[DESCRIPTOR_PATH_SIZE];
-    memset(path, 0, sizeof(path));
-    XmlNode *data = 0;
-    if (!target || !FormatText(path, sizeof(path), "%s", target) ||
-        !SelectValue(path, sizeof(path), node->text, document, machine) ||
-        !QueryPath(path, &data, document))
-        return 0;
-    return data->text;
-}
-
 int RenderChild(Collector *collector, const XmlNode *child, const XmlDocument *document,
                 const MachineInfo *machine)
 {
     if (strcmp(child->name, "pd") == 0) {
+        const char *method = FindAttribute(child, "method");
         char value[DESCRIPTOR_PATH_SIZE];
-        if (!MachineValue(child, machine, value) || !Append(collector, value, strlen(value)))
+        if (!method || !FormatMachineValue(method, machine, value, sizeof(value)) ||
+            !Append(collector, value, strlen(value)))
             return 0;
     } else if (strcmp(child->name, "gd") == 0) {
-        const char *text = SelectedText(child, document, machine);
-        if (!text || !AppendPieces(collector, text))
+        const XmlNode *data = SelectedDataNode(child, document, machine);
+        if (!data || !AppendPieces(collector, data->text))
             return 0;
     } else {
         if (!AppendPieces(collector, child->text))

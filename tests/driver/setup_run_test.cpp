@@ -3,6 +3,7 @@
 #include "tests/driver/walk_doubles.h"
 
 #include "driver/startup_state.h"
+#include "tests/registry/registry_access.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +15,6 @@ namespace {
 
 const char kResultKey[] = "SOFTWARE\\Vak\\QuillsenSoftwareInstaller";
 
-std::string ResultValue()
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kResultKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return "<none>";
-    char text[16] = {0};
-    DWORD size = sizeof(text);
-    LONG result = RegQueryValueExA(key, "Setup", 0, 0, (BYTE *)text, &size);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS ? text : "<none>";
-}
 
 void Set(char *field, const char *text)
 {

@@ -94,18 +94,6 @@ inline bool CreateFolders(const std::string &path)
     return result == ERROR_SUCCESS || result == ERROR_ALREADY_EXISTS;
 }
 
-inline std::string ResultValue()
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Vak\\QuillsenSoftwareInstaller", 0, KEY_READ,
-                      &key) != ERROR_SUCCESS)
-        return "<none>";
-    char text[16] = {0};
-    DWORD size = sizeof(text);
-    LONG result = RegQueryValueExA(key, "Setup", 0, 0, (BYTE *)text, &size);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS ? text : "<none>";
-}
 
 // The Windows version Wine reports to the setup program (both its names).
 inline void SetWineVersion(const char *version)

@@ -71,6 +71,20 @@ inline std::string Dword(DWORD value)
     return std::string((const char *)&value, sizeof(value));
 }
 
+// The result value "Setup" of the last run, or "<none>".
+inline std::string ResultValue()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Vak\\QuillsenSoftwareInstaller", 0, KEY_READ,
+                      &key) != ERROR_SUCCESS)
+        return "<none>";
+    char text[16] = {0};
+    DWORD size = sizeof(text);
+    LONG result = RegQueryValueExA(key, "Setup", 0, 0, (BYTE *)text, &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS ? text : "<none>";
+}
+
 inline std::string WindowsFolder()
 {
     char folder[MAX_PATH];
