@@ -25,6 +25,8 @@ const std::string kDescriptor =
     "  </names>\n"
     "  <nodefault method=\"LANGUAGE\"><item id=\"0409\"><data>x</data></item></nodefault>\n"
     "  <lowercase method=\"language\" default=\"en\"><item id=\"en\"><data>x</data></item></lowercase>\n"
+    "  <longdefault method=\"LANGUAGE\" default=\"0123456789\"><item id=\"012345678\">"
+    "<data>cut</data></item><item id=\"0123456789\"><data>whole</data></item></longdefault>\n"
     "  <bios method=\"BIOSID\" default=\"d\"><item id=\"\"><data>empty id</data></item>"
     "<item id=\"d\"><data>default</data></item></bios>\n"
     "  <loop method=\"LANGUAGE\" default=\"en\"><item id=\"en\"><data id=\"V\">"
@@ -103,6 +105,14 @@ TEST_F(Descriptor, SelectionFallsBackToLessSpecificThenDefault)
     EXPECT_EQ("<none>", Select("/build/zyn[@id=DORSEL]/lowercase", ""));
     EXPECT_EQ("<none>", Select("/build/zyn[@id=DORSEL]/category", ""));  // no children
     EXPECT_EQ("<none>", Select(names, "TITLE", 40));  // the extended path would not fit
+}
+
+TEST_F(Descriptor, DefaultLongerThanItsSlotIsNeverCut)
+{
+    // LANGUAGE ids have slots of 10 bytes: a default of ten characters fails
+    // rather than selecting the item its first nine characters name.
+    Language(0x0411);
+    EXPECT_EQ("<none>", Select("/build/zyn[@id=DORSEL]/longdefault", ""));
 }
 
 TEST_F(Descriptor, EmptyMachineFieldsChooseAnEmptyIdThenTheDefault)
