@@ -9,14 +9,6 @@
 
 namespace {
 
-const char *AttributeOf(const XmlNode *node, const char *name)
-{
-    for (XmlCount i = 0; i < node->attributeCount; ++i)
-        if (strcmp(node->attributes[i].name, name) == 0)
-            return node->attributes[i].value;
-    return 0;
-}
-
 // Copies a value byte for byte when it fits, else fails with `output` untouched.
 int CopyRaw(const char *value, char *output, uint32_t size)
 {
@@ -32,7 +24,7 @@ int CopyRaw(const char *value, char *output, uint32_t size)
 const char *AttributeAt(const char *path, const char *name, const XmlDocument *document)
 {
     XmlNode *node = 0;
-    return QueryPath(path, &node, document) ? AttributeOf(node, name) : 0;
+    return QueryPath(path, &node, document) ? FindAttribute(node, name) : 0;
 }
 
 const char *PackageAttribute(const char *format, const char *packageId, const char *name,
@@ -91,7 +83,7 @@ int GetPackageIdAt(char *output, uint32_t size, int index, const XmlDocument *do
         const XmlNode *child = &build->children->items[i];
         if (strcmp(child->name, "zyn") != 0)
             continue;
-        const char *id = AttributeOf(child, "id");
+        const char *id = FindAttribute(child, "id");
         if (!id)
             return 0;
         if (seen++ == index)
@@ -103,7 +95,7 @@ int GetPackageIdAt(char *output, uint32_t size, int index, const XmlDocument *do
 int GetDescriptorFormatVersion(char *output, uint32_t size, const XmlDocument *document)
 {
     const XmlNode *instruction = TopLevelNode(document, "?zyn");
-    return instruction && CopyRaw(AttributeOf(instruction, "version"), output, size);
+    return instruction && CopyRaw(FindAttribute(instruction, "version"), output, size);
 }
 
 int GetBuildId(char *output, uint32_t size, const XmlDocument *document)
@@ -207,7 +199,7 @@ int FormatMachineValue(const char *method, const MachineInfo *machine, char *out
 const XmlNode *SelectedDataNode(const XmlNode *gd, const XmlDocument *document,
                                 const MachineInfo *machine)
 {
-    const char *target = AttributeOf(gd, "path");
+    const char *target = FindAttribute(gd, "path");
     char path[DESCRIPTOR_PATH_SIZE];
     memset(path, 0, sizeof(path));
     XmlNode *data = 0;
@@ -224,7 +216,7 @@ int GetMachineValue(const XmlNode *node, char *output, uint32_t size, const XmlD
     if (!node || !output || size == 0)
         return 0;
     if (strcmp(node->name, "pd") == 0) {
-        const char *method = AttributeOf(node, "method");
+        const char *method = FindAttribute(node, "method");
         if (!method)
             return 0;
         if (strcmp(method, "AGENT") == 0)

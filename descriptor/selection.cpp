@@ -86,14 +86,6 @@ int BuildCandidates(const char *method, const MachineInfo *machine, Candidates *
     return 1;
 }
 
-const char *FindAttribute(const XmlNode *node, const char *name)
-{
-    for (XmlCount i = 0; i < node->attributeCount; ++i)
-        if (strcmp(node->attributes[i].name, name) == 0)
-            return node->attributes[i].value;
-    return 0;
-}
-
 } // namespace
 
 int SelectValue(char *path, uint32_t size, const char *dataId, const XmlDocument *document,

@@ -57,6 +57,14 @@ XmlNode *FindPredicateChild(const XmlNode *parent, const char *segment)
 
 } // namespace
 
+const char *FindAttribute(const XmlNode *node, const char *name)
+{
+    for (XmlCount i = 0; i < node->attributeCount; ++i)
+        if (strcmp(node->attributes[i].name, name) == 0)
+            return node->attributes[i].value;
+    return 0;
+}
+
 int FindRoot(const XmlDocument *document, XmlNode **node)
 {
     if (!document)

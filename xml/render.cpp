@@ -97,14 +97,6 @@ const char *ElementEnd(const Collector *collector, const XmlNode *node)
     return 0;
 }
 
-const char *FindAttribute(const XmlNode *node, const char *name)
-{
-    for (XmlCount i = 0; i < node->attributeCount; ++i)
-        if (strcmp(node->attributes[i].name, name) == 0)
-            return node->attributes[i].value;
-    return 0;
-}
-
 int RenderChild(Collector *collector, const XmlNode *child, const XmlDocument *document,
                 const MachineInfo *machine)
 {

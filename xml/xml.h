@@ -48,6 +48,8 @@ void DecodeEntities(char *string);
 int IsXmlWhiteSpace(char c);
 
 int FindRoot(const XmlDocument *document, XmlNode **node);
+// The value of the node's first attribute named exactly `name`, or null.
+const char *FindAttribute(const XmlNode *node, const char *name);
 int QueryPath(const char *path, XmlNode **node, const XmlDocument *document);
 
 int ResolveConversion(void);
