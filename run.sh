@@ -4,6 +4,7 @@
 # prefix, printing after each step what it did.
 set -euo pipefail
 cd "$(dirname "$0")"
+export HOME=${HOME:-/root}  # Wine keeps its per-user state there
 build=${BUILD:-build}
 bash tools/install-deps.sh
 cmake -S . -B "$build/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null

@@ -3,6 +3,7 @@
 # every test: the Windows tests under Wine, the native ones under the sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")"
+export HOME=${HOME:-/root}  # Wine keeps its per-user state there
 build=${BUILD:-build}
 bash tools/install-deps.sh
 cmake -S . -B "$build/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
