@@ -12,6 +12,6 @@ cmake --build "$build/win" --target setup >/dev/null
 build=$(cd "$build" && pwd)
 export WINEPREFIX="$build/win/wineprefix"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 tools/prepare-prefix.sh "$WINEPREFIX"
 exec xvfb-run -a -s "-screen 0 1024x768x24" tools/run-sample.sh "$build"

@@ -115,9 +115,12 @@ int RegisterCallerNotification(HWND *callerWindow)
         {L"FEATUREID", 0, REG_SZ}, {L"HWND", L"0", REG_DWORD}, {L"PATH", 0, REG_SZ},
         {L"NOTIFY", 0, REG_SZ},    {L"KILL", 0, REG_SZ},
     };
-    int countAllowed = count == 2 || count == 3 || count == 5 || count == 6;
-    int slotsOk = countAllowed && FillSlots(arguments, count, values);
+    // The caller's window is taken even from a request that is refused, so
+    // that the refusal's message belongs to the caller.
+    int slotsOk = FillSlots(arguments, count, values);
     *callerWindow = (HWND)(UINT_PTR)ParseWindowHandle(values[SLOT_HWND].text);
+    if (!(count == 2 || count == 3 || count == 5 || count == 6))
+        slotsOk = 0;
     for (int i = 0; slotsOk && i < count - 1; ++i)
         if (!values[i].text)
             slotsOk = 0;

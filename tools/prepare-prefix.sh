@@ -12,7 +12,7 @@ flock 9
 [ -f "$marker" ] && exit 0
 export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 wineboot -i >/dev/null 2>&1
 wineserver -w
 for folder in "$prefix"/drive_c/users/*/*; do

@@ -1,12 +1,36 @@
-// Stands in for the installed application: holds the single-instance mutex
-// named by the product name (or, with /window, shows a window with that
-// title) until the event "DorselStandInQuit" is set or a minute has passed.
+// Stands in for the installed application. Started with "/H /W" (as the setup
+// program starts it) it signals the ready event, or ends without signalling
+// when a file "end-early.txt" lies beside it. Otherwise it holds the
+// single-instance mutex named by the product name (or, with /window, shows a
+// window with that title) until the event "DorselStandInQuit" is set or a
+// minute has passed.
 #include <windows.h>
 
 #include <string.h>
 
+int AnswerStart(void)
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(0, path, MAX_PATH);
+    while (length > 0 && path[length - 1] != '\\')
+        --length;
+    lstrcpyA(path + length, "end-early.txt");
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        return 1;
+    HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE,
+                              "{5E0C7A21-9B3D-4F6E-A8C2-71D4B0E96F13}:FRESHRELAY:INIT");
+    if (!ready)
+        return 2;
+    SetEvent(ready);
+    CloseHandle(ready);
+    Sleep(2000);  // still running when the setup program sees the event
+    return 0;
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
 {
+    if (strncmp(commandLine, "/H /W", 5) == 0)
+        return AnswerStart();
     const char *name = strchr(commandLine, ' ') ? strchr(commandLine, ' ') + 1 : commandLine;
     HANDLE quit = CreateEventA(0, TRUE, FALSE, "DorselStandInQuit");
     HANDLE mutex = 0;

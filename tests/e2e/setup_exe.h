@@ -143,6 +143,61 @@ inline DWORD RunProgram(const std::string &program, const std::string &arguments
     return code;
 }
 
+struct DialogSearch {
+    DWORD process;
+    HWND found;
+};
+
+inline BOOL CALLBACK MatchMessageBox(HWND window, LPARAM data)
+{
+    DialogSearch *search = (DialogSearch *)data;
+    DWORD owner = 0;
+    char className[16] = {0};
+    GetWindowThreadProcessId(window, &owner);
+    GetClassNameA(window, className, sizeof(className));
+    if (owner == search->process && lstrcmpA(className, "#32770") == 0 && IsWindowVisible(window) &&
+        GetDlgItem(window, 0xFFFF)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Runs setup.exe and answers each message box it shows with OK, as a user
+// would; their texts are collected in `messages`.
+inline DWORD RunSetupAnswering(const std::string &arguments, std::vector<std::string> *messages)
+{
+    std::string command = "\"" + MediumFile("setup.exe") + "\" " + arguments;
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(0, &command[0], 0, 0, FALSE, 0, 0, "C:\\ze2e", &startup, &process))
+        return GetLastError() | 0x80000000;
+    DWORD code = kTimedOut;
+    for (int tries = 0; tries < 1200; ++tries) {
+        if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(process.hProcess, &code);
+            break;
+        }
+        DialogSearch search = {process.dwProcessId, 0};
+        EnumWindows(MatchMessageBox, (LPARAM)&search);
+        if (search.found) {
+            char text[1024] = {0};
+            SendMessageA(GetDlgItem(search.found, 0xFFFF), WM_GETTEXT, sizeof(text), (LPARAM)text);
+            messages->push_back(text);
+            PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                         (LPARAM)GetDlgItem(search.found, IDOK));
+            Sleep(300);
+        }
+    }
+    if (code == kTimedOut)
+        TerminateProcess(process.hProcess, kTimedOut);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return code;
+}
+
 inline DWORD RunSetup(const std::string &arguments)
 {
     return RunProgram(MediumFile("setup.exe"), arguments);
