@@ -168,6 +168,8 @@ TEST_F(SetupExe, GermanSystemResolvesTheGermanStrings)
     ASSERT_EQ(0x0407, GetSystemDefaultLangID());
     ASSERT_EQ(0u, RunSetup("/S"));
     EXPECT_EQ(Sz(kGermanProduct), ReadRaw(PRODUCT_KEY, "Name").bytes);
+    // The program's own texts come from its German resources.
+    EXPECT_EQ(Sz("Quillsen-Software - Aktualisierung"), ReadRaw(TOOLBAR_KEY, "ButtonText").bytes);
     EXPECT_TRUE(Exists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\Dorsel Gruppe\\" + kGermanProduct + ".lnk"));
     RemoveTree(SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\Dorsel Gruppe");
 }
@@ -274,6 +276,15 @@ TEST_F(XmlForm, JapaneseSystemGetsTheDefaultTitle)
     UseXmlDescriptor();
     ASSERT_EQ(0u, RunSetup("/S"));
     EXPECT_EQ(Sz("Dorsel Manager"), ReadRaw(PRODUCT_KEY, "Name").bytes);
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, TOOLBAR_KEY, 0, KEY_READ, &key));
+    wchar_t text[64] = {0};
+    DWORD size = sizeof(text);
+    RegQueryValueExW(key, L"ButtonText", 0, 0, (BYTE *)text, &size);
+    RegCloseKey(key);
+    EXPECT_EQ(std::wstring(L"Quillsen \x30BD\x30D5\x30C8\x30A6\x30A7\x30A2 "
+                           L"\x30A2\x30C3\x30D7\x30C7\x30FC\x30C8"),
+              text);  // the Japanese resources' text
 }
 
 } // namespace
