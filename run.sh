@@ -4,14 +4,11 @@
 # prefix, printing after each step what it did.
 set -euo pipefail
 cd "$(dirname "$0")"
-export HOME=${HOME:-/root}  # Wine keeps its per-user state there
+. tools/common.sh
 build=${BUILD:-build}
-bash tools/install-deps.sh
-cmake -S . -B "$build/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+configure_windows_build "$build"
 cmake --build "$build/win" --target setup >/dev/null
 build=$(cd "$build" && pwd)
 export WINEPREFIX="$build/win/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 tools/prepare-prefix.sh "$WINEPREFIX"
 exec xvfb-run -a -s "-screen 0 1024x768x24" tools/run-sample.sh "$build"

@@ -3,10 +3,9 @@
 # every test: the Windows tests under Wine, the native ones under the sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")"
-export HOME=${HOME:-/root}  # Wine keeps its per-user state there
+. tools/common.sh
 build=${BUILD:-build}
-bash tools/install-deps.sh
-cmake -S . -B "$build/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+configure_windows_build "$build"
 cmake --build "$build/win"
 cmake -S . -B "$build/host" -G Ninja -DSETUP_HOST_BUILD=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null

@@ -73,9 +73,8 @@ int PlanUninstall(int *cancelled, InstallPlan *plan, char *installedVersion, Run
     if (!ReadInstalledFolder(plan->installedFolder) ||
         !ReadProductIdentity(plan->productName, plan->productVersion))
         return 0;
-    char found[MAX_PATH] = {0};
-    DWORD length = SearchPathA(plan->installedFolder, "ZynSetup.xml", 0, MAX_PATH, found, 0);
-    g_startup.descriptorMode = length > 0 && length < MAX_PATH;
+    char found[MAX_PATH];
+    g_startup.descriptorMode = FindInFolder(plan->installedFolder, "ZynSetup.xml", 0, found);
     lstrcpynA(installedVersion, plan->productVersion, MAX_PATH);
     if (!(options & RUNOPT_SILENT)) {
         char text[MAX_PATH];

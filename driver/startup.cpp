@@ -4,6 +4,7 @@
 
 #include "driver/startup_state.h"
 #include "driver/system_version.h"
+#include "files/files.h"
 #include "script/setup_script.h"
 
 #include <string.h>
@@ -14,9 +15,7 @@ const DWORD kReadChunk = 260;
 
 int FindBesideProgram(const char *name, char *path)
 {
-    memset(path, 0, MAX_PATH);
-    DWORD length = SearchPathA(g_startup.setupFolder, name, 0, MAX_PATH, path, 0);
-    return length > 0 && length < MAX_PATH;
+    return FindInFolder(g_startup.setupFolder, name, 0, path);
 }
 
 int RecordSetupFolder(void)

@@ -14,6 +14,9 @@ enum {
 
 int TransferPayload(HWND owner, const char *folder, int deferred, RunOptions options);
 int CreateFolderPath(const char *path);
+// Looks for `name` in `folder` alone (never on the search path); `extension`
+// is appended when the name has none. `found` (260 characters) gets the path.
+int FindInFolder(const char *folder, const char *name, const char *extension, char *found);
 
 int DesktopShortcutExists(const char *name);
 int StartMenuShortcutExists(const char *name);

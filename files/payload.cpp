@@ -99,14 +99,6 @@ int IsPlainFolder(const char *folder)
     return folder && *folder && strlen(folder) < MAX_PATH && !strpbrk(folder, "*?");
 }
 
-// Looks for `name` in `folder` alone.
-int FindInFolder(const char *folder, const char *name, char *found)
-{
-    memset(found, 0, MAX_PATH);
-    DWORD length = SearchPathA(folder, name, 0, MAX_PATH, found, 0);
-    return length > 0 && length < MAX_PATH;
-}
-
 int ShortPath(const char *path, char *shortPath)
 {
     memset(shortPath, 0, MAX_PATH);
@@ -229,10 +221,10 @@ int InstallPayload(HWND owner, const char *folder, int deferred, const char *sou
 
     char found[MAX_PATH];
     const char *otherDescriptor = g_startup.descriptorMode ? "ZynSetup.ini" : "ZynSetup.xml";
-    if (FindInFolder(folder, otherDescriptor, found) &&
+    if (FindInFolder(folder, otherDescriptor, 0, found) &&
         !RemoveAtOnceOrLater(owner, found, deferred, nt))
         return 0;
-    if (nt && FindInFolder(folder, "dorsel.exe.manifest", found) &&
+    if (nt && FindInFolder(folder, "dorsel.exe.manifest", 0, found) &&
         !RemoveAtOnceOrLater(owner, found, deferred, nt))
         return 0;
 
@@ -294,6 +286,13 @@ int TransferPayload(HWND owner, const char *folder, int deferred, RunOptions opt
         return InstallPayload(owner, folder, deferred, xml ? kSourceNamesXml : kSourceNamesIni,
                               installedNames);
     return RemovePayload(owner, folder, deferred, installedNames);
+}
+
+int FindInFolder(const char *folder, const char *name, const char *extension, char *found)
+{
+    memset(found, 0, MAX_PATH);
+    DWORD length = SearchPathA(folder, name, extension, MAX_PATH, found, 0);
+    return length > 0 && length < MAX_PATH;
 }
 
 int CreateFolderPath(const char *path)

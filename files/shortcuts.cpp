@@ -28,11 +28,8 @@ int ShortcutFolder(int startMenu, char *folder)
 int ShortcutExists(int startMenu, const char *name)
 {
     char folder[MAX_PATH];
-    char found[MAX_PATH] = {0};
-    if (!ShortcutFolder(startMenu, folder))
-        return 0;
-    DWORD length = SearchPathA(folder, name, ".lnk", MAX_PATH, found, 0);
-    return length > 0 && length < MAX_PATH;
+    char found[MAX_PATH];
+    return ShortcutFolder(startMenu, folder) && FindInFolder(folder, name, ".lnk", found);
 }
 
 void NotifyShell(void)

@@ -13,12 +13,6 @@ int OpenKey(const char *path, REGSAM access, HKEY *key)
     return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, key) == ERROR_SUCCESS;
 }
 
-int CreateKey(HKEY parent, const char *path, HKEY *key)
-{
-    return RegCreateKeyExA(parent, path, 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0, key,
-                           0) == ERROR_SUCCESS;
-}
-
 int DeleteValue(HKEY key, const char *name)
 {
     return RegDeleteValueA(key, name) == ERROR_SUCCESS;
@@ -122,6 +116,12 @@ int QueryStringValue(HKEY key, const char *name, char *buffer, DWORD size)
     return 0;
 }
 
+int CreateRegistryKey(HKEY parent, const char *path, HKEY *key)
+{
+    return RegCreateKeyExA(parent, path, 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0, key,
+                           0) == ERROR_SUCCESS;
+}
+
 int SetStringValue(HKEY key, const char *name, const char *text)
 {
     return text && RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text,
@@ -200,7 +200,7 @@ int WriteInstalledFolder(const char *folder, RunOptions options)
     char program[MAX_PATH];
     if (!FormatText(program, sizeof(program), "%s\\Dorsel.exe", folder))
         return 0;
-    if (!CreateKey(HKEY_LOCAL_MACHINE, PRODUCT_KEY, &key))
+    if (!CreateRegistryKey(HKEY_LOCAL_MACHINE, PRODUCT_KEY, &key))
         return 0;
     int ok = SetStringValue(key, "ProgDir", folder) && SetStringValue(key, 0, program);
     RegCloseKey(key);

@@ -64,5 +64,7 @@ void *LookupSystemEntry(const char *module, const char *name);
 // within the buffer, and a string write that counts the NUL.
 int QueryStringValue(HKEY key, const char *name, char *buffer, DWORD size);
 int SetStringValue(HKEY key, const char *name, const char *text);
+// Creates or opens `path` below `parent` for all access, as every writer does.
+int CreateRegistryKey(HKEY parent, const char *path, HKEY *key);
 
 #endif

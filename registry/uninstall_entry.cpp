@@ -6,12 +6,6 @@
 
 namespace {
 
-int CreateKey(HKEY parent, const char *path, HKEY *key)
-{
-    return RegCreateKeyExA(parent, path, 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0, key,
-                           0) == ERROR_SUCCESS;
-}
-
 // The Windows folder joined with `format` filled in with the uninstaller's name.
 int WindowsFolderPath(char *buffer, const char *format, const char *uninstaller)
 {
@@ -40,7 +34,7 @@ int WriteUninstallEntry(const char *uninstaller, const char *name, const char *v
     if (!(options & RUNOPT_INSTALL))
         return RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY_KEY) == ERROR_SUCCESS;
     HKEY key;
-    if (!CreateKey(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY_KEY, &key))
+    if (!CreateRegistryKey(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY_KEY, &key))
         return 0;
     int ok = 1;
     if (!(options & RUNOPT_HIDDEN))
@@ -73,7 +67,7 @@ int WriteInterfacePath(const char *uninstaller, RunOptions options)
     }
     char path[MAX_PATH] = {0};
     if (!WindowsFolderPath(path, "\\%s", uninstaller) ||
-        !CreateKey(HKEY_LOCAL_MACHINE, INTERFACE_PATH_KEY, &key))
+        !CreateRegistryKey(HKEY_LOCAL_MACHINE, INTERFACE_PATH_KEY, &key))
         return 0;
     int ok = SetStringValue(key, "InterfacePath", path);
     RegCloseKey(key);
@@ -100,10 +94,10 @@ int WriteToolbarButton(const char *program, const char *icon, const char *text, 
     int ok = 1;
     if (create) {
         // Without a browser extensions key the button is left out; no failure.
-        if (!CreateKey(HKEY_LOCAL_MACHINE, BROWSER_EXTENSIONS_KEY, &extensions))
+        if (!CreateRegistryKey(HKEY_LOCAL_MACHINE, BROWSER_EXTENSIONS_KEY, &extensions))
             return 1;
         HKEY button;
-        ok = CreateKey(extensions, PRODUCT_GUID, &button);
+        ok = CreateRegistryKey(extensions, PRODUCT_GUID, &button);
         if (ok) {
             ok = WriteButtonValues(button, program, icon, text);
             RegCloseKey(button);

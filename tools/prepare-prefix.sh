@@ -11,8 +11,7 @@ exec 9>"$prefix.lock"
 flock 9
 [ -f "$marker" ] && exit 0
 export WINEPREFIX="$prefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
+. "$(dirname "$0")/common.sh"
 wineboot -i >/dev/null 2>&1
 wineserver -w
 for folder in "$prefix"/drive_c/users/*/*; do

@@ -4,8 +4,7 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 export WINEPREFIX="$build/win/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
+. "$(dirname "$0")/common.sh"
 tools/prepare-prefix.sh "$WINEPREFIX"
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT

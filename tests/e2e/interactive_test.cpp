@@ -10,34 +10,16 @@ namespace {
 
 const int kMessageText = 0xFFFF;  // the static text of a message box
 
+// A program left running while the test answers its windows.
 struct Started {
     PROCESS_INFORMATION process;
-    explicit Started(const std::string &command)
-    {
-        std::string line = command;
-        STARTUPINFOA startup;
-        ZeroMemory(&startup, sizeof(startup));
-        startup.cb = sizeof(startup);
-        ZeroMemory(&process, sizeof(process));
-        EXPECT_TRUE(CreateProcessA(0, &line[0], 0, 0, FALSE, 0, 0, "C:\\ze2e", &startup, &process));
-    }
-    DWORD ExitCode()
-    {
-        DWORD code = kTimedOut;
-        if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process.hProcess, &code);
-        else
-            TerminateProcess(process.hProcess, kTimedOut);
-        return code;
-    }
+    explicit Started(const std::string &command) { EXPECT_TRUE(StartProgram(command, &process)); }
+    DWORD ExitCode() { return AwaitExit(process, 60000); }
     ~Started()
     {
-        if (!process.hProcess)
-            return;
-        if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
+        if (process.hProcess && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
             TerminateProcess(process.hProcess, kTimedOut);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
+        CloseProcess(&process);
     }
 };
 

@@ -122,24 +122,45 @@ inline void SetDllOverride(const char *program, const char *dll, const char *ord
     }
 }
 
-// Starts a program from C:\\ze2e, waits for it and returns its full exit code
-// (kTimedOut when it had to be stopped).
-inline DWORD RunProgram(const std::string &program, const std::string &arguments)
+// Starts a command line from C:\\ze2e; `process` stays zero when it cannot start.
+inline bool StartProgram(const std::string &commandLine, PROCESS_INFORMATION *process)
 {
-    std::string command = "\"" + program + "\" " + arguments;
+    std::string command = commandLine;
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process;
-    if (!CreateProcessA(0, &command[0], 0, 0, FALSE, 0, 0, "C:\\ze2e", &startup, &process))
-        return GetLastError() | 0x80000000;
+    ZeroMemory(process, sizeof(*process));
+    return CreateProcessA(0, &command[0], 0, 0, FALSE, 0, 0, "C:\\ze2e", &startup, process) != 0;
+}
+
+// The full exit code of a started program, or kTimedOut when it had to be stopped.
+inline DWORD AwaitExit(const PROCESS_INFORMATION &process, DWORD milliseconds)
+{
     DWORD code = kTimedOut;
-    if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
+    if (WaitForSingleObject(process.hProcess, milliseconds) == WAIT_OBJECT_0)
         GetExitCodeProcess(process.hProcess, &code);
     else
         TerminateProcess(process.hProcess, kTimedOut);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    return code;
+}
+
+inline void CloseProcess(PROCESS_INFORMATION *process)
+{
+    if (!process->hProcess)
+        return;
+    CloseHandle(process->hProcess);
+    CloseHandle(process->hThread);
+    process->hProcess = 0;
+}
+
+// Runs a program, waits for it and returns its full exit code.
+inline DWORD RunProgram(const std::string &program, const std::string &arguments)
+{
+    PROCESS_INFORMATION process;
+    if (!StartProgram("\"" + program + "\" " + arguments, &process))
+        return GetLastError() | 0x80000000;
+    DWORD code = AwaitExit(process, 120000);
+    CloseProcess(&process);
     return code;
 }
 
@@ -167,12 +188,8 @@ inline BOOL CALLBACK MatchMessageBox(HWND window, LPARAM data)
 // would; their texts are collected in `messages`.
 inline DWORD RunSetupAnswering(const std::string &arguments, std::vector<std::string> *messages)
 {
-    std::string command = "\"" + MediumFile("setup.exe") + "\" " + arguments;
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof(startup));
-    startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
-    if (!CreateProcessA(0, &command[0], 0, 0, FALSE, 0, 0, "C:\\ze2e", &startup, &process))
+    if (!StartProgram("\"" + MediumFile("setup.exe") + "\" " + arguments, &process))
         return GetLastError() | 0x80000000;
     DWORD code = kTimedOut;
     for (int tries = 0; tries < 1200; ++tries) {
@@ -193,8 +210,7 @@ inline DWORD RunSetupAnswering(const std::string &arguments, std::vector<std::st
     }
     if (code == kTimedOut)
         TerminateProcess(process.hProcess, kTimedOut);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    CloseProcess(&process);
     return code;
 }
 
@@ -217,13 +233,9 @@ struct RunningStandIn {
         quit = CreateEventA(0, TRUE, FALSE, "DorselStandInQuit");
         ResetEvent(quit);
         HANDLE ready = CreateEventA(0, TRUE, FALSE, "DorselStandInReady");
-        std::string command = "\"" + TestFile("dorsel_standin.exe") + "\" " +
-                              (window ? "/window " : "/mutex ") + name;
-        STARTUPINFOA startup;
-        ZeroMemory(&startup, sizeof(startup));
-        startup.cb = sizeof(startup);
-        ZeroMemory(&process, sizeof(process));
-        EXPECT_TRUE(CreateProcessA(0, &command[0], 0, 0, FALSE, 0, 0, 0, &startup, &process));
+        EXPECT_TRUE(StartProgram("\"" + TestFile("dorsel_standin.exe") + "\" " +
+                                     (window ? "/window " : "/mutex ") + name,
+                                 &process));
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 30000));
         CloseHandle(ready);
     }
@@ -233,9 +245,7 @@ struct RunningStandIn {
             return;
         SetEvent(quit);
         WaitForSingleObject(process.hProcess, 30000);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-        process.hProcess = 0;
+        CloseProcess(&process);
     }
     ~RunningStandIn()
     {

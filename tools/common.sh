@@ -1,0 +1,13 @@
+# Shared by the project's scripts (POSIX sh): the Wine environment of the
+# project's own prefix, and the configured Windows build.
+export HOME="${HOME:-/root}"  # Wine keeps its per-user state there
+export WINEDEBUG=-all
+# No Mono or Gecko installs, no menu entries on the Linux side, no crash
+# debugger holding a failed program open.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
+
+# Installs the packages and configures the Windows build in "$1/win".
+configure_windows_build() {
+    bash tools/install-deps.sh
+    cmake -S . -B "$1/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+}
