@@ -7,6 +7,11 @@ void *HeapBlockAlloc(uint32_t size)
     return LocalAlloc(LMEM_ZEROINIT, size);
 }
 
+void *HeapBlockAllocRaw(uint32_t size)
+{
+    return LocalAlloc(LMEM_FIXED, size);
+}
+
 void *HeapBlockReAlloc(void *block, uint32_t size)
 {
     return LocalReAlloc(block, size, LMEM_MOVEABLE | LMEM_ZEROINIT);

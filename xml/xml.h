@@ -41,8 +41,15 @@ enum {
 // Name of a CDATA section node.
 #define XML_CDATA_NAME "![CDATA"
 
+// All records of a document (nodes, attribute arrays, child lists) live in
+// memory the document owns; FreeDocument releases it together with the text
+// copy and the document record. It returns 0, releasing nothing, when the
+// record holds no text copy.
 XmlDocument *ParseDocument(const char *text, int32_t length, int lenient);
 int FreeDocument(XmlDocument *document);
+// Empties the node: clears its attribute array, attribute count and child
+// list. It releases no memory; that goes back with the document. The name and
+// text are left alone (they belong to the text copy).
 void FreeNode(XmlNode *node);
 void DecodeEntities(char *string);
 int IsXmlWhiteSpace(char c);
