@@ -128,6 +128,24 @@ void *NewChunk(Arena *arena, uint32_t size)
     return start;
 }
 
+// Makes `size` bytes free at the arena's next position, in a new chunk when
+// the current one has less room.
+int ArenaReserve(Arena *arena, uint64_t size)
+{
+    if (size <= (uint64_t)(arena->limit - arena->next))
+        return 1;
+    if (size > kLargestBlock)
+        return 0;
+    uint32_t rounded = ((uint32_t)size + 7) & ~7u;
+    uint32_t wanted = rounded > arena->chunkSize ? rounded : arena->chunkSize;
+    char *start = (char *)NewChunk(arena, wanted);
+    if (!start)
+        return 0;
+    arena->next = start;
+    arena->limit = start + wanted;
+    return 1;
+}
+
 void *ArenaAlloc(Arena *arena, uint64_t size)
 {
     if (size > kLargestBlock)
@@ -153,8 +171,6 @@ struct Parser {
     XmlNode *stack;         // records of the open elements and of their children so far
     uint32_t stackCount;
     uint32_t stackCapacity;
-    XmlAttribute *attributes;  // attributes of the tag being read
-    uint32_t attributeCapacity;
     unsigned depth;         // number of open elements
     Frame frames[XML_MAX_DEPTH];  // last: left uninitialised until used
 };
@@ -336,13 +352,24 @@ char *ScanDecodable(const Parser *parser, char *p, unsigned stop, char **ampersa
     return p;
 }
 
+// The attributes of the tag being read are written straight into the free
+// room of the current chunk, which nothing else takes meanwhile; when it runs
+// out they move to a new chunk. StoreAttributes then takes them.
 int AddAttribute(Parser *parser, XmlCount count, char *name, char *value)
 {
-    if (count == parser->attributeCapacity &&
-        !GrowScratch((void **)&parser->attributes, &parser->attributeCapacity, sizeof(XmlAttribute)))
-        return 0;
-    parser->attributes[count].name = name;
-    parser->attributes[count].value = value;
+    Arena *arena = &parser->arena;
+    XmlAttribute *slots = (XmlAttribute *)arena->next;
+    uint64_t needed = ((uint64_t)count + 1) * sizeof(XmlAttribute);
+    if (needed > (uint64_t)(arena->limit - arena->next)) {
+        if (!ArenaReserve(arena, needed * 2))
+            return 0;
+        XmlAttribute *moved = (XmlAttribute *)arena->next;
+        for (XmlCount i = 0; i < count; ++i)
+            moved[i] = slots[i];
+        slots = moved;
+    }
+    slots[count].name = name;
+    slots[count].value = value;
     return 1;
 }
 
@@ -439,20 +466,14 @@ int ReadBodyAttributes(Parser *parser, char *position, char *end, XmlCount *coun
     }
 }
 
-// Moves the attributes just read into the document's chunks.
-int StoreAttributes(Parser *parser, XmlNode *node, XmlCount count)
+// Keeps the attributes AddAttribute wrote for the node.
+void StoreAttributes(Parser *parser, XmlNode *node, XmlCount count)
 {
     if (count == 0)
-        return 1;
-    XmlAttribute *stored =
-        (XmlAttribute *)ArenaAlloc(&parser->arena, (uint64_t)count * sizeof(XmlAttribute));
-    if (!stored)
-        return 0;
-    for (XmlCount i = 0; i < count; ++i)
-        stored[i] = parser->attributes[i];
-    node->attributes = stored;
+        return;
+    node->attributes = (XmlAttribute *)parser->arena.next;
     node->attributeCount = count;
-    return 1;
+    parser->arena.next += count * sizeof(XmlAttribute);
 }
 
 char *ParseCData(Parser *parser, char *position)
@@ -516,8 +537,9 @@ char *ParseInstruction(Parser *parser, char *position, const char *terminator)
     *close = 0;
     if (close != position) {  // "<?>" leaves an empty name and no node
         XmlNode *node = PushNode(parser, position, close);
-        if (!node || !StoreAttributes(parser, node, count))
+        if (!node)
             return 0;
+        StoreAttributes(parser, node, count);
     }
     return NextConstruct(parser, close + terminatorLength);
 }
@@ -597,8 +619,10 @@ char *ParseElement(Parser *parser, char *position)
         if (*cursor != '>')
             close = ReadTagAttributes(parser, cursor + 1, nameLength != 0, &count);
         *cursor = 0;
-        if (!close || (nameLength && !StoreAttributes(parser, node, count)))
+        if (!close)
             return 0;
+        if (nameLength)
+            StoreAttributes(parser, node, count);
     }
     int empty = *close == '/';  // "<name/>" or "<name attributes/>"
     *close = 0;
@@ -806,7 +830,6 @@ XmlDocument *ParseDocument(const char *text, int32_t length, int lenient)
         parsed = ParseInto(parser, document);
     }
     HeapBlockFree(parser->stack);
-    HeapBlockFree(parser->attributes);
     HeapBlockFree(parser);
     if (document && !parsed) {
         ReleaseDocument(document);
