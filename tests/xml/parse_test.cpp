@@ -177,6 +177,45 @@ TEST(Parse, TopLevelMayEndWithoutAnotherTag)
     EXPECT_EQ(0, FindRoot(prologOnly.document, &root));
 }
 
+TEST(Parse, EmptyNamesLeaveNoNode)
+{
+    const std::string text = kProlog + "<?><r>< k=\"&amp;\">t&amp;<c a=\"&lt;\"/></><d/></r>";
+    Parsed p(text);
+    ASSERT_TRUE(p.document);
+    ASSERT_EQ(2u, p.document->count);  // "<?>" gives no instruction node
+    XmlNode &r = p.Root();
+    ASSERT_EQ(1u, r.children->count);  // the nameless element goes with its child
+    EXPECT_STREQ("d", Child(r, 0).name);
+    // Its own strings stay undecoded in the copy; its child's were decoded.
+    const std::string copy(p.document->buffer, p.document->buffer + text.size());
+    EXPECT_NE(std::string::npos, copy.find("&amp;\0t&amp;"));
+    EXPECT_NE(std::string::npos, copy.find(std::string("a\0\"<\0\0\0\0\0>", 10)));
+}
+
+TEST(Parse, EmbeddedNulEndsNamesAndDecoding)
+{
+    const std::string text = kProlog + std::string("<r\0x>&amp;\0&amp;</r>", 20);
+    Parsed p(text);
+    ASSERT_TRUE(p.document);
+    EXPECT_STREQ("r", p.Root().name);  // the end tag matches the name up to its NUL
+    const char *content = p.document->buffer + text.find("&amp;");
+    EXPECT_EQ(0, memcmp(content, "&\0\0\0\0\0&amp;", 11));  // decoded only before the NUL
+}
+
+TEST(Parse, ManyAttributesInOneTag)
+{
+    std::string text = kProlog + "<r";
+    for (int i = 0; i < 3000; ++i)
+        text += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "&amp;\"";
+    text += "><c k=\"v\"/></r>";
+    Parsed p(text);
+    ASSERT_TRUE(p.document);
+    ASSERT_EQ(3000u, p.Root().attributeCount);
+    EXPECT_STREQ("a0", p.Root().attributes[0].name);
+    EXPECT_STREQ("2999&", p.Root().attributes[2999].value);
+    EXPECT_STREQ("v", Child(p.Root(), 0).attributes[0].value);
+}
+
 TEST(Parse, MixedContentIsSkippedInTheTree)
 {
     Parsed p(kProlog + "<r>head<a>x</a>tail<b/>more</r>");
