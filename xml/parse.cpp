@@ -100,8 +100,10 @@ struct Arena {
     uint32_t chunkSize;
 };
 
+// Chunks stay below the size from which the Windows heap maps every block
+// afresh from the system.
 const uint32_t kMinimumChunk = 4096;
-const uint32_t kMaximumChunk = 1u << 20;
+const uint32_t kMaximumChunk = 256u << 10;
 const uint32_t kLargestBlock = 0x7FFFFFFF;
 
 void *NewChunk(Arena *arena, uint32_t size)
@@ -177,29 +179,23 @@ struct Parser {
 
 // Room for the open elements of a document at the depth limit, so that the
 // scratch stack grows only for elements with many children.
-const uint32_t kFirstScratchItems = 1024;
+const uint32_t kFirstStackItems = 1024;
 
-// Doubles a scratch array, keeping what it holds.
-int GrowScratch(void **array, uint32_t *capacity, uint32_t itemSize)
-{
-    uint64_t grown = *capacity ? (uint64_t)*capacity * 2 : kFirstScratchItems;
-    if (grown * itemSize > kLargestBlock)
-        return 0;
-    uint32_t size = (uint32_t)(grown * itemSize);
-    void *moved = *array ? HeapBlockReAlloc(*array, size) : HeapBlockAllocRaw(size);
-    if (!moved)
-        return 0;
-    *array = moved;
-    *capacity = (uint32_t)grown;
-    return 1;
-}
-
-// A new record on the scratch stack, its fields cleared; null when out of memory.
+// A new record on the scratch stack, its fields cleared; null when out of
+// memory. The stack doubles when full.
 XmlNode *PushNode(Parser *parser, char *name, char *text)
 {
-    if (parser->stackCount == parser->stackCapacity &&
-        !GrowScratch((void **)&parser->stack, &parser->stackCapacity, sizeof(XmlNode)))
-        return 0;
+    if (parser->stackCount == parser->stackCapacity) {
+        uint64_t grown = parser->stackCapacity ? (uint64_t)parser->stackCapacity * 2 : kFirstStackItems;
+        if (grown * sizeof(XmlNode) > kLargestBlock)
+            return 0;
+        uint32_t size = (uint32_t)(grown * sizeof(XmlNode));
+        void *moved = parser->stack ? HeapBlockReAllocRaw(parser->stack, size) : HeapBlockAllocRaw(size);
+        if (!moved)
+            return 0;
+        parser->stack = (XmlNode *)moved;
+        parser->stackCapacity = (uint32_t)grown;
+    }
     XmlNode *node = &parser->stack[parser->stackCount++];
     node->name = name;
     node->text = text;
@@ -209,6 +205,8 @@ XmlNode *PushNode(Parser *parser, char *name, char *text)
     return node;
 }
 
+// The character of the entity at `at` ("&" there), or 0 when none of the five
+// begins there; compares byte by byte, so it never reads past a NUL.
 char MatchEntity(const char *at, size_t *length)
 {
     switch (at[1]) {
@@ -660,8 +658,12 @@ char *CloseElement(Parser *parser, char *less)
         list->items = (XmlNode *)(list + 1);  // the items right behind the list record
         list->count = count;
         const XmlNode *children = &parser->stack[first];
-        for (uint32_t i = 0; i < count; ++i)
-            list->items[i] = children[i];
+        if (count <= 4) {  // the common case is cheaper without a call
+            for (uint32_t i = 0; i < count; ++i)
+                list->items[i] = children[i];
+        } else {
+            memcpy(list->items, children, count * sizeof(XmlNode));
+        }
         node->children = list;
     }
     // An element with an empty name is dropped together with its children.
@@ -744,7 +746,7 @@ void ReleaseDocument(XmlDocument *document)
 // input, within bounds.
 uint32_t ChunkSizeFor(int32_t length)
 {
-    uint32_t size = (uint32_t)length / 4;
+    uint32_t size = (uint32_t)length / 8;
     return size < kMinimumChunk ? kMinimumChunk : size > kMaximumChunk ? kMaximumChunk : size;
 }
 

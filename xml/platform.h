@@ -37,6 +37,8 @@ void *HeapBlockAllocRaw(uint32_t size);
 // Grows or shrinks a block, zero-filling what is added; may move it. Null on failure
 // (the old block then stays valid).
 void *HeapBlockReAlloc(void *block, uint32_t size);
+// The same, leaving what is added as it is.
+void *HeapBlockReAllocRaw(void *block, uint32_t size);
 uint32_t HeapBlockSize(void *block);
 void HeapBlockFree(void *block);
 

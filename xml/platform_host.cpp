@@ -128,11 +128,18 @@ void *HeapBlockAllocRaw(uint32_t size)
 void *HeapBlockReAlloc(void *block, uint32_t size)
 {
     uint32_t old = StoredSize(block);
+    char *grown = (char *)HeapBlockReAllocRaw(block, size);
+    if (grown && size > old)
+        memset(grown + old, 0, size - old);
+    return grown;
+}
+
+void *HeapBlockReAllocRaw(void *block, uint32_t size)
+{
+    uint32_t old = StoredSize(block);
     char *raw = (char *)realloc((char *)block - kHeader, kHeader + size);
     if (!raw)
         return 0;
-    if (size > old)
-        memset(raw + kHeader + old, 0, size - old);
     StoredSize(raw + kHeader) = size;
     CountHeld(size, old);
     return raw + kHeader;

@@ -17,6 +17,11 @@ void *HeapBlockReAlloc(void *block, uint32_t size)
     return LocalReAlloc(block, size, LMEM_MOVEABLE | LMEM_ZEROINIT);
 }
 
+void *HeapBlockReAllocRaw(void *block, uint32_t size)
+{
+    return LocalReAlloc(block, size, LMEM_MOVEABLE);
+}
+
 uint32_t HeapBlockSize(void *block)
 {
     return (uint32_t)LocalSize(block);
