@@ -13,7 +13,6 @@
 #include "files/files.h"
 #include "registry/registry.h"
 #include "resources/resource.h"
-#include "script/setup_script.h"
 #include "xml/xml.h"
 
 #include <commctrl.h>
