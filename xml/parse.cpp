@@ -10,6 +10,8 @@
 #include "xml.h"
 #include "platform.h"
 
+#include "base/text.h"
+
 #include <stddef.h>
 #include <string.h>
 
@@ -298,19 +300,6 @@ int EqualBytes(const char *a, const char *b, size_t length)
     }
     for (size_t i = 0; i < length; ++i)
         if (a[i] != b[i])
-            return 0;
-    return 1;
-}
-
-char UpperAscii(char c)
-{
-    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
-}
-
-int EqualIgnoringCase(const char *a, const char *b, size_t length)
-{
-    for (size_t i = 0; i < length; ++i)
-        if (UpperAscii(a[i]) != UpperAscii(b[i]))
             return 0;
     return 1;
 }
@@ -826,7 +815,9 @@ XmlDocument *ParseDocument(const char *text, int32_t length, int lenient)
     int parsed = 0;
     if (document) {
         memcpy(document->buffer, text, (size_t)length);
-        document->buffer[length] = 0;
+        // The terminator, and zeros in any room the heap gave beyond it: the
+        // renderer reads the copy up to the block's size.
+        memset(document->buffer + length, 0, HeapBlockSize(document->buffer) - (uint32_t)length);
         parser->end = document->buffer + length;
         parser->lenient = lenient;
         parsed = ParseInto(parser, document);

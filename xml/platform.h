@@ -5,6 +5,8 @@
 #ifndef XML_PLATFORM_H
 #define XML_PLATFORM_H
 
+#include "base/system_entry.h"
+
 #include <stdint.h>
 
 #ifdef _WIN32
@@ -39,13 +41,15 @@ void *HeapBlockAllocRaw(uint32_t size);
 void *HeapBlockReAlloc(void *block, uint32_t size);
 // The same, leaving what is added as it is.
 void *HeapBlockReAllocRaw(void *block, uint32_t size);
+// The usable size of a block, which may exceed what was asked for.
 uint32_t HeapBlockSize(void *block);
+// Releases a block; null is accepted.
 void HeapBlockFree(void *block);
 
 // Sets *is9x to 1 on the Windows 9x platform. 0 when the version is unknown.
 int QueryPlatformIs9x(int *is9x);
-// Entry point of an already loaded module, or null.
-void *LookupLoadedEntryPoint(const char *module, const char *name);
+// LookupSystemEntry: the entry point of an already loaded module, or null.
+// On Windows the floor's own; the host build supplies its conversions.
 
 #ifndef _WIN32
 // Host only, for the benchmark: the largest number of bytes held in heap
