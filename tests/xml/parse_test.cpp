@@ -101,6 +101,28 @@ TEST(Parse, AttributeSyntax)
     EXPECT_STREQ("2", q.Root().attributes[2].value);  // duplicates kept in order
 }
 
+// The tag's end is its first ">", with a "/" right before it for an
+// empty-element tag; a "/" elsewhere is part of a name or value.
+TEST(Parse, AttributesAroundTheTagEnd)
+{
+    EXPECT_FALSE(Parses(kProlog + "<r a=/>"));
+    EXPECT_FALSE(Parses(kProlog + "<r a=>x</r>"));
+    EXPECT_FALSE(Parses(kProlog + "<r a=\"/>"));
+    EXPECT_FALSE(Parses(kProlog + "<r a=\"x\" b=\"y>z\"/>"));
+    Parsed bare(kProlog + "<r a/>");
+    ASSERT_TRUE(bare.document);
+    EXPECT_EQ(0u, bare.Root().attributeCount);
+    Parsed slash(kProlog + "<r / ></r>");  // a lone "/" is a name
+    ASSERT_TRUE(slash.document);
+    ASSERT_EQ(1u, slash.Root().attributeCount);
+    EXPECT_STREQ("/", slash.Root().attributes[0].name);
+    Parsed values(kProlog + "<r a=\"x/\" b=\"1/\"/>");
+    ASSERT_TRUE(values.document);
+    EXPECT_STREQ("x/", values.Root().attributes[0].value);
+    EXPECT_STREQ("1/", values.Root().attributes[1].value);
+    EXPECT_EQ(0, values.Root().children);
+}
+
 TEST(Parse, EntitiesDecodedOnceLeftToRight)
 {
     Parsed p(kProlog + "<r a=\"&lt;&gt;&amp;&quot;&apos;\">&amp;lt; &#65; &bogus; &</r>");
@@ -302,9 +324,10 @@ TEST(Parse, LenientMode)
     EXPECT_EQ(0, Child(html, 1).children);
     EXPECT_FALSE(Parses("<html><META x</html>", 1));
 
-    Parsed empty("<r><body/></r>", 1);  // empty-element tag without attributes keeps its case
+    Parsed empty("<r><body/><head a=\"1\"/></r>", 1);  // only "<name/>" keeps its case
     ASSERT_TRUE(empty.document);
     EXPECT_STREQ("body", Child(empty.Root(), 0).name);
+    EXPECT_STREQ("HEAD", Child(empty.Root(), 1).name);
     EXPECT_FALSE(Parses("<r></R>"));
     EXPECT_TRUE(Parses("<r></R>", 1));
 }
@@ -322,6 +345,13 @@ TEST(Parse, DepthLimit)
     };
     EXPECT_TRUE(Parses(nested(XML_MAX_DEPTH)));
     EXPECT_FALSE(Parses(nested(XML_MAX_DEPTH + 1)));
+    // The limit holds for every construct, a comment at the deepest level too.
+    std::string commented = nested(XML_MAX_DEPTH);
+    commented.insert(commented.rfind('x'), "<!--c-->");
+    EXPECT_FALSE(Parses(commented));
+    commented = nested(XML_MAX_DEPTH - 1);
+    commented.insert(commented.rfind('x'), "<!--c-->");
+    EXPECT_TRUE(Parses(commented));
     EXPECT_FALSE(Parses(nested(100000)));  // fails cleanly instead of exhausting the stack
 }
 
