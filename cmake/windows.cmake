@@ -22,6 +22,7 @@ function(setup_subsystem name folder)
   endif()
 endfunction()
 
+setup_subsystem(setup_base base)
 setup_subsystem(setup_xml xml)
 setup_subsystem(setup_descriptor descriptor)
 setup_subsystem(setup_script script)
@@ -29,6 +30,12 @@ setup_subsystem(setup_registry registry)
 setup_subsystem(setup_files files)
 setup_subsystem(setup_ui driver/ui)
 setup_subsystem(setup_driver driver)
+# The floor below every subsystem: the run's log.
+foreach(library setup_registry setup_files setup_script setup_ui setup_driver)
+  if(TARGET ${library})
+    target_link_libraries(${library} PUBLIC setup_base)
+  endif()
+endforeach()
 
 # setup.exe: GUI subsystem, entry WinMain, msvcrt, static libgcc, stripped.
 # It links once the driver has its entry point.

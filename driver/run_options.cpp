@@ -19,6 +19,7 @@ void ApplySwitch(char letter, RunOptions *options)
     case 'S': case 's': *options |= RUNOPT_SILENT; break;
     case 'U': case 'u': *options &= ~(RunOptions)RUNOPT_INSTALL; break;
     case 'W': case 'w': *options |= RUNOPT_HIDDEN; break;
+    case 'L': case 'l': *options |= RUNOPT_LOG; break;
     default: break;
     }
 }
@@ -48,4 +49,23 @@ int ParseRunOptions(const char *commandLine, RunOptions *options)
         ApplySwitch(token[0], options);
     }
     return 1;
+}
+
+// Read from the command line itself rather than from a switch token, whose
+// white space would end the folder at its first blank.
+int FindLogFolder(const char *commandLine, char *folder)
+{
+    memset(folder, 0, MAX_PATH);
+    for (const char *slash = commandLine ? strchr(commandLine, '/') : 0; slash;
+         slash = strchr(slash + 1, '/')) {
+        if ((slash[1] != 'L' && slash[1] != 'l') || slash[2] != '=')
+            continue;
+        const char *start = slash[3] == '"' ? slash + 4 : slash + 3;
+        memset(folder, 0, MAX_PATH);
+        lstrcpynA(folder, start, MAX_PATH);
+        folder[strcspn(folder, "/\"")] = 0;
+        for (size_t i = strlen(folder); i-- > 0 && IsSwitchWhiteSpace(folder[i]);)
+            folder[i] = 0;
+    }
+    return folder[0] != 0;
 }

@@ -14,6 +14,10 @@
 // Command line.
 int IsLaunchCommandLine(const char *commandLine);
 int ParseRunOptions(const char *commandLine, RunOptions *options);
+// The folder of the last "/L=<folder>" on the command line into `folder`
+// (260 characters): up to the next '/' or '"', without the blanks that end
+// it, quotes around it dropped. 0 with "" when there is none.
+int FindLogFolder(const char *commandLine, char *folder);
 
 // Start-up: language, Unicode layer, setup data, and the XML descriptor.
 int InitSetupRun(HINSTANCE instance, RunOptions options);

@@ -1,6 +1,7 @@
 // Program entry: launch mode or the setup run.
 #include "driver/setup_driver.h"
 
+#include "driver/run_log.h"
 #include "driver/startup_state.h"
 #include "driver/system_version.h"
 
@@ -34,5 +35,8 @@ extern "C" int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, 
     g_startup.instance = instance;
     if (IsLaunchCommandLine(commandLine))
         return RunLaunchMode();
-    return RunSetup(instance, commandLine);
+    OpenRunLog(commandLine);
+    int exitCode = RunSetup(instance, commandLine);
+    CloseRunLog(exitCode);
+    return exitCode;
 }

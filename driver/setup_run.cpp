@@ -6,6 +6,7 @@
 #include "driver/application_start.h"
 #include "driver/format.h"
 #include "driver/install_plan.h"
+#include "driver/run_log.h"
 #include "driver/startup_state.h"
 #include "driver/system_version.h"
 #include "driver/ui/user_interface.h"
@@ -43,6 +44,7 @@ struct RunState {
 void Step(RunState *run, int position)
 {
     SetProgress(run->progress, position, 1);
+    LogStep(run->phaseCode, position);
 }
 
 // Lists of the Setup script are ";"-separated and split in place: the cutting
@@ -249,14 +251,9 @@ int IsApplicationRunning(const RunState *run)
 
 void WriteResultValue(int phaseCode)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, RESULT_KEY, 0, 0, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, 0, &key, 0) != ERROR_SUCCESS)
-        return;
     char text[8];
     FormatText(text, sizeof(text), "%04X", (unsigned)phaseCode);
-    RegSetValueExA(key, "Setup", 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
-    RegCloseKey(key);
+    SetResultKeyValue("Setup", text);
 }
 
 void TellUser(const RunState *run)
@@ -313,6 +310,7 @@ void RelaunchApplication(const RunState *run)
 int Report(const RunState *run)
 {
     WriteResultValue(run->phaseCode);
+    LogRunEnd(run->phaseCode, run->runOk, run->appRunning);
     if (!(run->options & (RUNOPT_SILENT | RUNOPT_NO_REPORT)))
         TellUser(run);
     if ((run->options & RUNOPT_INSTALL) && (run->options & RUNOPT_RELAUNCH))
@@ -367,6 +365,7 @@ int RunSetup(HINSTANCE instance, const char *commandLine)
     if (!ParseRunOptions(commandLine, &run.options))
         return -1;
     run.runOk = InitSetupRun(instance, run.options);
+    LogStartup(run.runOk, run.options);
     if (nt) {
         if (!IsAdministrator()) {
             if (!(run.options & RUNOPT_SILENT)) {
@@ -397,6 +396,7 @@ int RunSetup(HINSTANCE instance, const char *commandLine)
         ReleaseStartupData();
     run.progress = OpenProgressWindow();
     run.appRunning = IsApplicationRunning(&run);
+    LogInstallPlan(&run.plan, run.installedVersion, run.appRunning);
     int done = run.options & RUNOPT_INSTALL ? RunInstallPhases(&run) : RunUninstallPhases(&run);
     if (done)
         run.phaseCode = 0;

@@ -2,6 +2,7 @@
 // folder, internet settings, search folders and the package records.
 #include "registry/registry.h"
 
+#include "base/log.h"
 #include "driver/format.h"
 
 #include <string.h>
@@ -118,14 +119,21 @@ int QueryStringValue(HKEY key, const char *name, char *buffer, DWORD size)
 
 int CreateRegistryKey(HKEY parent, const char *path, HKEY *key)
 {
-    return RegCreateKeyExA(parent, path, 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0, key,
-                           0) == ERROR_SUCCESS;
+    LONG error = RegCreateKeyExA(parent, path, 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0,
+                                 key, 0);
+    if (error != ERROR_SUCCESS)
+        LogOutcome((DWORD)error, "RegCreateKeyExA %s", path);
+    return error == ERROR_SUCCESS;
 }
 
 int SetStringValue(HKEY key, const char *name, const char *text)
 {
-    return text && RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text,
-                                  (DWORD)strlen(text) + 1) == ERROR_SUCCESS;
+    LONG error = text ? RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text,
+                                       (DWORD)strlen(text) + 1)
+                      : ERROR_INVALID_PARAMETER;
+    if (error != ERROR_SUCCESS)
+        LogOutcome((DWORD)error, "RegSetValueExA %s", name);
+    return error == ERROR_SUCCESS;
 }
 
 int ReadCurrentVersionValue(const char *name, char *buffer, DWORD size)

@@ -1,6 +1,7 @@
 #include "tests/driver/walk_doubles.h"
 
 #include "driver/application_start.h"
+#include "driver/run_log.h"
 #include "driver/setup_driver.h"
 #include "driver/ui/user_interface.h"
 #include "files/files.h"
@@ -40,7 +41,10 @@ std::string Options(RunOptions options)
 
 int RunWalk(const char *commandLine)
 {
-    return RunSetup(GetModuleHandleA(0), commandLine);
+    OpenRunLog(commandLine);
+    int exitCode = RunSetup(GetModuleHandleA(0), commandLine);
+    CloseRunLog(exitCode);
+    return exitCode;
 }
 
 int InitSetupRun(HINSTANCE, RunOptions options)
