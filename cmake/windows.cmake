@@ -34,6 +34,10 @@ setup_subsystem(setup_driver driver)
 # It links once the driver has its entry point.
 if(EXISTS ${PROJECT_SOURCE_DIR}/driver/setup_main.cpp)
   file(GLOB setup_resources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/*.rc)
+  # The resource script pulls in these files; a change to one rebuilds it.
+  file(GLOB resource_inputs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/*.rc2
+       ${PROJECT_SOURCE_DIR}/resources/*.manifest ${PROJECT_SOURCE_DIR}/resources/*.ico)
+  set_source_files_properties(${setup_resources} PROPERTIES OBJECT_DEPENDS "${resource_inputs}")
   add_executable(setup WIN32 ${PROJECT_SOURCE_DIR}/driver/setup_main.cpp ${setup_resources})
   target_include_directories(setup PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_options(setup PRIVATE ${SETUP_PRODUCT_OPTIONS})

@@ -15,11 +15,23 @@
 int IsLaunchCommandLine(const char *commandLine);
 int ParseRunOptions(const char *commandLine, RunOptions *options);
 
+// The copy that a run without administrator rights starts elevated carries
+// this token. Its first letter is no switch letter, so the switches read the
+// same in both copies.
+#define ELEVATED_COPY_TOKEN "Elevated"
+// Command line buffer of the elevated copy.
+enum { ELEVATED_COMMAND_LINE_SIZE = 4 * MAX_PATH };
+int IsElevatedCopy(const char *commandLine);
+// The command line of the elevated copy: the switches of this run and the token.
+int BuildElevatedCommandLine(const char *commandLine, char *buffer, size_t size);
+
 // Start-up: language, Unicode layer, setup data, and the XML descriptor.
 int InitSetupRun(HINSTANCE instance, RunOptions options);
 
 // The install or uninstall run after the launch-mode test; returns the exit code.
 int RunSetup(HINSTANCE instance, const char *commandLine);
+// Launch mode or the setup run, as the command line asks; returns the exit code.
+int RunCommandLine(HINSTANCE instance, const char *commandLine);
 
 // Launch mode; returns the exit code.
 int RunLaunchMode(void);

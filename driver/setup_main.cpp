@@ -32,7 +32,5 @@ extern "C" int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, 
 {
     RestrictDllSearch();
     g_startup.instance = instance;
-    if (IsLaunchCommandLine(commandLine))
-        return RunLaunchMode();
-    return RunSetup(instance, commandLine);
+    return RunCommandLine(instance, commandLine);
 }

@@ -44,11 +44,26 @@ int ReadLauncherPath(char *buffer, DWORD size);
 int WriteUninstallEntry(const char *uninstaller, const char *name, const char *version,
                         RunOptions options);
 int WriteInterfacePath(const char *uninstaller, RunOptions options);
+// What Apps & Features shows besides the name: the silent uninstall command,
+// the folder, the size in KB, the publisher (none: no such value), and that
+// the product offers no modify or repair. Install only; the entry's key goes
+// with its values on uninstall.
+int WriteUninstallDetails(const char *uninstaller, const char *folder, DWORD kilobytes,
+                          const char *publisher);
 int HasToolbarButton(void);
 int WriteToolbarButton(const char *program, const char *icon, const char *text, int create);
 
 // Security, NT family only.
 int IsAdministrator(void);
+// The token's elevation type as Vista and later report it (the values of
+// TOKEN_ELEVATION_TYPE); unknown on older systems.
+enum {
+    ELEVATION_UNKNOWN = 0,
+    ELEVATION_DEFAULT = 1,  // no split token: UAC off, a standard user, or SYSTEM
+    ELEVATION_FULL = 2,     // an elevated administrator
+    ELEVATION_LIMITED = 3   // an administrator's filtered token
+};
+int QueryElevationType(void);
 int EnableTakeOwnership(void);
 int SetFileAccessRights(const char *path);
 int HasEnabledAdministrators(const TOKEN_GROUPS *groups, PSID administrators);
@@ -64,6 +79,7 @@ void *LookupSystemEntry(const char *module, const char *name);
 // within the buffer, and a string write that counts the NUL.
 int QueryStringValue(HKEY key, const char *name, char *buffer, DWORD size);
 int SetStringValue(HKEY key, const char *name, const char *text);
+int SetDwordValue(HKEY key, const char *name, DWORD value);
 // Creates or opens `path` below `parent` for all access, as every writer does.
 int CreateRegistryKey(HKEY parent, const char *path, HKEY *key);
 

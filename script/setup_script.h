@@ -12,6 +12,8 @@ int ReadDownloadFolderList(char *list);
 int ReadReleaseInfo(char *name, char *version);
 int GetMenuGroupFolder(char *folder);
 int GetRadarChoice(void);
+// The optional [INIT] PUBLISHER; 0 and an empty text when there is none.
+int ReadPublisher(char *publisher);
 int HasIniDescriptor(const char *path);
 
 #endif

@@ -36,6 +36,7 @@ const std::vector<std::string> kInstallLog = {
     "WriteToolbarButton C:\\P\\Dorsel\\Dorsel.exe _zynu000.exe,100 Software Installer 1",
     "MigratePackageRecords",
     "WriteUninstallEntry _zynu000.exe Dorsel 3.00.0000 1",
+    "WriteUninstallDetails _zynu000.exe C:\\P\\Dorsel 321 Vak",
     "WriteInterfacePath _zynu000.exe 1",
     "CloseProgressWindow",
 };
@@ -59,6 +60,7 @@ protected:
         Set(plan.programPath, "C:\\P\\Dorsel\\Dorsel.exe");
         Set(plan.menuFolder, "C:\\M\\Dorsel");
         Set(plan.shortcutPath, "C:\\M\\Dorsel\\Dorsel.lnk");
+        Set(plan.publisher, "Vak");
         RegDeleteKeyA(HKEY_CURRENT_USER, kResultKey);
         RemoveFolders();
     }
@@ -110,6 +112,7 @@ TEST_F(SetupRun, FirstFailingInstallPhaseEndsTheRun)
         {"WriteToolbarButton", 12, 5, "Failed in operation for registration."},
         {"MigratePackageRecords", 12, 6, "Failed in operation for registration."},
         {"WriteUninstallEntry", 12, 7, "Failed in operation for registration."},
+        {"WriteUninstallDetails", 12, 7, "Failed in operation for registration."},
         {"WriteInterfacePath", 12, 7, "Failed in operation for registration."},
     };
     for (const auto &c : cases) {
@@ -356,6 +359,112 @@ TEST_F(SetupRun, RelaunchWithNotification)
     walk.failing = {"WriteMenuFolder"};
     EXPECT_EQ(12, RunWalk("/O /S"));
     EXPECT_EQ("DeleteCallerNotification", walk.log.back());
+}
+
+// Without administrator rights the run may start an elevated copy of itself
+// and end with its exit code. Wine's tokens are always full administrators,
+// so the token's type and the elevated start are stand-ins here.
+TEST_F(SetupRun, ElevationDecision)
+{
+    const int kDefault = 1, kFull = 2, kLimited = 3, kUnknown = 0;
+    const struct {
+        const char *label;
+        const char *commandLine;
+        int administrator;
+        int elevationType;
+        int starts;            // the elevated copy starts (else refused or cancelled)
+        DWORD copyExitCode;
+        int exitCode;
+        const char *started;   // the elevated copy's command line; 0: none started
+        const char *result;    // the result value in this copy's HKCU
+        size_t messages;
+    } cases[] = {
+        {"limited token", "/S", 0, kLimited, 1, 0, 0, "/S /Elevated", "<none>", 0},
+        {"standard user: another account", "/S", 0, kDefault, 1, 0, 0, "/S /Elevated", "0000", 0},
+        {"full token without the group", "", 0, kFull, 1, 0, -1, 0, "<none>", 1},
+        {"no elevation before Vista", "", 0, kUnknown, 1, 0, -1, 0, "<none>", 1},
+        {"refused or cancelled prompt", "", 0, kLimited, 0, 0, -1, " /Elevated", "<none>", 1},
+        {"refused prompt, silent", "/S", 0, kDefault, 0, 0, -1, "/S /Elevated", "<none>", 0},
+        {"the elevated copy never again", "/S /Elevated", 0, kLimited, 1, 0, -1, 0, "<none>", 0},
+        {"exit code passed through", "/U /S", 0, kLimited, 1, 12, 12, "/U /S /Elevated", "<none>", 0},
+        {"another account's failure", "/S", 0, kDefault, 1, 12, 12, "/S /Elevated", "000C", 0},
+        {"copy ended on its rights check", "/S", 0, kDefault, 1, (DWORD)-1, -1, "/S /Elevated",
+         "<none>", 0},
+        {"copy's plan cancelled", "", 0, kDefault, 1, ERROR_CANCELLED, 0, " /Elevated", "<none>", 0},
+    };
+    for (const auto &c : cases) {
+        SetUp();
+        walk.administrator = c.administrator;
+        walk.elevationType = c.elevationType;
+        walk.elevatedStarts = c.starts;
+        walk.elevatedExitCode = c.copyExitCode;
+        EXPECT_EQ(c.exitCode, RunWalk(c.commandLine)) << c.label;
+        EXPECT_EQ(c.result, ResultValue()) << c.label;
+        EXPECT_EQ(c.messages, walk.messages.size()) << c.label;
+        if (c.messages) {
+            EXPECT_EQ("You must be an administrator to run this program.", walk.messages[0].text);
+        }
+        // The first copy builds no plan and shows nothing of its own.
+        ASSERT_FALSE(walk.log.empty()) << c.label;
+        std::vector<std::string> expected = {walk.log[0]};
+        if (c.started)
+            expected.push_back(std::string("StartElevatedCopy ") + c.started);
+        EXPECT_EQ(expected, walk.log) << c.label;
+    }
+
+    SetUp();  // an administrator with a default token (UAC off) runs itself
+    walk.elevationType = kDefault;
+    EXPECT_EQ(0, RunWalk(""));
+    EXPECT_EQ(kInstallLog, walk.log);
+}
+
+// The application starts again as the user who started setup: the first
+// copy restarts it after the elevated copy, which never does.
+TEST_F(SetupRun, RelaunchAfterElevationIsTheFirstCopys)
+{
+    const struct {
+        const char *label;
+        DWORD copyExitCode;
+        std::vector<std::string> after;  // what follows the elevated start
+    } cases[] = {
+        {"completed", 0, {"StartAndAwaitReady C:\\M\\Dorsel\\Dorsel.lnk C:\\M\\Dorsel"}},
+        {"failed", 12, {"DeleteCallerNotification"}},
+        {"cancelled", ERROR_CANCELLED, {}},
+    };
+    for (const auto &c : cases) {
+        SetUp();
+        walk.administrator = 0;
+        walk.elevationType = 3;
+        walk.callerWindow = 0x1234;
+        walk.elevatedExitCode = c.copyExitCode;
+        RunWalk("/O /S");
+        std::vector<std::string> expected = {"InitSetupRun 7", "StartElevatedCopy /O /S /Elevated"};
+        expected.insert(expected.end(), c.after.begin(), c.after.end());
+        EXPECT_EQ(expected, walk.log) << c.label;
+    }
+
+    SetUp();  // the elevated copy: the whole run, with neither start nor deletion
+    walk.callerWindow = 0x1234;
+    EXPECT_EQ(0, RunWalk("/O /S /Elevated"));
+    EXPECT_EQ(kInstallLog.back(), walk.log.back());
+
+    SetUp();  // its cancelled plan is told apart from a completed run
+    walk.cancel = 1;
+    EXPECT_EQ(ERROR_CANCELLED, RunWalk("/O /Elevated"));
+    EXPECT_EQ(0, RunWalk("/O"));
+}
+
+TEST_F(SetupRun, LaunchModeNeverElevates)
+{
+    walk.administrator = 0;
+    walk.elevationType = 3;
+    EXPECT_EQ(1, RunWalkEntry("/T1 HWND=1"));
+    EXPECT_EQ(std::vector<std::string>{"RunLaunchMode"}, walk.log);
+    SetUp();
+    walk.administrator = 0;
+    walk.elevationType = 3;
+    RunWalkEntry("/S");
+    EXPECT_EQ("StartElevatedCopy /S /Elevated", walk.log.back());
 }
 
 } // namespace

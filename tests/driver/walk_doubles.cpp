@@ -43,6 +43,49 @@ int RunWalk(const char *commandLine)
     return RunSetup(GetModuleHandleA(0), commandLine);
 }
 
+int RunWalkEntry(const char *commandLine)
+{
+    return RunCommandLine(GetModuleHandleA(0), commandLine);
+}
+
+int RunLaunchMode(void) { return Record("RunLaunchMode"); }
+
+int QueryElevationType(void) { return walk.elevationType; }
+
+int StartElevatedCopy(const char *parameters, DWORD *exitCode)
+{
+    walk.log.push_back("StartElevatedCopy " + Text(parameters));
+    *exitCode = walk.elevatedExitCode;
+    return walk.elevatedStarts;
+}
+
+// The product key as the elevated copy leaves it: the plan's menu folder and name.
+int ReadMenuFolder(char *folder)
+{
+    lstrcpyA(folder, walk.plan.menuFolder);
+    return folder[0] != 0;
+}
+
+int ReadProductIdentity(char *name, char *version)
+{
+    lstrcpyA(name, walk.plan.productName);
+    lstrcpyA(version, walk.plan.productVersion);
+    return name[0] != 0;
+}
+
+int MeasurePayload(DWORD *kilobytes)
+{
+    *kilobytes = 321;
+    return 1;
+}
+
+int WriteUninstallDetails(const char *uninstaller, const char *folder, DWORD kilobytes,
+                          const char *publisher)
+{
+    return Record("WriteUninstallDetails", Text(uninstaller) + " " + Text(folder) + " " +
+                                               std::to_string(kilobytes) + " " + Text(publisher));
+}
+
 int InitSetupRun(HINSTANCE, RunOptions options)
 {
     walk.log.push_back("InitSetupRun " + Options(options));
