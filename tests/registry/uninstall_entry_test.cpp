@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 const char kUninstaller[] = "_zynu000.exe";
@@ -55,6 +57,35 @@ TEST_F(UninstallEntry, UninstallDeletesTheKeyAndFailsWhenItIsGone)
     EXPECT_TRUE(WriteUninstallEntry(0, 0, 0, 0));
     EXPECT_FALSE(KeyExists(UNINSTALL_ENTRY_KEY));
     EXPECT_FALSE(WriteUninstallEntry(0, 0, 0, 0));
+}
+
+TEST_F(UninstallEntry, DetailsForAppsAndFeatures)
+{
+    ASSERT_TRUE(WriteUninstallEntry(kUninstaller, "Dorsel", "3.00.0000", RUNOPT_INSTALL));
+    ASSERT_TRUE(WriteUninstallDetails(kUninstaller, "C:\\P\\Dorsel", 1234, "Vak"));
+    RawValue quiet = ReadRaw(UNINSTALL_ENTRY_KEY, "QuietUninstallString");
+    EXPECT_EQ((DWORD)REG_SZ, quiet.type);
+    EXPECT_EQ(Sz("\"" + WindowsFolder() + "\\_zynu000.exe\" /U /S"), quiet.bytes);
+    EXPECT_EQ(Sz("C:\\P\\Dorsel"), ReadRaw(UNINSTALL_ENTRY_KEY, "InstallLocation").bytes);
+    for (const char *name : {"EstimatedSize", "NoModify", "NoRepair"})
+        EXPECT_EQ((DWORD)REG_DWORD, ReadRaw(UNINSTALL_ENTRY_KEY, name).type) << name;
+    EXPECT_EQ(Dword(1234), ReadRaw(UNINSTALL_ENTRY_KEY, "EstimatedSize").bytes);
+    EXPECT_EQ(Dword(1), ReadRaw(UNINSTALL_ENTRY_KEY, "NoModify").bytes);
+    EXPECT_EQ(Dword(1), ReadRaw(UNINSTALL_ENTRY_KEY, "NoRepair").bytes);
+    EXPECT_EQ(Sz("Vak"), ReadRaw(UNINSTALL_ENTRY_KEY, "Publisher").bytes);
+    // UninstallString stays the bare name that callers parse.
+    EXPECT_EQ(Sz("_zynu000.exe /U"), ReadRaw(UNINSTALL_ENTRY_KEY, "UninstallString").bytes);
+
+    // Without a publisher none is written, and an earlier one goes.
+    ASSERT_TRUE(WriteUninstallDetails(kUninstaller, "C:\\P\\Dorsel", 0, ""));
+    EXPECT_FALSE(ReadRaw(UNINSTALL_ENTRY_KEY, "Publisher").present);
+    EXPECT_EQ(Dword(0), ReadRaw(UNINSTALL_ENTRY_KEY, "EstimatedSize").bytes);
+
+    // A name that makes the command too long fails without writing it.
+    std::string longName(MAX_PATH, 'x');
+    EXPECT_FALSE(WriteUninstallDetails(longName.c_str(), "C:\\P", 1, 0));
+    EXPECT_TRUE(WriteUninstallEntry(0, 0, 0, 0));  // the key goes with every value
+    EXPECT_FALSE(KeyExists(UNINSTALL_ENTRY_KEY));
 }
 
 TEST_F(UninstallEntry, InterfacePath)
