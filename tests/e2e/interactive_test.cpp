@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
 #include <string>
 
 namespace {
@@ -140,6 +141,71 @@ TEST_F(Interactive, UnsupportedSystemMessage)
     EXPECT_EQ("This operating system is not supported.", ControlText(box, kMessageText));
     Press(box, IDOK);
     EXPECT_EQ(15u, install.ExitCode());
+}
+
+// Wine's screen resolution for the programs started from now on; 0 restores
+// the prefix's own.
+void SetScreenDpi(DWORD dpi)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, 0, 0, KEY_ALL_ACCESS, 0,
+                        &key, 0) != ERROR_SUCCESS)
+        return;
+    if (dpi)
+        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, (const BYTE *)&dpi, sizeof(dpi));
+    else
+        RegDeleteValueA(key, "LogPixels");
+    RegCloseKey(key);
+}
+
+// Width and height of a saved BMP file, 0 x 0 when there is none.
+SIZE BitmapSize(const std::string &path)
+{
+    std::string data = ReadText(path);
+    SIZE size = {0, 0};
+    if (data.size() > 26 && data.compare(0, 2, "BM") == 0) {
+        memcpy(&size.cx, &data[18], 4);
+        memcpy(&size.cy, &data[22], 4);
+    }
+    return size;
+}
+
+// Dialogs 101 and 102 as setup.exe shows them (its resources, manifest and
+// dialog procedures), at 96 and 192 DPI. The screenshots stay in the test
+// folder's "screenshots"; each control's text must fit in the control.
+TEST_F(Interactive, DialogsFitTheirTextsAt96And192Dpi)
+{
+    std::string folder = ThisFolder() + "\\screenshots";
+    CreateDirectoryA(folder.c_str(), 0);
+    struct RestoreDpi {
+        ~RestoreDpi() { SetScreenDpi(0); }
+    } restore;
+    SIZE sizes[2][2];
+    const DWORD dpis[] = {96, 192};
+    const int dialogs[] = {101, 102};
+    for (int d = 0; d < 2; ++d) {
+        SetScreenDpi(dpis[d]);
+        for (int t = 0; t < 2; ++t) {
+            std::string name = folder + "\\dialog" + std::to_string(dialogs[t]) + "-" +
+                               std::to_string(dpis[d]) + "dpi";
+            DeleteFileA((name + ".bmp").c_str());
+            DWORD clipped = RunProgram(TestFile("dialog_probe.exe"),
+                                       std::to_string(dialogs[t]) + " \"" + name + ".bmp\" \"" +
+                                           name + ".txt\"");
+            std::string report = ReadText(name + ".txt");
+            EXPECT_EQ(0u, clipped) << name << "\n" << report;
+            EXPECT_NE(std::string::npos, report.find(dialogs[t] == 101 ? "1021 Button" : "1005 "))
+                << report;
+            sizes[d][t] = BitmapSize(name + ".bmp");
+            EXPECT_GT(sizes[d][t].cx, 0) << name;
+        }
+    }
+    // DPI-aware: at 192 DPI the system draws the dialogs at twice the size
+    // (fonts round, so a little less), never stretched as a bitmap.
+    for (int t = 0; t < 2; ++t) {
+        EXPECT_GE(sizes[1][t].cx * 10, sizes[0][t].cx * 17) << dialogs[t];
+        EXPECT_GE(sizes[1][t].cy * 10, sizes[0][t].cy * 16) << dialogs[t];
+    }
 }
 
 } // namespace
