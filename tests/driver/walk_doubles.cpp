@@ -40,44 +40,27 @@ std::string Options(RunOptions options)
 
 int RunWalk(const char *commandLine)
 {
-    return RunSetup(GetModuleHandleA(0), commandLine);
-}
-
-int RunWalkEntry(const char *commandLine)
-{
     return RunCommandLine(GetModuleHandleA(0), commandLine);
 }
 
 int RunLaunchMode(void) { return Record("RunLaunchMode"); }
-
 int QueryElevationType(void) { return walk.elevationType; }
 
 int StartElevatedCopy(const char *parameters, DWORD *exitCode)
 {
-    walk.log.push_back("StartElevatedCopy " + Text(parameters));
     *exitCode = walk.elevatedExitCode;
-    return walk.elevatedStarts;
+    return Record("StartElevatedCopy", parameters) && walk.elevatedStarts;
 }
 
-// The product key as the elevated copy leaves it: the plan's menu folder and name.
-int ReadMenuFolder(char *folder)
+// The product key as the elevated copy leaves it.
+int ReadMenuFolder(char *folder) { return lstrlenA(lstrcpyA(folder, walk.plan.menuFolder)); }
+
+int ReadProductIdentity(char *name, char *)
 {
-    lstrcpyA(folder, walk.plan.menuFolder);
-    return folder[0] != 0;
+    return lstrlenA(lstrcpyA(name, walk.plan.productName));
 }
 
-int ReadProductIdentity(char *name, char *version)
-{
-    lstrcpyA(name, walk.plan.productName);
-    lstrcpyA(version, walk.plan.productVersion);
-    return name[0] != 0;
-}
-
-int MeasurePayload(DWORD *kilobytes)
-{
-    *kilobytes = 321;
-    return 1;
-}
+int MeasurePayload(DWORD *kilobytes) { return (int)(*kilobytes = 321); }
 
 int WriteUninstallDetails(const char *uninstaller, const char *folder, DWORD kilobytes,
                           const char *publisher)

@@ -34,16 +34,14 @@ struct WalkScript {
     int restartPrompts = 0;
     const char *searchList = 0;
     const char *downloadList = 0;
-    int elevationType = 2;               // QueryElevationType's answer: full
-    int elevatedStarts = 1;              // StartElevatedCopy succeeds...
-    DWORD elevatedExitCode = 0;          // ...with this exit code
+    int elevationType = 2;               // of the token: full
+    int elevatedStarts = 1;              // the elevated copy starts and ends with:
+    DWORD elevatedExitCode = 0;
 };
 
 extern WalkScript walk;
 
 // The setup run as WinMain starts it.
 int RunWalk(const char *commandLine);
-// WinMain's choice between launch mode and the setup run.
-int RunWalkEntry(const char *commandLine);
 
 #endif

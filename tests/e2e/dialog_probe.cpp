@@ -1,7 +1,7 @@
-// Shows dialog 101 or 102 the way setup.exe does (its resources, manifest and
-// dialog procedures are linked in), saves a screenshot as a BMP file and
-// writes, per control, the room its text has and the width the text needs.
-// Usage: dialog_probe <101|102> <bmp file> <report file>. The exit code is the
+// Shows dialog 101 or 102 as setup.exe does (its resources, manifest and
+// dialog procedures are linked in), saves a screenshot and reports, per
+// control, the room its text has and the width the text needs.
+// Usage: dialog_probe <101|102> <bmp file> <report file>. Exit code: the
 // number of controls whose text does not fit or that leave the dialog.
 #include "driver/install_plan.h"
 #include "driver/startup_state.h"
@@ -10,84 +10,68 @@
 #include <commctrl.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
+#include <string>
 
 namespace {
 
-int SaveBitmap(HWND window, const char *path)
+int SaveScreenshot(HWND window, const char *path)
 {
     RECT frame;
     GetWindowRect(window, &frame);
-    int width = frame.right - frame.left;
-    int height = frame.bottom - frame.top;
+    BITMAPINFOHEADER info = {sizeof(info), frame.right - frame.left, frame.bottom - frame.top,
+                             1, 24, BI_RGB, 0, 0, 0, 0, 0};
     HDC screen = GetDC(0);
     HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, info.biWidth, info.biHeight);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, frame.left, frame.top, SRCCOPY);
+    BitBlt(memory, 0, 0, info.biWidth, info.biHeight, screen, frame.left, frame.top, SRCCOPY);
     SelectObject(memory, old);
-    BITMAPINFOHEADER info = {sizeof(info), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    DWORD stride = ((DWORD)width * 3 + 3) & ~3u;
-    DWORD bytes = stride * (DWORD)height;
-    unsigned char *pixels = (unsigned char *)malloc(bytes);
-    int ok = pixels && GetDIBits(memory, bitmap, 0, (UINT)height, pixels, (BITMAPINFO *)&info,
-                                 DIB_RGB_COLORS) == height;
-    FILE *file = ok ? fopen(path, "wb") : 0;
-    if (file) {
-        BITMAPFILEHEADER header = {0x4D42, (DWORD)(sizeof(header) + sizeof(info) + bytes), 0, 0,
-                                   (DWORD)(sizeof(header) + sizeof(info))};
-        ok = fwrite(&header, sizeof(header), 1, file) == 1 && fwrite(&info, sizeof(info), 1, file) == 1 &&
-             fwrite(pixels, bytes, 1, file) == 1;
+    std::string pixels(((info.biWidth * 3 + 3) & ~3) * info.biHeight, '\0');
+    int ok = GetDIBits(memory, bitmap, 0, info.biHeight, &pixels[0], (BITMAPINFO *)&info,
+                       DIB_RGB_COLORS) == info.biHeight;
+    DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(info);
+    BITMAPFILEHEADER header = {0x4D42, offset + (DWORD)pixels.size(), 0, 0, offset};
+    FILE *file = fopen(path, "wb");
+    ok = ok && file && fwrite(&header, sizeof(header), 1, file) &&
+         fwrite(&info, sizeof(info), 1, file) && fwrite(pixels.data(), pixels.size(), 1, file);
+    if (file)
         fclose(file);
-    }
-    free(pixels);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(0, screen);
-    return file && ok;
+    return ok;
 }
 
-int IsCheckBox(HWND control)
-{
-    LONG type = GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK;
-    return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE ||
-           type == BS_AUTO3STATE || type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
-}
-
-// 1 when the control and its text fit; one report line either way.
+// 1 when the control lies within the dialog and its text fits; reported either way.
 int CheckControl(HWND dialog, HWND control, FILE *report)
 {
     char text[256] = {0};
     char kind[64] = {0};
     GetWindowTextA(control, text, sizeof(text));
     GetClassNameA(control, kind, sizeof(kind));
-    RECT box;
-    RECT inside;
+    RECT box, inside;
     GetWindowRect(control, &box);
     MapWindowPoints(0, dialog, (POINT *)&box, 2);
     GetClientRect(dialog, &inside);
-    int placed = box.left >= 0 && box.top >= 0 && box.right <= inside.right &&
-                 box.bottom <= inside.bottom;
     int room = box.right - box.left;
-    int needed = 0;
-    // Edit controls scroll their text, and a progress bar shows none.
-    int shown = text[0] && IsWindowVisible(control) && lstrcmpiA(kind, "Edit") != 0 &&
-                lstrcmpiA(kind, PROGRESS_CLASSA) != 0;
-    if (shown) {
+    RECT extent = {0, 0, 0, 0};
+    // An edit control scrolls its text; a progress bar shows none.
+    if (IsWindowVisible(control) && lstrcmpiA(kind, "Edit") && lstrcmpiA(kind, PROGRESS_CLASSA)) {
         HDC dc = GetDC(control);
         HGDIOBJ old = SelectObject(dc, (HGDIOBJ)SendMessageA(control, WM_GETFONT, 0, 0));
-        RECT extent = {0, 0, 0, 0};
         DrawTextA(dc, text, -1, &extent, DT_CALCRECT | DT_SINGLELINE);
         SelectObject(dc, old);
         ReleaseDC(control, dc);
-        needed = extent.right;
-        if (lstrcmpiA(kind, "Button") == 0)
-            room -= IsCheckBox(control) ? GetSystemMetrics(SM_CXMENUCHECK) + 2
-                                        : 4 * GetSystemMetrics(SM_CXEDGE);
+        LONG type = GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK;
+        if (!lstrcmpiA(kind, "Button"))  // less the box of a check box, the frame of a button
+            room -= type >= BS_CHECKBOX && type <= BS_AUTO3STATE
+                        ? GetSystemMetrics(SM_CXMENUCHECK) + 2
+                        : 4 * GetSystemMetrics(SM_CXEDGE);
     }
-    int fits = placed && needed <= room;
-    fprintf(report, "%d %s \"%s\" room=%d text=%d %s\n", GetDlgCtrlID(control), kind, text, room,
-            needed, fits ? "fits" : "CLIPPED");
+    int fits = box.left >= 0 && box.top >= 0 && box.right <= inside.right &&
+               box.bottom <= inside.bottom && extent.right <= room;
+    fprintf(report, "%d %s \"%s\" room=%d text=%ld %s\n", GetDlgCtrlID(control), kind, text, room,
+            extent.right, fits ? "fits" : "CLIPPED");
     return fits;
 }
 
@@ -95,7 +79,8 @@ int CheckControl(HWND dialog, HWND control, FILE *report)
 
 int main(int argc, char **argv)
 {
-    if (argc != 4)
+    FILE *report = argc == 4 ? fopen(argv[3], "w") : 0;
+    if (!report)
         return 100;
     InitCommonControls();
     g_startup.instance = GetModuleHandleA(0);
@@ -103,27 +88,16 @@ int main(int argc, char **argv)
     plan.flags = RUNOPT_INSTALL | RUNOPT_FRESH_INSTALL;
     plan.radarChoice = 1;
     lstrcpyA(plan.targetFolder, "C:\\Program Files\\Dorsel");
-    HWND dialog = atoi(argv[1]) == 101
-                      ? CreateDialogParamA(g_startup.instance, MAKEINTRESOURCEA(101), 0,
-                                           TargetFolderDlgProc, (LPARAM)&plan)
-                      : OpenProgressWindow();
-    if (!dialog)
-        return 101;
-    SetProgress(dialog, 3, 0);  // the progress window: a bar part way (no effect on 101)
+    HWND dialog = atoi(argv[1]) == 101 ? CreateDialogParamA(g_startup.instance, MAKEINTRESOURCEA(101),
+                                                            0, TargetFolderDlgProc, (LPARAM)&plan)
+                                       : OpenProgressWindow();
+    SetProgress(dialog, 3, 0);
     ShowWindow(dialog, SW_SHOW);
     RedrawWindow(dialog, 0, 0, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    MSG message;
-    while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE))
-        DispatchMessageA(&message);
     GdiFlush();
-    FILE *report = fopen(argv[3], "w");
-    if (!report)
-        return 102;
     int clipped = 0;
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         clipped += !CheckControl(dialog, child, report);
     fclose(report);
-    int saved = SaveBitmap(dialog, argv[2]);
-    DestroyWindow(dialog);
-    return saved ? clipped : 103;
+    return dialog && SaveScreenshot(dialog, argv[2]) ? clipped : 101;
 }

@@ -1,6 +1,6 @@
 // Stands in for the installed application. Started with "/H /W" (as the setup
 // program starts it) it signals the ready event, or ends without signalling
-// when a file "end-early.txt" lies beside it; else it leaves "started.txt". Otherwise it holds the
+// when a file "end-early.txt" lies beside it. Otherwise it holds the
 // single-instance mutex named by the product name (or, with /window, shows a
 // window with that title) until the event "DorselStandInQuit" is set or a
 // minute has passed.
@@ -17,13 +17,6 @@ int AnswerStart(void)
     lstrcpyA(path + length, "end-early.txt");
     if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
         return 1;
-    lstrcpyA(path + length, "started.txt");  // tells a test that it was started
-    CloseHandle(CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));
-    HANDLE answered = OpenEventA(EVENT_MODIFY_STATE, FALSE, "DorselStandInAnswered");
-    if (answered) {
-        SetEvent(answered);
-        CloseHandle(answered);
-    }
     HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE,
                               "{5E0C7A21-9B3D-4F6E-A8C2-71D4B0E96F13}:FRESHRELAY:INIT");
     if (!ready)

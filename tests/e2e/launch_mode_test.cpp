@@ -109,27 +109,4 @@ TEST_F(LaunchMode, ApplicationEndingFirstFails)
     EXPECT_EQ(L"<no key>", WideValue("FEATUREID"));  // deleted again
 }
 
-// With elevation forced (a test build), the application is started again by
-// the first, unelevated copy, and the caller's request stays for it.
-TEST_F(LaunchMode, RelaunchAfterElevation)
-{
-    ASSERT_TRUE(CopyFileA(TestFile("setup_elevating.exe").c_str(), MediumFile("setup.exe").c_str(),
-                          FALSE));
-    InstallStandIn();
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kCallerKey, 0, 0,
-                                             REG_OPTION_VOLATILE, KEY_ALL_ACCESS, 0, &key, 0));
-    DWORD window = 0x1A2B;  // no such window: a failure's message would not block
-    RegSetValueExA(key, "HWND", 0, REG_DWORD, (const BYTE *)&window, sizeof(window));
-    RegCloseKey(key);
-    // Wine's shell gives no process handle for a shortcut, so the start is
-    // not awaited there: the stand-in's own event tells when it ran.
-    HANDLE answered = CreateEventA(0, TRUE, FALSE, "DorselStandInAnswered");
-    EXPECT_EQ(0u, RunSetup("/O /S"));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(answered, 30000));
-    CloseHandle(answered);
-    EXPECT_TRUE(Exists(Target() + "\\started.txt"));
-    EXPECT_EQ(0x1A2Bu, WindowValue());
-}
-
 } // namespace

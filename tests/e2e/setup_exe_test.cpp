@@ -192,139 +192,82 @@ TEST_F(SetupExe, DllPlantedBesideTheProgramIsNotLoaded)
     EXPECT_TRUE(Exists(GroupShortcut(kProduct)));  // the shell link object still works
 }
 
-// Manifest 1 of a built program, as the loader reads it.
-std::string ManifestOf(const std::string &program)
-{
-    std::string text;
-    HMODULE module = LoadLibraryExA(program.c_str(), 0, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module)
-        return text;
-    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
-    HGLOBAL loaded = resource ? LoadResource(module, resource) : 0;
-    if (loaded)
-        text.assign((const char *)LockResource(loaded), SizeofResource(module, resource));
-    FreeLibrary(module);
-    return text;
-}
-
 TEST_F(SetupExe, ManifestDeclaresRightsDpiAwarenessAndSystems)
 {
-    std::string text = ManifestOf(ThisFolder() + "\\..\\setup.exe");
-    ASSERT_FALSE(text.empty());
+    HMODULE program = LoadLibraryExA((ThisFolder() + "\\..\\setup.exe").c_str(), 0,
+                                     LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC resource = FindResourceA(program, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_TRUE(resource);
+    std::string text((const char *)LockResource(LoadResource(program, resource)),
+                     SizeofResource(program, resource));
+    FreeLibrary(program);
     XmlDocument *document = ParseDocument(text.data(), (int32_t)text.size(), 0);
     ASSERT_TRUE(document) << text;  // well-formed
-    auto node = [&](const std::string &path) {
-        XmlNode *found = 0;
-        return QueryPath(path.c_str(), &found, document) ? found : (XmlNode *)0;
+    const char *const rows[][3] = {  // path, attribute (none: the text), value
+        {"/assembly/assemblyIdentity", "name", "Tavrin.Dorsel"},
+        {"/assembly/description", 0, "Software Installer"},
+        {"/assembly/dependency/dependentAssembly/assemblyIdentity", "name",
+         "Microsoft.Windows.Common-Controls"},
+        // XP rejects trustInfo without its namespace; XP SP2 fails on two.
+        {"/assembly/trustInfo", "xmlns", "urn:schemas-microsoft-com:asm.v2"},
+        {"/assembly/trustInfo/security/requestedPrivileges/requestedExecutionLevel", "level",
+         "asInvoker"},
+        {"/assembly/application/windowsSettings/dpiAware", 0, "true/pm"},
+        {"/assembly/application/windowsSettings/dpiAwareness", 0, "PerMonitorV2, PerMonitor"},
     };
-    auto attribute = [&](const char *path, const char *name) {
-        XmlNode *found = node(path);
-        const char *value = found ? FindAttribute(found, name) : 0;
-        return std::string(value ? value : "<none>");
-    };
-    EXPECT_EQ("Tavrin.Dorsel", attribute("/assembly/assemblyIdentity", "name"));
-    EXPECT_EQ("1.0.0.0", attribute("/assembly/assemblyIdentity", "version"));
-    EXPECT_EQ("x86", attribute("/assembly/assemblyIdentity", "processorArchitecture"));
-    ASSERT_TRUE(node("/assembly/description"));
-    EXPECT_STREQ("Software Installer", node("/assembly/description")->text);
-    const char *controls = "/assembly/dependency/dependentAssembly/assemblyIdentity";
-    EXPECT_EQ("Microsoft.Windows.Common-Controls", attribute(controls, "name"));
-    EXPECT_EQ("6.0.0.0", attribute(controls, "version"));
-    // Windows XP rejects trustInfo without its namespace, and XP SP2 fails on
-    // an element that declares it twice: exactly one declaration, asm.v2.
-    XmlNode *trust = node("/assembly/trustInfo");
-    ASSERT_TRUE(trust);
-    EXPECT_EQ(1u, trust->attributeCount);
-    EXPECT_EQ("urn:schemas-microsoft-com:asm.v2", attribute("/assembly/trustInfo", "xmlns"));
-    const char *level = "/assembly/trustInfo/security/requestedPrivileges/requestedExecutionLevel";
-    EXPECT_EQ("asInvoker", attribute(level, "level"));
-    EXPECT_EQ("false", attribute(level, "uiAccess"));
-    for (const char *system : {"{e2011457-1546-43c5-a5fe-008deee3d3f0}",    // Vista
-                               "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",    // 7
-                               "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",    // 8
-                               "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",    // 8.1
-                               "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})  // 10 and 11
-        EXPECT_TRUE(node(std::string("/assembly/compatibility/application/supportedOS[@Id=") +
-                         system + "]"))
-            << system;
-    XmlNode *aware = node("/assembly/application/windowsSettings/dpiAware");
-    XmlNode *awareness = node("/assembly/application/windowsSettings/dpiAwareness");
-    ASSERT_TRUE(aware && awareness);
-    EXPECT_STREQ("true/pm", aware->text);
-    EXPECT_STREQ("PerMonitorV2, PerMonitor", awareness->text);
+    XmlNode *node = 0;
+    for (const auto &row : rows) {
+        const char *value = !QueryPath(row[0], &node, document) ? "<none>"
+                            : row[1] ? FindAttribute(node, row[1]) : node->text;
+        EXPECT_STREQ(row[2], value) << row[0];
+    }
+    EXPECT_TRUE(QueryPath("/assembly/trustInfo", &node, document) && node->attributeCount == 1);
+    for (const char *system : {"e2011457-1546-43c5-a5fe-008deee3d3f0",   // Vista
+                               "35138b9a-5d96-4fbd-8e2d-a2440225f93a",   // 7
+                               "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",   // 8
+                               "1f676c76-80e1-4239-95bb-83d0f6d0da78",   // 8.1
+                               "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"})  // 10, 11
+        EXPECT_TRUE(QueryPath(("/assembly/compatibility/application/supportedOS[@Id={" +
+                               std::string(system) + "}]").c_str(), &node, document)) << system;
     FreeDocument(document);
 }
 
-TEST_F(SetupExe, AppsAndFeaturesEntry)
-{
-    std::string script = ReadText(MediumFile("ZynSetup.dat"));
-    script.insert(script.find("[INIT]\r\n") + 8, "PUBLISHER=%MAKER%\r\n");
-    script.insert(script.find("[STRINGS]\r\n") + 11, "MAKER=Vak\r\n");
-    WriteText(MediumFile("ZynSetup.dat"), script);
-    ASSERT_EQ(0u, RunSetup("/S"));
-    unsigned long long bytes = 0;
-    for (const char *name : kSourceNames) {
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        ASSERT_TRUE(GetFileAttributesExA(MediumFile(name).c_str(), GetFileExInfoStandard, &data));
-        bytes += data.nFileSizeLow;
-    }
-    EXPECT_EQ(Sz("\"" + InstalledPath(0) + "\" /U /S"),
-              ReadRaw(UNINSTALL_ENTRY_KEY, "QuietUninstallString").bytes);
-    EXPECT_EQ(Sz("_zynu000.exe /U"), ReadRaw(UNINSTALL_ENTRY_KEY, "UninstallString").bytes);
-    EXPECT_EQ(Sz(Target()), ReadRaw(UNINSTALL_ENTRY_KEY, "InstallLocation").bytes);
-    EXPECT_EQ(Dword((DWORD)((bytes + 1023) / 1024)),
-              ReadRaw(UNINSTALL_ENTRY_KEY, "EstimatedSize").bytes);
-    EXPECT_EQ(Dword(1), ReadRaw(UNINSTALL_ENTRY_KEY, "NoModify").bytes);
-    EXPECT_EQ(Dword(1), ReadRaw(UNINSTALL_ENTRY_KEY, "NoRepair").bytes);
-    EXPECT_EQ(Sz("Vak"), ReadRaw(UNINSTALL_ENTRY_KEY, "Publisher").bytes);
-
-    WriteMedium("v2", kProduct, "3.01.0000");  // no publisher now, and /W
-    ASSERT_EQ(0u, RunSetup("/S /W"));
-    EXPECT_FALSE(ReadRaw(UNINSTALL_ENTRY_KEY, "Publisher").present);
-    EXPECT_TRUE(ReadRaw(UNINSTALL_ENTRY_KEY, "QuietUninstallString").present);
-    ASSERT_EQ(0u, RunUninstaller("/U /S"));
-    EXPECT_FALSE(KeyExists(UNINSTALL_ENTRY_KEY));
-}
-
-// The process ids and command lines of the rights checks of the test build
-// with forced elevation.
-std::vector<std::string> ElevationTrace()
-{
-    std::vector<std::string> lines;
-    std::string text = ReadText("C:\\ze2e\\elevation.trace");
-    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    DeleteFileA("C:\\ze2e\\elevation.trace");
-    return lines;
-}
-
-void ExpectElevatedCopy(const std::vector<std::string> &trace, const std::string &switches)
-{
-    ASSERT_EQ(2u, trace.size());
-    std::string first = trace[0].substr(0, trace[0].find(' '));
-    std::string second = trace[1].substr(0, trace[1].find(' '));
-    EXPECT_NE(first, second);  // two processes
-    EXPECT_EQ(std::string::npos, trace[0].find("/Elevated"));
-    EXPECT_EQ(switches + " /Elevated", trace[1].substr(trace[1].size() - switches.size() - 10));
-}
-
+// A test build whose stand-ins force elevation: its first copy lacks the
+// rights, the copy it starts with "runas" has them. Each copy's rights check
+// leaves "process-id command-line" in a trace file.
 TEST_F(SetupExe, ForcedElevationRunsInASecondProcessAndPassesItsExitCode)
 {
     ASSERT_TRUE(CopyFileA(TestFile("setup_elevating.exe").c_str(), MediumFile("setup.exe").c_str(),
                           FALSE));
-    EXPECT_EQ(0u, RunSetup("/S"));
-    ExpectElevatedCopy(ElevationTrace(), "/S");
-    ExpectPayloadInstalled("v1");
-    EXPECT_EQ("0000", ResultValue());
-
-    // The uninstaller is the same build: Apps & Features' "/U" elevates too.
-    EXPECT_EQ(0u, RunUninstaller("/U /S"));
-    ExpectElevatedCopy(ElevationTrace(), "/U /S");
-    EXPECT_FALSE(ReadRaw(PRODUCT_KEY, "Name").present);
-
-    DeleteFileA(MediumFile("ZynSetup.dat").c_str());
-    EXPECT_EQ(8u, RunSetup("/S"));
-    ExpectElevatedCopy(ElevationTrace(), "/S");
+    std::string script = ReadText(MediumFile("ZynSetup.dat"));
+    WriteText(MediumFile("ZynSetup.dat"), script.insert(8, "PUBLISHER=Vak\r\n"));
+    const struct {
+        const char *switches;
+        bool uninstaller;  // the installed copy of the same build, as Apps & Features starts it
+        DWORD exitCode;
+    } runs[] = {{"/S", false, 0}, {"/U /S", true, 0}, {"/S", false, 8}};
+    for (const auto &run : runs) {
+        if (run.exitCode == 8)
+            DeleteFileA(MediumFile("ZynSetup.dat").c_str());
+        EXPECT_EQ(run.exitCode, run.uninstaller ? RunUninstaller(run.switches) : RunSetup(run.switches));
+        std::string trace = ReadText("C:\\ze2e\\elevation.trace");
+        DeleteFileA("C:\\ze2e\\elevation.trace");
+        std::vector<std::string> ids, switches;
+        for (size_t start = 0, end; (end = trace.find('\n', start)) != std::string::npos;
+             start = end + 1) {
+            ids.push_back(trace.substr(start, trace.find(' ', start) - start));
+            switches.push_back(trace.substr(start + ids.back().size() + 1, end - start - ids.back().size() - 1));
+        }
+        ASSERT_EQ(2u, ids.size()) << trace;
+        EXPECT_NE(ids[0], ids[1]);  // two processes
+        EXPECT_EQ((std::vector<std::string>{run.switches, std::string(run.switches) + " /Elevated"}),
+                  switches);
+        if (&run == &runs[0]) {
+            ExpectPayloadInstalled("v1");
+            EXPECT_EQ(Sz("Vak"), ReadRaw(UNINSTALL_ENTRY_KEY, "Publisher").bytes);
+        }
+    }
+    EXPECT_FALSE(KeyExists(UNINSTALL_ENTRY_KEY));
 }
 
 } // namespace

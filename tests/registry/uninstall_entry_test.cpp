@@ -61,31 +61,18 @@ TEST_F(UninstallEntry, UninstallDeletesTheKeyAndFailsWhenItIsGone)
 
 TEST_F(UninstallEntry, DetailsForAppsAndFeatures)
 {
-    ASSERT_TRUE(WriteUninstallEntry(kUninstaller, "Dorsel", "3.00.0000", RUNOPT_INSTALL));
     ASSERT_TRUE(WriteUninstallDetails(kUninstaller, "C:\\P\\Dorsel", 1234, "Vak"));
-    RawValue quiet = ReadRaw(UNINSTALL_ENTRY_KEY, "QuietUninstallString");
-    EXPECT_EQ((DWORD)REG_SZ, quiet.type);
-    EXPECT_EQ(Sz("\"" + WindowsFolder() + "\\_zynu000.exe\" /U /S"), quiet.bytes);
+    EXPECT_EQ(Sz("\"" + WindowsFolder() + "\\_zynu000.exe\" /U /S"),
+              ReadRaw(UNINSTALL_ENTRY_KEY, "QuietUninstallString").bytes);
     EXPECT_EQ(Sz("C:\\P\\Dorsel"), ReadRaw(UNINSTALL_ENTRY_KEY, "InstallLocation").bytes);
-    for (const char *name : {"EstimatedSize", "NoModify", "NoRepair"})
-        EXPECT_EQ((DWORD)REG_DWORD, ReadRaw(UNINSTALL_ENTRY_KEY, name).type) << name;
-    EXPECT_EQ(Dword(1234), ReadRaw(UNINSTALL_ENTRY_KEY, "EstimatedSize").bytes);
-    EXPECT_EQ(Dword(1), ReadRaw(UNINSTALL_ENTRY_KEY, "NoModify").bytes);
-    EXPECT_EQ(Dword(1), ReadRaw(UNINSTALL_ENTRY_KEY, "NoRepair").bytes);
     EXPECT_EQ(Sz("Vak"), ReadRaw(UNINSTALL_ENTRY_KEY, "Publisher").bytes);
-    // UninstallString stays the bare name that callers parse.
-    EXPECT_EQ(Sz("_zynu000.exe /U"), ReadRaw(UNINSTALL_ENTRY_KEY, "UninstallString").bytes);
-
-    // Without a publisher none is written, and an earlier one goes.
-    ASSERT_TRUE(WriteUninstallDetails(kUninstaller, "C:\\P\\Dorsel", 0, ""));
+    for (auto value : {std::make_pair("EstimatedSize", 1234), {"NoModify", 1}, {"NoRepair", 1}}) {
+        EXPECT_EQ((DWORD)REG_DWORD, ReadRaw(UNINSTALL_ENTRY_KEY, value.first).type);
+        EXPECT_EQ(Dword(value.second), ReadRaw(UNINSTALL_ENTRY_KEY, value.first).bytes);
+    }
+    ASSERT_TRUE(WriteUninstallDetails(kUninstaller, "C:\\P", 0, ""));  // no publisher: gone
     EXPECT_FALSE(ReadRaw(UNINSTALL_ENTRY_KEY, "Publisher").present);
-    EXPECT_EQ(Dword(0), ReadRaw(UNINSTALL_ENTRY_KEY, "EstimatedSize").bytes);
-
-    // A name that makes the command too long fails without writing it.
-    std::string longName(MAX_PATH, 'x');
-    EXPECT_FALSE(WriteUninstallDetails(longName.c_str(), "C:\\P", 1, 0));
-    EXPECT_TRUE(WriteUninstallEntry(0, 0, 0, 0));  // the key goes with every value
-    EXPECT_FALSE(KeyExists(UNINSTALL_ENTRY_KEY));
+    EXPECT_FALSE(WriteUninstallDetails(std::string(MAX_PATH, 'x').c_str(), "C:\\P", 1, 0));
 }
 
 TEST_F(UninstallEntry, InterfacePath)
