@@ -13,7 +13,4 @@ int StartAndAwaitReady(const char *file, const char *folder);
 // start: elevation refused, cancelled or impossible.
 int StartElevatedCopy(const char *parameters, DWORD *exitCode);
 
-// The system's text for `error`, else "Failed in operation for initialization.".
-void ErrorText(DWORD error, char *text);
-
 #endif

@@ -2,7 +2,7 @@
 // character right behind it counts: /Silent acts as /S.
 #include "driver/setup_driver.h"
 
-#include "driver/format.h"
+#include "base/format.h"
 
 #include <string.h>
 

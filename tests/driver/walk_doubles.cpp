@@ -1,5 +1,6 @@
 #include "tests/driver/walk_doubles.h"
 
+#include "base/startup_state.h"
 #include "driver/application_start.h"
 #include "driver/setup_driver.h"
 #include "driver/ui/user_interface.h"
@@ -40,7 +41,8 @@ std::string Options(RunOptions options)
 
 int RunWalk(const char *commandLine)
 {
-    return RunCommandLine(GetModuleHandleA(0), commandLine);
+    g_startup.instance = GetModuleHandleA(0);  // what WinMain does first
+    return RunCommandLine(commandLine);
 }
 
 int RunLaunchMode(void) { return Record("RunLaunchMode"); }
@@ -69,13 +71,13 @@ int WriteUninstallDetails(const char *uninstaller, const char *folder, DWORD kil
                                                std::to_string(kilobytes) + " " + Text(publisher));
 }
 
-int InitSetupRun(HINSTANCE, RunOptions options)
+int InitSetupRun(RunOptions options)
 {
     walk.log.push_back("InitSetupRun " + Options(options));
     return walk.initResult;
 }
 
-int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion, RunOptions *options)
+int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion, const RunOptions *options)
 {
     walk.log.push_back("BuildInstallPlan " + Options(*options));
     *plan = walk.plan;

@@ -4,7 +4,7 @@
 // Usage: dialog_probe <101|102> <bmp file> <report file>. Exit code: the
 // number of controls whose text does not fit or that leave the dialog.
 #include "driver/install_plan.h"
-#include "driver/startup_state.h"
+#include "base/startup_state.h"
 #include "driver/ui/user_interface.h"
 
 #include <commctrl.h>
