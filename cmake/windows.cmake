@@ -51,10 +51,12 @@ target_include_directories(setup PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_options(setup PRIVATE ${SETUP_PRODUCT_OPTIONS})
 target_compile_definitions(setup PRIVATE ${SETUP_PRODUCT_DEFINITIONS})
 target_link_libraries(setup PRIVATE setup_driver)
+# Entry SetupEntry in setup_main.cpp instead of the C runtime start-up code.
 target_link_options(setup PRIVATE -s -Os -Wl,--gc-sections -static-libgcc -static-libstdc++
+                    -nostartfiles -Wl,-e,_SetupEntry@0
                     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
                     -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
-target_link_libraries(setup PRIVATE comctl32 shell32 ole32 uuid advapi32)
+target_link_libraries(setup PRIVATE comctl32 shell32 ole32 uuid advapi32 msvcrt kernel32 gcc)
 
 # The test bench: GoogleTest cross-built, every test executable linked static
 # and run under Wine in the build folder's own prefix.
