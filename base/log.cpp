@@ -3,8 +3,8 @@
 // program can take turns in one file.
 #include "base/log.h"
 
-#include "driver/format.h"
-#include "driver/system_version.h"
+#include "base/format.h"
+#include "base/system_version.h"
 
 #include <stdarg.h>
 #include <stdio.h>

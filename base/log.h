@@ -7,7 +7,7 @@
 #ifndef BASE_LOG_H
 #define BASE_LOG_H
 
-#include "driver/run_options.h"
+#include "base/run_options.h"
 
 #include <windows.h>
 

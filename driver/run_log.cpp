@@ -4,7 +4,7 @@
 
 #include "base/log.h"
 #include "driver/setup_driver.h"
-#include "driver/startup_state.h"
+#include "base/startup_state.h"
 
 #include <string.h>
 
@@ -102,6 +102,12 @@ void LogRunEnd(int phaseCode, int runOk, int appRunning)
     // The files went to the restart list once the transfer phase had passed.
     int pending = appRunning && (runOk || phaseCode == 11 || phaseCode == 12);
     LogLine("restart needed: %s", pending ? "yes" : "no");
+}
+
+void LogElevatedCopy(DWORD exitCode)
+{
+    g_reported = 1;
+    LogLine("elevated copy ended, exit code %ld", (long)exitCode);
 }
 
 void CloseRunLog(int exitCode)

@@ -19,6 +19,8 @@ void LogInstallPlan(const InstallPlan *plan, const char *installedVersion, int a
 void LogStep(int phaseCode, int position);
 // The failed phase, the Phase code and whether a restart is needed.
 void LogRunEnd(int phaseCode, int runOk, int appRunning);
+// The exit code of the elevated copy that did the run for this one.
+void LogElevatedCopy(DWORD exitCode);
 // The exit code, and the log is closed.
 void CloseRunLog(int exitCode);
 

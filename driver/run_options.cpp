@@ -2,6 +2,9 @@
 // character right behind it counts: /Silent acts as /S.
 #include "driver/setup_driver.h"
 
+#include "base/format.h"
+#include "base/log.h"
+
 #include <string.h>
 
 namespace {
@@ -68,4 +71,29 @@ int FindLogFolder(const char *commandLine, char *folder)
             folder[i] = 0;
     }
     return folder[0] != 0;
+}
+
+int IsElevatedCopy(const char *commandLine)
+{
+    if (!commandLine)
+        return 0;
+    const size_t length = sizeof(ELEVATED_COPY_TOKEN) - 1;
+    for (const char *slash = strchr(commandLine, '/'); slash; slash = strchr(slash + 1, '/')) {
+        if (strncmp(slash + 1, ELEVATED_COPY_TOKEN, length) != 0)
+            continue;
+        char after = slash[length + 1];  // the match guarantees it exists
+        if (after == 0 || after == '/' || IsSwitchWhiteSpace(after))
+            return 1;
+    }
+    return 0;
+}
+
+int BuildElevatedCommandLine(const char *commandLine, char *buffer, size_t size)
+{
+    // The elevated copy writes to this copy's log: another account has
+    // another temporary folder.
+    char logSwitch[MAX_PATH + 8];
+    FormatLogSwitch(logSwitch, sizeof(logSwitch));
+    return FormatText(buffer, size, "%s%s /" ELEVATED_COPY_TOKEN, commandLine ? commandLine : "",
+                      logSwitch);
 }

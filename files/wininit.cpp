@@ -3,7 +3,7 @@
 #include "files/files.h"
 
 #include "base/log.h"
-#include "driver/format.h"
+#include "base/format.h"
 
 #include <string.h>
 

@@ -3,7 +3,7 @@
 #include "registry/registry.h"
 
 #include "base/log.h"
-#include "driver/format.h"
+#include "base/format.h"
 
 #include <string.h>
 
@@ -63,12 +63,6 @@ void ExpandHexVersion(char *version)
                (unsigned)((number >> 16) & 0xFF), (unsigned)(number & 0xFFFF));
 }
 
-int SetDwordValue(HKEY key, const char *name, DWORD value)
-{
-    return RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof(value)) ==
-           ERROR_SUCCESS;
-}
-
 int SetEmptyMultiString(HKEY key, const char *name)
 {
     static const BYTE kEmptyList[1] = {0};
@@ -124,6 +118,12 @@ int CreateRegistryKey(HKEY parent, const char *path, HKEY *key)
     if (error != ERROR_SUCCESS)
         LogOutcome((DWORD)error, "RegCreateKeyExA %s", path);
     return error == ERROR_SUCCESS;
+}
+
+int SetDwordValue(HKEY key, const char *name, DWORD value)
+{
+    return RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof(value)) ==
+           ERROR_SUCCESS;
 }
 
 int SetStringValue(HKEY key, const char *name, const char *text)

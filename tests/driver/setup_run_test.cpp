@@ -3,12 +3,14 @@
 #include "tests/driver/walk_doubles.h"
 
 #include "base/log.h"
+#include "base/startup_state.h"
 #include "driver/setup_driver.h"
-#include "driver/startup_state.h"
 #include "tests/files/file_access.h"
 #include "tests/registry/registry_access.h"
 
 #include <gtest/gtest.h>
+
+#include <string.h>
 
 #include <algorithm>
 #include <string>
@@ -39,6 +41,7 @@ const std::vector<std::string> kInstallLog = {
     "WriteToolbarButton C:\\P\\Dorsel\\Dorsel.exe _zynu000.exe,100 Software Installer 1",
     "MigratePackageRecords",
     "WriteUninstallEntry _zynu000.exe Dorsel 3.00.0000 1",
+    "WriteUninstallDetails _zynu000.exe C:\\P\\Dorsel 321 Vak",
     "WriteInterfacePath _zynu000.exe 1",
     "CloseProgressWindow",
 };
@@ -62,6 +65,7 @@ protected:
         Set(plan.programPath, "C:\\P\\Dorsel\\Dorsel.exe");
         Set(plan.menuFolder, "C:\\M\\Dorsel");
         Set(plan.shortcutPath, "C:\\M\\Dorsel\\Dorsel.lnk");
+        Set(plan.publisher, "Vak");
         RegDeleteKeyA(HKEY_CURRENT_USER, kResultKey);
         RemoveFolders();
     }
@@ -113,6 +117,7 @@ TEST_F(SetupRun, FirstFailingInstallPhaseEndsTheRun)
         {"WriteToolbarButton", 12, 5, "Failed in operation for registration."},
         {"MigratePackageRecords", 12, 6, "Failed in operation for registration."},
         {"WriteUninstallEntry", 12, 7, "Failed in operation for registration."},
+        {"WriteUninstallDetails", 12, 7, "Failed in operation for registration."},
         {"WriteInterfacePath", 12, 7, "Failed in operation for registration."},
     };
     for (const auto &c : cases) {
@@ -361,6 +366,64 @@ TEST_F(SetupRun, RelaunchWithNotification)
     EXPECT_EQ("DeleteCallerNotification", walk.log.back());
 }
 
+// Without administrator rights the run may start an elevated copy of itself.
+// Wine's tokens are always full, so the token's type and the elevated start
+// are stand-ins. The log is what follows start-up.
+TEST_F(SetupRun, ElevationDecision)
+{
+    const int kDefault = 1, kFull = 2, kLimited = 3;
+    const std::string kStart = "StartElevatedCopy ";
+    const struct {
+        const char *commandLine;
+        int elevationType, starts;
+        DWORD copyExitCode;
+        int exitCode;
+        std::vector<std::string> log;
+        const char *result;  // in this copy's HKCU
+    } cases[] = {
+        {"/S", kLimited, 1, 0, 0, {kStart + "/S /Elevated"}, "<none>"},  // the same account
+        {"/S", kDefault, 1, 12, 12, {kStart + "/S /Elevated"}, "000C"},  // another: mirrored
+        {"", kFull, 1, 0, -1, {}, "<none>"},
+        {"", 0, 1, 0, -1, {}, "<none>"},  // before Vista
+        {"/S", kLimited, 0, 0, -1, {kStart + "/S /Elevated"}, "<none>"},  // refused, cancelled
+        {"/S /Elevated", kLimited, 1, 0, -1, {}, "<none>"},  // the elevated copy: never again
+        {"/U /S", kDefault, 1, (DWORD)-1, -1, {kStart + "/U /S /Elevated"}, "<none>"},
+        {"", kDefault, 1, ERROR_CANCELLED, 0, {kStart + " /Elevated"}, "<none>"},
+        {"/O /S", kLimited, 1, 0, 0,
+         {kStart + "/O /S /Elevated", "StartAndAwaitReady C:\\M\\Dorsel\\Dorsel.lnk C:\\M\\Dorsel"},
+         "<none>"},
+        {"/O /S", kLimited, 1, 12, 12, {kStart + "/O /S /Elevated", "DeleteCallerNotification"},
+         "<none>"},
+        {"/T1", kLimited, 1, 0, 1, {"RunLaunchMode"}, "<none>"},  // launch mode never elevates
+    };
+    for (const auto &c : cases) {
+        SetUp();
+        walk.administrator = 0;
+        walk.callerWindow = 0x1234;
+        walk.elevationType = c.elevationType;
+        walk.elevatedStarts = c.starts;
+        walk.elevatedExitCode = c.copyExitCode;
+        EXPECT_EQ(c.exitCode, RunWalk(c.commandLine)) << c.commandLine;
+        EXPECT_EQ(c.result, ResultValue()) << c.commandLine;
+        bool refused = c.exitCode == -1 && !strstr(c.commandLine, "/S");
+        EXPECT_EQ(refused ? 1u : 0u, walk.messages.size()) << c.commandLine;  // string 16
+        size_t startUp = !walk.log.empty() && walk.log[0].find("InitSetupRun") == 0;
+        EXPECT_EQ(c.log, std::vector<std::string>(walk.log.begin() + startUp, walk.log.end()))
+            << c.commandLine;
+    }
+
+    SetUp();  // an administrator's default token (UAC off) runs itself
+    walk.elevationType = kDefault;
+    EXPECT_EQ(0, RunWalk(""));
+    EXPECT_EQ(kInstallLog, walk.log);
+    SetUp();  // the elevated copy leaves the restart to the first
+    walk.callerWindow = 0x1234;
+    EXPECT_EQ(0, RunWalk("/O /S /Elevated"));
+    EXPECT_EQ(kInstallLog.back(), walk.log.back());
+    walk.cancel = 1;  // and tells its cancelled plan apart from a completed run
+    EXPECT_EQ(ERROR_CANCELLED, RunWalk("/O /Elevated"));
+}
+
 } // namespace
 
 namespace {
@@ -377,30 +440,35 @@ TEST_F(SetupRun, LogTellsHowTheRunEnded)
         int administrator;
         int cancel;
         int running;             // the application holds its mutex
+        int elevation;           // token type: 2 full, 3 limited (an elevated copy starts)
         int exitCode;
         std::vector<std::string> lines;
         std::vector<std::string> absent;
     };
     const Case cases[] = {
-        {"registration fails after files replaced on restart", "WriteMenuFolder", 1, 0, 1, 12,
+        {"registration fails after files replaced on restart", "WriteMenuFolder", 1, 0, 1, 2, 12,
          {"files: at the next Windows start (application running)\r\n",
           "phase 12 (registration): step 5 done\r\n", "phase 12 (registration) failed\r\n",
           "end: Phase code 12\r\n", "restart needed: yes\r\n", "exit code 12\r\n"},
          {"step 6 done"}},
-        {"files fail while the application runs", "TransferPayload", 1, 0, 1, 9,
+        {"files fail while the application runs", "TransferPayload", 1, 0, 1, 2, 9,
          {"phase 9 (files) failed\r\n", "restart needed: no\r\n", "exit code 9\r\n"},
          {"step 1 done"}},
-        {"completed", "", 1, 0, 0, 0,
+        {"completed", "", 1, 0, 0, 2, 0,
          {"phase 9 (files): step 1 done\r\n", "end: Phase code 0\r\n", "restart needed: no\r\n"},
          {"failed"}},
-        {"start-up fails", "InitSetupRun", 1, 0, 0, 8,
+        {"start-up fails", "InitSetupRun", 1, 0, 0, 2, 8,
          {"setup script not found\r\n", "descriptor not found, INI form, start-up failed\r\n",
           "phase 8 (initialization) failed\r\n", "end: Phase code 8\r\n"},
          {"plan:"}},
-        {"not an administrator", "", 0, 0, 0, -1,
-         {"end: stopped before the phases, exit code -1\r\n"}, {"Phase code"}},
-        {"cancelled", "", 1, 1, 0, 0,
+        {"cancelled", "", 1, 1, 0, 2, 0,
          {"end: stopped before the phases, exit code 0\r\n"}, {"Phase code", "plan:"}},
+        {"not an administrator", "", 0, 0, 0, 2, -1,
+         {"end: stopped before the phases, exit code -1\r\n"}, {"Phase code"}},
+        // The elevated copy is told the log's folder (its own would differ
+        // under another account); this copy records what it returned.
+        {"elevated", "", 0, 0, 0, 3, 0,
+         {"elevated copy ended, exit code 0\r\n", "exit code 0\r\n"}, {"Phase code", "plan:"}},
     };
     for (const Case &run : cases) {
         SCOPED_TRACE(run.name);
@@ -413,12 +481,19 @@ TEST_F(SetupRun, LogTellsHowTheRunEnded)
         walk.initResult = std::string(run.failing) != "InitSetupRun";
         walk.administrator = run.administrator;
         walk.cancel = run.cancel;
+        walk.elevationType = run.elevation;
+        walk.elevatedStarts = 1;
+        walk.elevatedExitCode = 0;
         Set(walk.installedVersion, "3.00.0000");
         HANDLE mutex = run.running ? CreateMutexA(0, TRUE, "Dorsel") : 0;
         EXPECT_EQ(run.exitCode, RunWalk("/S /L=C:\\zwalk\\log"));
         if (mutex)
             CloseHandle(mutex);
         EXPECT_EQ(kLogFile, ResultValue("SetupLog"));
+        if (run.elevation == 3) {
+            EXPECT_EQ("StartElevatedCopy /S /L=C:\\zwalk\\log /L=C:\\zwalk\\log /Elevated",
+                      walk.log.back());
+        }
         std::string log = ReadText(kLogFile);
         for (const std::string &line : run.lines)
             EXPECT_NE(std::string::npos, log.find(line)) << line << "\n" << log;

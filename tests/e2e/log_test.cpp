@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,8 +26,8 @@ std::string TempLog()
 std::string Expand(std::string text)
 {
     const std::pair<const char *, std::string> places[] = {
-        {"%TARGET%", Target()}, {"%MEDIUM%", kMedium}, {"%WINDOWS%", WindowsFolder()},
-        {"%TEMPLOG%", TempLog()}};
+        {"%TARGET%", Target()}, {"%MEDIUM%", kMedium}, {"%WINDOWS%", WindowsFolderPath()},
+        {"%TEMPLOG%", TempLog()}, {"%TEMPDIR%", TempFolderPath().substr(0, TempFolderPath().size() - 1)}};
     for (const auto &place : places)
         for (size_t at; (at = text.find(place.first)) != std::string::npos;)
             text.replace(at, strlen(place.first), place.second);
@@ -67,6 +68,11 @@ struct LogCase {
     const char *setupLog;        // the "SetupLog" value after the run
     void (*check)(RunLog *);     // further checks; may be null
 };
+
+void PrintTo(const LogCase &run, std::ostream *out)
+{
+    *out << run.name;
+}
 
 class RunLog : public SetupExeTest, public ::testing::WithParamInterface<LogCase> {
 public:
@@ -244,6 +250,29 @@ void LinesAreMarked(RunLog *)
     EXPECT_GT(lines, 20u);
 }
 
+// The test build that elevates itself: its first copy starts a second one.
+void ElevatingBuild(RunLog *)
+{
+    ASSERT_TRUE(CopyFileA(TestFile("setup_elevating.exe").c_str(), MediumFile("setup.exe").c_str(),
+                          FALSE));
+}
+
+// Both copies wrote into the one file, each line under its own process id.
+void TwoProcessesShareTheLog(RunLog *)
+{
+    std::string log = ReadText(TempLog());
+    EXPECT_EQ(2u, Count(log, "==== ZynSetup"));
+    std::vector<std::string> ids;
+    for (size_t start = 0; start < log.size(); start = log.find("\r\n", start) + 2) {
+        std::string id = log.substr(start + 9, log.find(']', start) - start - 9);
+        if (std::find(ids.begin(), ids.end(), id) == ids.end())
+            ids.push_back(id);
+    }
+    EXPECT_EQ(2u, ids.size()) << log;
+    // The first copy's lines open and close the file; the second's lie between.
+    EXPECT_LT(log.find("exit code 0\r\n"), log.find("elevated copy ended, exit code 0\r\n"));
+}
+
 void LaunchModeLeftTheValue(RunLog *)
 {
     EXPECT_FALSE(Exists(TempLog()));
@@ -251,12 +280,12 @@ void LaunchModeLeftTheValue(RunLog *)
 
 const LogCase kCases[] = {
     {"SilentInstall", 0, false, "/S /L", 0, "%TEMPLOG%",
-     {"==== ZynSetup 1.0, log of ", "] program %MEDIUM%\\setup.exe\r\n", "command line: /S /L\r\n",
+     {"==== ZynSetup log of ", "] program %MEDIUM%\\setup.exe, version 1.0\r\n", "command line: /S /L\r\n",
       "run options 0x00000803\r\n", "Windows ", ", platform 2\r\n", "language: user 0x",
       "elevated: yes\r\n", "setup folder %MEDIUM%\r\n", "setup script %MEDIUM%\\ZynSetup.dat\r\n",
       "descriptor %MEDIUM%\\Dorsel.zyn, INI form\r\n", "plan: install Dorsel Manager 3.00.0000\r\n",
       "installed: none\r\n", "target folder %TARGET%\r\n",
-      "shortcuts: desktop 0, start menu 0, group ", "files: changed at once\r\n",
+      "shortcuts: desktop 0, start menu 0, group ", "files: at once\r\n",
       "SHFileOperationA copy: ok\r\n", "  %MEDIUM%\\Dorsel > ",
       "SHFileOperationA move: ok\r\n", "> %WINDOWS%\\_zynu000.exe\r\n",
       "phase 9 (files): step 1 done\r\n", "phase 12 (registration): step 8 done\r\n",
@@ -272,14 +301,14 @@ const LogCase kCases[] = {
     {"ReplaceOnRestart", InstalledAndRunning, false, "/S /L", 0, "%TEMPLOG%",
      {"installed: Dorsel Manager 3.00.0000 in %TARGET%\r\n",
       "plan: install Dorsel Manager 3.01.0000\r\n",
-      "files: replaced at the next Windows start, the application is running\r\n",
+      "files: at the next Windows start (application running)\r\n",
       "restart: %TARGET%\\Dorsel.exe > (deleted): ok\r\n", "\\Dorsel.exe > %TARGET%\\Dorsel.exe: ok\r\n",
       "\\_zynu000.exe > %WINDOWS%\\_zynu000.exe: ok\r\n", "end: Phase code 0\r\n",
-      "restart needed: yes, the new files take effect at the next Windows start\r\n"},
+      "restart needed: yes\r\n"},
      {"SHFileOperationA move", "failed"},
      "%TEMPLOG%", NewFilesAwaitTheRestart},
     {"Uninstall", Installed, true, "/S /U /L", 0, "%TEMPLOG%",
-     {"run options 0x00000802\r\n", "setup data: none read for an uninstall\r\n",
+     {"run options 0x00000802\r\n", "setup data: none (uninstall)\r\n",
       "plan: uninstall Dorsel Manager 3.00.0000 from %TARGET%\r\n",
       "SHFileOperationA delete: ok\r\n", "  %TARGET%\\Dorsel.exe\r\n",
       "restart: %WINDOWS%\\_zynu000.exe > (deleted): ok\r\n", "phase 12 (registration): step 8 done",
@@ -299,6 +328,10 @@ const LogCase kCases[] = {
      {"command line: /S /L=C:\\ze2e\\logs\\\r\n", "run options 0x00000803\r\n",
       "end: Phase code 0\r\n"},
      {}, "C:\\ze2e\\logs\\ZynSetup.log", LinesAreMarked},
+    {"ElevatedCopyWritesToTheSameLog", ElevatingBuild, false, "/S /L", 0, "%TEMPLOG%",
+     {"command line: /S /L\r\n", "command line: /S /L /L=%TEMPDIR% /Elevated\r\n",
+      "end: Phase code 0\r\n", "elevated copy ended, exit code 0\r\n"},
+     {}, "%TEMPLOG%", TwoProcessesShareTheLog},
     {"LaunchModeHasNoLog", StaleValueOnNt4, false, "/Tfeature /L", 50, 0, {}, {}, kStale,
      LaunchModeLeftTheValue},
 };
