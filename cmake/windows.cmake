@@ -27,6 +27,7 @@ setup_subsystem(setup_registry registry)
 setup_subsystem(setup_files files)
 setup_subsystem(setup_ui driver/ui)
 setup_subsystem(setup_driver driver)
+
 # Each library links the folders it includes, which all lie below it: the
 # floor (base) under everything, then the XML engine, the descriptor, the
 # registry, files and the script, the user interface, and the driver on top.
