@@ -3,8 +3,9 @@
 #include "driver/run_log.h"
 
 #include "base/log.h"
-#include "driver/setup_driver.h"
 #include "base/startup_state.h"
+#include "driver/setup_driver.h"
+#include "resources/resource.h"
 
 #include <string.h>
 
@@ -16,11 +17,11 @@ int g_reported;
 const char *PhaseName(int phaseCode)
 {
     switch (phaseCode) {
-    case 8: return "initialization";
-    case 9: case 10: return "files";
-    case 11: case 12: return "registration";
-    case 13: return "service pack";
-    case 15: return "system";
+    case IDS_PHASE_INITIALIZATION: return "initialization";
+    case IDS_PHASE_INSTALL_FILES: case IDS_PHASE_UNINSTALL_FILES: return "files";
+    case IDS_PHASE_SHORTCUTS: case IDS_PHASE_REGISTRATION: return "registration";
+    case IDS_SERVICE_PACK: return "service pack";
+    case IDS_UNSUPPORTED_SYSTEM: return "system";
     default: return "done";
     }
 }
@@ -100,7 +101,8 @@ void LogRunEnd(int phaseCode, int runOk, int appRunning)
         LogLine("phase %d (%s) failed", phaseCode, PhaseName(phaseCode));
     LogLine("end: Phase code %d", phaseCode);
     // The files went to the restart list once the transfer phase had passed.
-    int pending = appRunning && (runOk || phaseCode == 11 || phaseCode == 12);
+    int pending = appRunning && (runOk || phaseCode == IDS_PHASE_SHORTCUTS ||
+                                 phaseCode == IDS_PHASE_REGISTRATION);
     LogLine("restart needed: %s", pending ? "yes" : "no");
 }
 

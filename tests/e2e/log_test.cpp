@@ -92,6 +92,7 @@ void EarlierLog(RunLog *test) { test->WriteLog(kEarlier); }
 void PayloadFileMissing(RunLog *) { ASSERT_TRUE(DeleteFileA(MediumFile("ZynFlash.dll").c_str())); }
 void Installed(RunLog *) { ASSERT_EQ(0u, RunSetup("/S")); }
 void NtFour(RunLog *) { SetWineVersion("nt40"); }  // launch mode ends at once with 50
+void Windows98(RunLog *) { SetWineVersion("win98"); }
 
 void InstalledAndRunning(RunLog *test)
 {
@@ -135,6 +136,7 @@ void AppendedAndInstalled(RunLog *test, const std::string &log)
 void NothingCopied(RunLog *, const std::string &) { EXPECT_FALSE(Exists(Target())); }
 void FilesRemoved(RunLog *, const std::string &) { EXPECT_FALSE(Exists(InstalledPath(1))); }
 void NoLogFile(RunLog *, const std::string &) { EXPECT_FALSE(Exists(TempLog())); }
+void PayloadInstalled(RunLog *test, const std::string &) { test->ExpectPayloadInstalled("v1"); }
 void RestartRegistered(RunLog *, const std::string &)
 {
     EXPECT_EQ(4u * 12, PendingOperations().size());
@@ -209,6 +211,10 @@ const LogCase kCases[] = {
      FilesRemoved},
     {"FullLogKeepsItsLastHalf", NearlyFullLog, "/S /L", 0, "%TEMP%\\ZynSetup.log",
      {"] exit code 0\r\n"}, TrimmedToTheLastHalf},
+    {"Windows98", Windows98, "/S /L", 0, "%TEMP%\\ZynSetup.log",
+     {"] Windows 4.10.", ", platform 1\r\n", "] SHFileOperationA move: ok\r\n",
+      "] end: Phase code 0\r\n"},
+     PayloadInstalled},
     {"LockedLogChangesNothingElse", LockedLog, "/S /L", 0, "<none>", {},
      LockedLogChangedNothingElse},
     {"WithoutTheSwitch", 0, "/S", 0, "<none>", {}, NoLogFile},
