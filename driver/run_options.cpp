@@ -2,6 +2,9 @@
 // character right behind it counts: /Silent acts as /S.
 #include "driver/setup_driver.h"
 
+#include "base/format.h"
+#include "base/log.h"
+
 #include <string.h>
 
 namespace {
@@ -19,6 +22,7 @@ void ApplySwitch(char letter, RunOptions *options)
     case 'S': case 's': *options |= RUNOPT_SILENT; break;
     case 'U': case 'u': *options &= ~(RunOptions)RUNOPT_INSTALL; break;
     case 'W': case 'w': *options |= RUNOPT_HIDDEN; break;
+    case 'L': case 'l': *options |= RUNOPT_LOG; break;
     default: break;
     }
 }
@@ -48,4 +52,48 @@ int ParseRunOptions(const char *commandLine, RunOptions *options)
         ApplySwitch(token[0], options);
     }
     return 1;
+}
+
+// Read from the command line itself rather than from a switch token, whose
+// white space would end the folder at its first blank.
+int FindLogFolder(const char *commandLine, char *folder)
+{
+    memset(folder, 0, MAX_PATH);
+    for (const char *slash = commandLine ? strchr(commandLine, '/') : 0; slash;
+         slash = strchr(slash + 1, '/')) {
+        if ((slash[1] != 'L' && slash[1] != 'l') || slash[2] != '=')
+            continue;
+        const char *start = slash[3] == '"' ? slash + 4 : slash + 3;
+        memset(folder, 0, MAX_PATH);
+        lstrcpynA(folder, start, MAX_PATH);
+        folder[strcspn(folder, "/\"")] = 0;
+        for (size_t i = strlen(folder); i-- > 0 && IsSwitchWhiteSpace(folder[i]);)
+            folder[i] = 0;
+    }
+    return folder[0] != 0;
+}
+
+int IsElevatedCopy(const char *commandLine)
+{
+    if (!commandLine)
+        return 0;
+    const size_t length = sizeof(ELEVATED_COPY_TOKEN) - 1;
+    for (const char *slash = strchr(commandLine, '/'); slash; slash = strchr(slash + 1, '/')) {
+        if (strncmp(slash + 1, ELEVATED_COPY_TOKEN, length) != 0)
+            continue;
+        char after = slash[length + 1];  // the match guarantees it exists
+        if (after == 0 || after == '/' || IsSwitchWhiteSpace(after))
+            return 1;
+    }
+    return 0;
+}
+
+int BuildElevatedCommandLine(const char *commandLine, char *buffer, size_t size)
+{
+    // The elevated copy writes to this copy's log: another account has
+    // another temporary folder.
+    char logSwitch[MAX_PATH + 8];
+    FormatLogSwitch(logSwitch, sizeof(logSwitch));
+    return FormatText(buffer, size, "%s%s /" ELEVATED_COPY_TOKEN, commandLine ? commandLine : "",
+                      logSwitch);
 }

@@ -9,6 +9,7 @@
 #include "driver/application_start.h"
 #include "driver/folder_lists.h"
 #include "driver/install_plan.h"
+#include "driver/run_log.h"
 #include "driver/ui/user_interface.h"
 #include "files/files.h"
 #include "registry/registry.h"
@@ -32,6 +33,7 @@ struct RunState {
     int notifyRegistered;
     HWND callerWindow;
     int isNt5;
+    int elevatedCopy;  // started elevated by a copy that lacked the rights
     InstallPlan plan;
     char installedVersion[MAX_PATH];
     char downloadFolder[MAX_PATH];
@@ -44,6 +46,7 @@ struct RunState {
 void Step(RunState *run, int position)
 {
     SetProgress(run->progress, position, 1);
+    LogStep(run->phaseCode, position);
 }
 
 // An NT 4.0 service pack below 4 is refused; other systems pass.
@@ -117,7 +120,10 @@ int RunInstallPhases(RunState *run)
     if (!MigratePackageRecords())
         return 0;
     Step(run, 7);
+    DWORD kilobytes = 0;
+    MeasurePayload(&kilobytes);  // the files are installed: only the size is in question
     if (!WriteUninstallEntry(UNINSTALLER_NAME, plan.productName, plan.productVersion, options) ||
+        !WriteUninstallDetails(UNINSTALLER_NAME, plan.targetFolder, kilobytes, plan.publisher) ||
         (run->isNt5 && !WriteInterfacePath(UNINSTALLER_NAME, options)))
         return 0;
     Step(run, 8);
@@ -177,14 +183,9 @@ int IsApplicationRunning(const RunState *run)
 
 void WriteResultValue(int phaseCode)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, RESULT_KEY, 0, 0, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, 0, &key, 0) != ERROR_SUCCESS)
-        return;
     char text[8];
     FormatText(text, sizeof(text), "%04X", (unsigned)phaseCode);
-    RegSetValueExA(key, "Setup", 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
-    RegCloseKey(key);
+    SetResultKeyValue("Setup", text);
 }
 
 void TellUser(const RunState *run)
@@ -241,11 +242,70 @@ void RelaunchApplication(const RunState *run)
 int Report(const RunState *run)
 {
     WriteResultValue(run->phaseCode);
+    LogRunEnd(run->phaseCode, run->runOk, run->appRunning);
     if (!(run->options & (RUNOPT_SILENT | RUNOPT_NO_REPORT)))
         TellUser(run);
-    if ((run->options & RUNOPT_INSTALL) && (run->options & RUNOPT_RELAUNCH))
+    // The copy that started an elevated one restarts the application itself,
+    // so that it runs as the user who started setup.
+    if ((run->options & RUNOPT_INSTALL) && (run->options & RUNOPT_RELAUNCH) && !run->elevatedCopy)
         RelaunchApplication(run);
     return run->phaseCode;
+}
+
+// Exit codes of a run that reached its report, and so wrote a result value.
+int IsPhaseCode(int code)
+{
+    return code == 0 || (code >= 8 && code <= 15 && code != 14);
+}
+
+// The group shortcut as the elevated copy recorded it in the product key.
+void ReadRelaunchTarget(InstallPlan *plan)
+{
+    char version[MAX_PATH] = {0};
+    if (ReadMenuFolder(plan->menuFolder) && ReadProductIdentity(plan->productName, version))
+        FormatText(plan->shortcutPath, MAX_PATH, "%s\\%s.lnk", plan->menuFolder,
+                   plan->productName);
+}
+
+// What the elevated copy leaves to this one: the result value when it ran
+// under another account, whose HKCU is not the caller's, and the restart of
+// the application with its wait for the ready event.
+int FinishElevatedRun(RunState *run, int code, int otherAccount)
+{
+    if (code == ERROR_CANCELLED)
+        return 0;  // the user backed out of the elevated copy's plan
+    if (!IsPhaseCode(code))
+        return code;  // it ended before its report, on a rights check
+    if (otherAccount)
+        WriteResultValue(code);
+    if ((run->options & RUNOPT_INSTALL) && (run->options & RUNOPT_RELAUNCH)) {
+        run->phaseCode = code;
+        run->runOk = code == 0;
+        ReadRelaunchTarget(&run->plan);
+        RelaunchApplication(run);
+    }
+    return code;
+}
+
+// Without administrator rights on Vista and later, Windows' elevation prompt
+// can still give them: to an administrator's filtered token (the same
+// account), or to a standard user through an administrator's credentials
+// (another account). The same program then runs again elevated and does the
+// whole run; this copy waits and ends with its exit code. 0 when no elevated
+// copy ran.
+int RunElevatedCopy(RunState *run, const char *commandLine, int *exitCode)
+{
+    int type = QueryElevationType();
+    if (run->elevatedCopy || (type != ELEVATION_LIMITED && type != ELEVATION_DEFAULT))
+        return 0;
+    char elevated[ELEVATED_COMMAND_LINE_SIZE];
+    DWORD code = 0;
+    if (!BuildElevatedCommandLine(commandLine, elevated, sizeof(elevated)) ||
+        !StartElevatedCopy(elevated, &code))
+        return 0;
+    LogElevatedCopy(code);
+    *exitCode = FinishElevatedRun(run, (int)code, type == ELEVATION_DEFAULT);
+    return 1;
 }
 
 // Windows 95 and NT before 4.0 are not supported.
@@ -281,14 +341,19 @@ int RunSetup(const char *commandLine)
     QueryVersion(&version);
     int nt = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
     run.isNt5 = nt && version.dwMajorVersion >= 5;
+    run.elevatedCopy = IsElevatedCopy(commandLine);
 
     run.notifyRegistered = ReadCallerWindow(&run.callerWindow);
     InitCommonControls();
     if (!ParseRunOptions(commandLine, &run.options))
         return -1;
     run.runOk = InitSetupRun(run.options);
+    LogStartup(run.runOk, run.options);
     if (nt) {
         if (!IsAdministrator()) {
+            int exitCode = 0;
+            if (version.dwMajorVersion >= 6 && RunElevatedCopy(&run, commandLine, &exitCode))
+                return exitCode;
             if (!(run.options & RUNOPT_SILENT)) {
                 char text[MAX_PATH];
                 ShowMessage(0, LoadText(IDS_NOT_ADMINISTRATOR, text, MAX_PATH), 0, MB_ICONERROR);
@@ -311,12 +376,13 @@ int RunSetup(const char *commandLine)
         run.runOk = 0;
         return Report(&run);
     }
-    if (run.cancelled)
-        return 0;
+    if (run.cancelled)  // the first copy learns it apart from a completed run
+        return run.elevatedCopy ? ERROR_CANCELLED : 0;
     if (run.options & RUNOPT_INSTALL)
         ReleaseStartupData();
     run.progress = OpenProgressWindow();
     run.appRunning = IsApplicationRunning(&run);
+    LogInstallPlan(&run.plan, run.installedVersion, run.appRunning);
     int done = run.options & RUNOPT_INSTALL ? RunInstallPhases(&run) : RunUninstallPhases(&run);
     if (done)
         run.phaseCode = 0;
@@ -324,4 +390,14 @@ int RunSetup(const char *commandLine)
         run.runOk = 0;
     CloseProgressWindow(run.progress);
     return Report(&run);
+}
+
+int RunCommandLine(const char *commandLine)
+{
+    if (IsLaunchCommandLine(commandLine))
+        return RunLaunchMode();  // needs no rights, so it never elevates; it has no log
+    OpenRunLog(commandLine);
+    int exitCode = RunSetup(commandLine);
+    CloseRunLog(exitCode);
+    return exitCode;
 }

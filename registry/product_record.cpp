@@ -2,6 +2,7 @@
 // folder, internet settings, search folders and the package records.
 #include "registry/registry.h"
 
+#include "base/log.h"
 #include "base/format.h"
 
 #include <string.h>
@@ -62,12 +63,6 @@ void ExpandHexVersion(char *version)
                (unsigned)((number >> 16) & 0xFF), (unsigned)(number & 0xFFFF));
 }
 
-int SetDwordValue(HKEY key, const char *name, DWORD value)
-{
-    return RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof(value)) ==
-           ERROR_SUCCESS;
-}
-
 int SetEmptyMultiString(HKEY key, const char *name)
 {
     static const BYTE kEmptyList[1] = {0};
@@ -118,14 +113,27 @@ int QueryStringValue(HKEY key, const char *name, char *buffer, DWORD size)
 
 int CreateRegistryKey(HKEY parent, const char *path, HKEY *key)
 {
-    return RegCreateKeyExA(parent, path, 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0, key,
-                           0) == ERROR_SUCCESS;
+    LONG error = RegCreateKeyExA(parent, path, 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0,
+                                 key, 0);
+    if (error != ERROR_SUCCESS)
+        LogOutcome((DWORD)error, "RegCreateKeyExA %s", path);
+    return error == ERROR_SUCCESS;
+}
+
+int SetDwordValue(HKEY key, const char *name, DWORD value)
+{
+    return RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof(value)) ==
+           ERROR_SUCCESS;
 }
 
 int SetStringValue(HKEY key, const char *name, const char *text)
 {
-    return text && RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text,
-                                  (DWORD)strlen(text) + 1) == ERROR_SUCCESS;
+    LONG error = text ? RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text,
+                                       (DWORD)strlen(text) + 1)
+                      : ERROR_INVALID_PARAMETER;
+    if (error != ERROR_SUCCESS)
+        LogOutcome((DWORD)error, "RegSetValueExA %s", name);
+    return error == ERROR_SUCCESS;
 }
 
 int ReadCurrentVersionValue(const char *name, char *buffer, DWORD size)
