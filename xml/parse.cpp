@@ -691,7 +691,7 @@ XmlChildList *HandOverStack(Parser *parser, uint32_t first, uint32_t count)
 
 // Lists from this size on, of an element with few records in front of it on
 // the stack, take the stack's block over.
-const uint32_t kHandOverItems = 4096;
+const uint32_t kHandOverItems = 1024;
 
 // The children's list in the document's chunks, or null when out of memory.
 XmlChildList *StoreChildren(Parser *parser, uint32_t first, uint32_t count, const char *at)
