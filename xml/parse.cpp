@@ -663,29 +663,34 @@ char *ParseElement(Parser *parser, char *position)
 }
 
 // A long list of children takes over the scratch stack's block instead of
-// being copied out of it, so that its records are not held twice, as they
-// would be at the end of a long catalogue. The few records in front of the
-// children move to a new, small stack; the block, cut to size, becomes a
-// chunk of the document. Returns the list, or null when out of memory.
+// being copied out of it, so that its records are neither held twice, as they
+// would be at the end of a long catalogue, nor moved. The few records in
+// front of the children move to a new, small stack; their room in the block
+// takes the chunk link and the list record, and the block, cut behind the
+// children, becomes a chunk of the document. Returns the list, or null when
+// out of memory.
 XmlChildList *HandOverStack(Parser *parser, uint32_t first, uint32_t count)
 {
+    // The element's own record is always in front of its children.
+    static_assert(sizeof(ChunkLink) + sizeof(XmlChildList) <= sizeof(XmlNode),
+                  "the link and the list record fit into one record's room");
     uint32_t capacity = first * 2 + 16;
     XmlNode *kept = (XmlNode *)HeapBlockAllocRaw(capacity * (uint32_t)sizeof(XmlNode));
     if (!kept)
         return 0;
     memcpy(kept, parser->stack, first * sizeof(XmlNode));
-    const uint32_t header = (uint32_t)(sizeof(ChunkLink) + sizeof(XmlChildList));
+    // The records keep their offsets in the block even if cutting moves it;
+    // when the heap cannot cut it, the block stays as it is.
     char *block = (char *)parser->stack;
-    memmove(block + header, parser->stack + first, count * sizeof(XmlNode));
-    // Only shrinks; when the heap cannot, the block stays as it is.
-    char *cut = (char *)HeapBlockReAllocRaw(block, header + count * (uint32_t)sizeof(XmlNode));
+    char *cut = (char *)HeapBlockReAllocRaw(block, (first + count) * (uint32_t)sizeof(XmlNode));
     if (cut)
         block = cut;
     parser->stack = kept;
     parser->stackCapacity = capacity;
     LinkChunk(&parser->arena, (ChunkLink *)block);
-    XmlChildList *list = (XmlChildList *)(block + sizeof(ChunkLink));
-    list->items = (XmlNode *)(list + 1);
+    XmlNode *items = (XmlNode *)block + first;
+    XmlChildList *list = (XmlChildList *)items - 1;  // the list record right in front of them
+    list->items = items;
     return list;
 }
 
@@ -696,7 +701,7 @@ const uint32_t kHandOverItems = 1024;
 // The children's list in the document's chunks, or null when out of memory.
 XmlChildList *StoreChildren(Parser *parser, uint32_t first, uint32_t count, const char *at)
 {
-    if (count >= kHandOverItems && first <= count / 8)
+    if (count >= kHandOverItems && first <= kHandOverItems / 8)
         return HandOverStack(parser, first, count);
     XmlChildList *list = (XmlChildList *)ArenaAlloc(
         &parser->arena, sizeof(XmlChildList) + (uint64_t)count * sizeof(XmlNode), at);
