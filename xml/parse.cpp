@@ -111,12 +111,13 @@ const uint32_t kMaximumChunk = 256u << 10;
 const uint32_t kLargestBlock = 0x7FFFFFFF;
 
 // What the input behind `at` will probably add to `sofar`, which the input in
-// front of it gave: in proportion, with a little to spare.
+// front of it gave: in proportion, with a little to spare. In floating point,
+// which the processor divides without a library routine.
 uint64_t ProjectedRest(uint64_t sofar, const char *input, const char *end, const char *at)
 {
-    uint64_t read = (uint64_t)(at - input) + 1;
-    uint64_t rest = sofar * (uint64_t)(end - at) / read;
-    return rest + rest / 64;
+    double rest = (double)(int64_t)sofar * (double)(end - at) / (double)(at - input + 1);
+    rest += rest / 64;
+    return rest < kLargestBlock ? (uint64_t)(int64_t)rest : kLargestBlock;
 }
 
 void LinkChunk(Arena *arena, ChunkLink *chunk)
