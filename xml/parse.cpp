@@ -224,21 +224,28 @@ uint64_t GrownStackCapacity(const Parser *parser, const char *at)
     return grown < least ? least : grown > capacity * 2 ? capacity * 2 : grown;
 }
 
+// Makes room on the full scratch stack; `at` tells how far the input has
+// been read. Out of line: it is rare, and keeps PushNode small.
+__attribute__((noinline)) int GrowStack(Parser *parser, const char *at)
+{
+    uint64_t grown = GrownStackCapacity(parser, at);
+    if (grown * sizeof(XmlNode) > kLargestBlock)
+        return 0;
+    uint32_t size = (uint32_t)(grown * sizeof(XmlNode));
+    void *moved = parser->stack ? HeapBlockReAllocRaw(parser->stack, size) : HeapBlockAllocRaw(size);
+    if (!moved)
+        return 0;
+    parser->stack = (XmlNode *)moved;
+    parser->stackCapacity = (uint32_t)grown;
+    return 1;
+}
+
 // A new record on the scratch stack, its fields cleared; null when out of
-// memory. `name` tells how far the input has been read.
+// memory.
 XmlNode *PushNode(Parser *parser, char *name, char *text)
 {
-    if (parser->stackCount == parser->stackCapacity) {
-        uint64_t grown = GrownStackCapacity(parser, name);
-        if (grown * sizeof(XmlNode) > kLargestBlock)
-            return 0;
-        uint32_t size = (uint32_t)(grown * sizeof(XmlNode));
-        void *moved = parser->stack ? HeapBlockReAllocRaw(parser->stack, size) : HeapBlockAllocRaw(size);
-        if (!moved)
-            return 0;
-        parser->stack = (XmlNode *)moved;
-        parser->stackCapacity = (uint32_t)grown;
-    }
+    if (parser->stackCount == parser->stackCapacity && !GrowStack(parser, name))
+        return 0;
     XmlNode *node = &parser->stack[parser->stackCount++];
     node->name = name;
     node->text = text;
@@ -380,6 +387,20 @@ char *ScanDecodable(const Parser *parser, char *p, unsigned stop, char **ampersa
     return p;
 }
 
+// Moves the attributes written so far to a new chunk with room for twice as
+// many; null when out of memory. Out of line: it is rare.
+__attribute__((noinline)) XmlAttribute *MoveAttributes(Parser *parser, XmlCount count, const char *at)
+{
+    Arena *arena = &parser->arena;
+    const XmlAttribute *slots = (const XmlAttribute *)arena->next;
+    if (!ArenaReserve(arena, ((uint64_t)count + 1) * sizeof(XmlAttribute) * 2, at))
+        return 0;
+    XmlAttribute *moved = (XmlAttribute *)arena->next;
+    for (XmlCount i = 0; i < count; ++i)
+        moved[i] = slots[i];
+    return moved;
+}
+
 // The attributes of the tag being read are written straight into the free
 // room of the current chunk, which nothing else takes meanwhile; when it runs
 // out they move to a new chunk. StoreAttributes then takes them.
@@ -389,12 +410,9 @@ int AddAttribute(Parser *parser, XmlCount count, char *name, char *value)
     XmlAttribute *slots = (XmlAttribute *)arena->next;
     uint64_t needed = ((uint64_t)count + 1) * sizeof(XmlAttribute);
     if (needed > (uint64_t)(arena->limit - arena->next)) {
-        if (!ArenaReserve(arena, needed * 2, name))
+        slots = MoveAttributes(parser, count, name);
+        if (!slots)
             return 0;
-        XmlAttribute *moved = (XmlAttribute *)arena->next;
-        for (XmlCount i = 0; i < count; ++i)
-            moved[i] = slots[i];
-        slots = moved;
     }
     slots[count].name = name;
     slots[count].value = value;
