@@ -393,6 +393,7 @@ int RunSetup(HINSTANCE instance, const char *commandLine)
     }
     if (run.cancelled)
         return 0;
+    RemoveStaleStagingFolders();  // not before: a cancelled run changes nothing
     if (run.options & RUNOPT_INSTALL)
         ReleaseStartupData();
     run.progress = OpenProgressWindow();
