@@ -13,7 +13,8 @@
 #include <vector>
 
 const char kProduct[] = "Dorsel Manager";
-const char kGermanProduct[] = "Dorsel Verwaltung";
+// In the ANSI code page of the German locale (1252): "Dorsel Paketprüfer".
+const char kGermanProduct[] = "Dorsel Paketpr\xFC" "fer";
 const char kMedium[] = "C:\\ze2e\\medium";
 #define TOOLBAR_KEY BROWSER_EXTENSIONS_KEY "\\" PRODUCT_GUID
 const DWORD kTimedOut = 0xDEADBEEF;
@@ -224,17 +225,18 @@ inline DWORD RunUninstaller(const std::string &arguments)
     return RunProgram(InstalledPath(0), arguments);
 }
 
-// The installed application, held running by a stand-in program.
+// The installed application, held running by a stand-in program; with
+// "/hold" the stand-in holds the file `name` open instead.
 struct RunningStandIn {
     PROCESS_INFORMATION process;
     HANDLE quit;
-    explicit RunningStandIn(const char *name, bool window = false)
+    explicit RunningStandIn(const char *name, const char *mode = "/mutex")
     {
         quit = CreateEventA(0, TRUE, FALSE, "DorselStandInQuit");
         ResetEvent(quit);
         HANDLE ready = CreateEventA(0, TRUE, FALSE, "DorselStandInReady");
         EXPECT_TRUE(StartProgram("\"" + TestFile("dorsel_standin.exe") + "\" " +
-                                     (window ? "/window " : "/mutex ") + name,
+                                     mode + " " + name,
                                  &process));
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 30000));
         CloseHandle(ready);

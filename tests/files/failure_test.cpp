@@ -61,20 +61,6 @@ const char kAllFinals[] = "withdraw _zynu000.exe Dorsel.exe ZynSetup.ini ZynSetu
                           "ZynSetup.dll ZYNSYSID.sys ZYNSYSID.vxd zynliba.dll zynlibb.dll "
                           "unicows.dll ZYNNTDEV.sys ZynFlash.dll";
 
-std::set<std::string> StagingFolders()
-{
-    std::set<std::string> folders;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((TempFolderPath() + "zyn*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return folders;
-    do
-        folders.insert(entry.cFileName);
-    while (FindNextFileA(search, &entry));
-    FindClose(search);
-    return folders;
-}
-
 TEST_F(Failures, FailedMoveLeavesNoDeletionWithoutItsMove)
 {
     failingMove = 4;

@@ -10,6 +10,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,21 @@ inline std::string TempFolderPath()
     char folder[MAX_PATH];
     DWORD length = GetTempPathA(MAX_PATH, folder);
     return std::string(folder, length);
+}
+
+// The folders of the temporary folder that look like staging folders.
+inline std::set<std::string> StagingFolders()
+{
+    std::set<std::string> folders;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((TempFolderPath() + "zyn*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return folders;
+    do
+        folders.insert(entry.cFileName);
+    while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return folders;
 }
 
 inline std::string SpecialFolder(int place)

@@ -43,20 +43,6 @@ std::string FinalPath(int row, bool xml = false)
     return Target(row == 2 && xml ? "ZynSetup.xml" : kInstalled[row]);
 }
 
-std::set<std::string> StagingFolders()
-{
-    std::set<std::string> folders;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((TempFolderPath() + "zyn*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return folders;
-    do
-        folders.insert(entry.cFileName);
-    while (FindNextFileA(search, &entry));
-    FindClose(search);
-    return folders;
-}
-
 class Payload : public ::testing::Test {
 protected:
     void SetUp() override
