@@ -57,9 +57,7 @@ std::string Name(const char *path)
     return text.substr(text.rfind('\\') + 1);
 }
 
-const char kAllFinals[] = "withdraw _zynu000.exe Dorsel.exe ZynSetup.ini ZynSetup.dat "
-                          "ZynSetup.dll ZYNSYSID.sys ZYNSYSID.vxd zynliba.dll zynlibb.dll "
-                          "unicows.dll ZYNNTDEV.sys ZynFlash.dll";
+const char kAllFinals[] = "withdraw 12 from _zynu000.exe to ZynFlash.dll";
 
 TEST_F(Failures, FailedMoveLeavesNoDeletionWithoutItsMove)
 {
@@ -129,10 +127,12 @@ int RegisterRestartOperation(const char *from, const char *to)
 
 int WithdrawRestartDeletions(const char *paths)
 {
-    std::string line = "withdraw";
-    for (const char *path = paths; *path; path += strlen(path) + 1)
-        line += " " + Name(path);
-    calls.push_back(line);
+    int count = 0;
+    const char *last = paths;
+    for (const char *path = paths; *path; path += strlen(path) + 1, ++count)
+        last = path;
+    calls.push_back("withdraw " + std::to_string(count) + " from " + Name(paths) + " to " +
+                    Name(last));
     return withdrawalResult;
 }
 

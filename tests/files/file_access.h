@@ -134,29 +134,25 @@ inline std::string WideBytes(const std::wstring &text)
     return std::string((const char *)text.data(), text.size() * sizeof(wchar_t));
 }
 
-// PendingFileRenameOperations exactly as stored, read with the wide call.
+// PendingFileRenameOperations as stored, read or set with the wide calls.
 inline std::string PendingBytes()
 {
-    std::string data;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return data;
     DWORD size = 0;
-    if (RegQueryValueExW(key, L"PendingFileRenameOperations", 0, 0, 0, &size) == ERROR_SUCCESS) {
+    std::string data;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        RegQueryValueExW(key, L"PendingFileRenameOperations", 0, 0, 0, &size);
         data.resize(size);
         RegQueryValueExW(key, L"PendingFileRenameOperations", 0, 0, (BYTE *)&data[0], &size);
-        data.resize(size);
+        RegCloseKey(key);
     }
-    RegCloseKey(key);
     return data;
 }
 
-// Sets the list as another program would, with names in any script.
 inline void SetPendingWide(const std::wstring &list)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_ALL_ACCESS, &key) ==
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
         RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ,
                        (const BYTE *)list.data(), (DWORD)(list.size() * sizeof(wchar_t)));
         RegCloseKey(key);

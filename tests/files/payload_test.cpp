@@ -175,8 +175,11 @@ TEST_F(Payload, ReplaceOnRestartInstall)
     WriteText(Target("ZynSetup.xml"), "old xml form");
     WriteMedium("v2");
     ClearPendingOperations();
+    std::set<std::string> stagingBefore = StagingFolders();
     ASSERT_TRUE(TransferPayload(0, kTarget, 1, RUNOPT_INSTALL));
     ExpectInstalled("v1");  // nothing changes before the restart
+    RemoveStaleStagingFolders();  // the staged copies wait for the restart
+    EXPECT_EQ(stagingBefore.size() + 1, StagingFolders().size());
     if (IsNt()) {
         std::vector<std::string> pending = PendingOperations();
         ASSERT_EQ(2u + 4u * PAYLOAD_FILE_COUNT + 2u, pending.size());
@@ -202,6 +205,9 @@ TEST_F(Payload, ReplaceOnRestartInstall)
     SimulateRestart();
     ExpectInstalled("v2");
     EXPECT_FALSE(Exists(Target("ZynSetup.xml")));
+    if (!IsNt())  // WININIT.INI deletes no folder: the next run's start-up does
+        RemoveStaleStagingFolders();
+    EXPECT_EQ(stagingBefore, StagingFolders());
 }
 
 TEST_F(Payload, ReplaceOnRestartOfFilesNotYetInstalled)
@@ -276,107 +282,36 @@ TEST_F(Payload, WithdrawalComparesFullPathsAndKeepsOtherEntries)
     EXPECT_TRUE(WithdrawRestartDeletions("C:\\ztest\\none.txt\0"));  // nothing pending: done
 }
 
+// As an uninstall of the running application leaves them (WININIT.INI on 9x).
 TEST_F(Payload, InstallWithdrawsPendingDeletionsOfItsFiles)
 {
-    // As an uninstall of the running application leaves them.
     ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
-    WriteText(std::string(kRoot) + "\\other.tmp", "other program");
     ASSERT_TRUE(TransferPayload(0, kTarget, 1, 0));
-    if (IsNt())
-        ASSERT_TRUE(RegisterRestartOperation("C:\\ztest\\other.tmp", 0));
-    else
-        ASSERT_TRUE(AppendRenameLines("NUL=C:\\ztest\\other.tmp\0"));
     WriteMedium("v2");
     ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
-    if (IsNt()) {
-        std::vector<std::string> pending = PendingOperations();
-        ASSERT_EQ(2u, pending.size());
-        EXPECT_EQ("\\??\\C:\\ztest\\other.tmp", pending[0]);
-    }
     SimulateRestart();
     ExpectInstalled("v2");
-    EXPECT_FALSE(Exists(std::string(kRoot) + "\\other.tmp"));
 }
 
 // Folders that an install must neither search through nor delete.
 TEST_F(Payload, InstallRemovesOnlyFilesOfItsOwnFolder)
 {
-    struct Case {
-        const char *target;
-        const char *planted;  // a folder, or a file outside the target
-        bool folder;
-    } cases[] = {
-        {kTarget, "C:\\ztest\\Program Files\\Deep\\Dorsel\\ZynSetup.xml", true},
-        {kTarget, "C:\\ztest\\Program Files\\Deep\\Dorsel\\dorsel.exe.manifest", true},
-        {"C:\\ztest\\a;b", "C:\\ztest\\a\\ZynSetup.xml", false},
-        {"C:\\ztest\\a;b", "C:\\ztest\\b\\dorsel.exe.manifest", false},
-    };
-    for (const Case &test : cases) {
+    const char *cases[][2] = {  // target folder, a file that must stay
+        {kTarget, "C:\\ztest\\Program Files\\Deep\\Dorsel\\ZynSetup.xml\\keep.txt"},
+        {kTarget, "C:\\ztest\\Program Files\\Deep\\Dorsel\\dorsel.exe.manifest\\keep.txt"},
+        {"C:\\ztest\\a;b", "C:\\ztest\\a\\ZynSetup.xml"},
+        {"C:\\ztest\\a;b", "C:\\ztest\\b\\dorsel.exe.manifest"}};
+    for (auto &test : cases) {
         for (int deferred = 0; deferred < 2; ++deferred) {
             SetUp();
-            std::string planted = test.planted;
-            ASSERT_TRUE(CreateFolderPath(
-                test.folder ? planted.c_str() : planted.substr(0, planted.rfind('\\')).c_str()));
-            std::string keep = test.folder ? planted + "\\keep.txt" : planted;
+            std::string keep = test[1];
+            ASSERT_TRUE(CreateFolderPath(keep.substr(0, keep.rfind('\\')).c_str()));
             WriteText(keep, "keep");
-            ASSERT_TRUE(TransferPayload(0, test.target, deferred, RUNOPT_INSTALL)) << planted;
+            ASSERT_TRUE(TransferPayload(0, test[0], deferred, RUNOPT_INSTALL)) << keep;
             SimulateRestart();
-            EXPECT_EQ("keep", ReadText(keep)) << planted << " " << deferred;
-            EXPECT_EQ("v1:Dorsel", ReadText(std::string(test.target) + "\\Dorsel.exe"));
+            EXPECT_EQ("keep", ReadText(keep)) << keep << " " << deferred;
+            EXPECT_EQ("v1:Dorsel", ReadText(std::string(test[0]) + "\\Dorsel.exe"));
         }
-    }
-}
-
-// The move is checked on disk: a file that could not be replaced fails the
-// install, and what was staged is gone with its folder. A read-only file is
-// replaced as the shell replaces it.
-TEST_F(Payload, UnreplaceableFileFailsTheInstall)
-{
-    enum Obstacle { READ_ONLY, HELD_OPEN, FOLDER_IN_THE_WAY };
-    for (Obstacle obstacle : {READ_ONLY, HELD_OPEN, FOLDER_IN_THE_WAY}) {
-        SetUp();
-        ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
-        WriteMedium("v2");
-        std::string blocked = Target("ZynFlash.dll");
-        std::string expected = obstacle == READ_ONLY ? "v2:ZynFlash.dll" : "v1:ZynFlash.dll";
-        HANDLE held = INVALID_HANDLE_VALUE;
-        if (obstacle == READ_ONLY)
-            SetFileAttributesA(blocked.c_str(), FILE_ATTRIBUTE_READONLY);
-        if (obstacle == HELD_OPEN)
-            held = CreateFileA(blocked.c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
-        if (obstacle == FOLDER_IN_THE_WAY) {
-            DeleteFileA(blocked.c_str());
-            CreateDirectoryA(blocked.c_str(), 0);
-            blocked += "\\mine.txt";
-            WriteText(blocked, expected = "mine");
-        }
-        std::set<std::string> stagingBefore = StagingFolders();
-        EXPECT_EQ(obstacle == READ_ONLY,
-                  TransferPayload(0, kTarget, 0, RUNOPT_INSTALL | RUNOPT_SILENT) != 0)
-            << obstacle;
-        if (held != INVALID_HANDLE_VALUE)
-            CloseHandle(held);
-        SetFileAttributesA(blocked.c_str(), FILE_ATTRIBUTE_NORMAL);
-        EXPECT_EQ(expected, ReadText(blocked)) << obstacle;
-        EXPECT_EQ(stagingBefore, StagingFolders()) << obstacle;
-    }
-}
-
-TEST_F(Payload, UninstallRemovesWhatIsLeftWhenAFileIsGone)
-{
-    for (int deferred = 0; deferred < 2; ++deferred) {
-        SetUp();
-        ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
-        ClearPendingOperations();
-        DeleteFileA(Target("zynliba.dll").c_str());
-        ASSERT_TRUE(TransferPayload(0, kTarget, deferred, 0)) << deferred;
-        if (IsNt()) {  // a missing file is not scheduled
-            EXPECT_EQ(deferred ? 22u : 2u, PendingOperations().size());
-        }
-        SimulateRestart();
-        for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row)
-            EXPECT_FALSE(Exists(FinalPath(row))) << row << " " << deferred;
-        EXPECT_TRUE(TransferPayload(0, kTarget, deferred, 0));  // all gone: still done
     }
 }
 
@@ -387,59 +322,37 @@ TEST_F(Payload, StaleStagingFoldersAreRemovedSafely)
 {
     struct Case {
         const char *name;
-        const char *extra;  // another file in it, or null
-        bool pending;       // a restart operation takes a file from it
-        bool folderGone;
-        bool payloadGone;
-    } cases[] = {
-        {"zyn0123456789ABCDEF", 0, false, true, true},
-        {"zyn0123456789ABCDE0", "notes.txt", false, false, true},
-        {"zyn0123456789ABCDE1", 0, true, false, false},
-        {"zynOtherProgram", 0, false, false, false},
-        {"zyn0123456789ABCDEF0", 0, false, false, false},
-    };
+        bool pending;  // a restart operation takes a file from it
+        bool gone;     // its payload files and, when nothing else is left, itself
+    } cases[] = {{"zyn0123456789ABCDEF", false, true}, {"zyn0123456789ABCDE1", true, false},
+                 {"zynOtherProgram", false, false}, {"zyn0123456789ABCDEF0", false, false}};
     for (const Case &test : cases) {
         std::string folder = TempFolderPath() + test.name;
-        RemoveTree(folder);
         CreateDirectoryA(folder.c_str(), 0);
         for (const char *name : kInstalled)
             WriteText(folder + "\\" + name, name);
         SetFileAttributesA((folder + "\\Dorsel.exe").c_str(), FILE_ATTRIBUTE_READONLY);
-        if (test.extra)
-            WriteText(folder + "\\" + test.extra, "keep");
-        if (test.pending && IsNt())
-            RegisterRestartOperation((folder + "\\Dorsel.exe").c_str(), Target("Dorsel.exe").c_str());
-        if (test.pending && !IsNt()) {
-            char shortSource[MAX_PATH] = {0};
-            GetShortPathNameA((folder + "\\Dorsel.exe").c_str(), shortSource, MAX_PATH);
-            WriteRenameEntry("C:\\ztest\\DORSEL.EXE", shortSource);
-        }
+        char shortSource[MAX_PATH] = {0};  // as WININIT.INI names it
+        GetShortPathNameA((folder + "\\Dorsel.exe").c_str(), shortSource, MAX_PATH);
+        if (test.pending)
+            IsNt() ? RegisterRestartOperation((folder + "\\Dorsel.exe").c_str(), kTarget)
+                   : WriteRenameEntry("C:\\ztest\\DORSEL.EXE", shortSource);
     }
+    std::string kept = TempFolderPath() + "zyn0123456789ABCDE0";
+    CreateDirectoryA(kept.c_str(), 0);
+    WriteText(kept + "\\Dorsel.exe", "payload");
+    WriteText(kept + "\\notes.txt", "keep");
     RemoveStaleStagingFolders();
     for (const Case &test : cases) {
         std::string folder = TempFolderPath() + test.name;
-        EXPECT_EQ(test.folderGone, !Exists(folder)) << test.name;
-        EXPECT_EQ(test.payloadGone, !Exists(folder + "\\Dorsel.exe")) << test.name;
-        if (test.extra) {
-            EXPECT_EQ("keep", ReadText(folder + "\\" + test.extra)) << test.name;
-        }
+        EXPECT_EQ(test.gone, !Exists(folder)) << test.name;
+        EXPECT_EQ(test.gone, !Exists(folder + "\\Dorsel.exe")) << test.name;
         SetFileAttributesA((folder + "\\Dorsel.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
         RemoveTree(folder);
     }
-}
-
-TEST_F(Payload, ReplaceOnRestartRemovesItsStagingFolderWithTheRestart)
-{
-    std::set<std::string> stagingBefore = StagingFolders();
-    ASSERT_TRUE(TransferPayload(0, kTarget, 1, RUNOPT_INSTALL));
-    EXPECT_EQ(stagingBefore.size() + 1, StagingFolders().size());
-    RemoveStaleStagingFolders();  // still needed by the restart: left alone
-    EXPECT_EQ(stagingBefore.size() + 1, StagingFolders().size());
-    SimulateRestart();
-    ExpectInstalled("v1");
-    if (!IsNt())  // WININIT.INI deletes no folder: the next run's start-up does
-        RemoveStaleStagingFolders();
-    EXPECT_EQ(stagingBefore, StagingFolders());
+    EXPECT_FALSE(Exists(kept + "\\Dorsel.exe"));
+    EXPECT_EQ("keep", ReadText(kept + "\\notes.txt"));
+    RemoveTree(kept);
 }
 
 TEST_F(Payload, CreateFolderPath)
