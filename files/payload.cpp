@@ -4,9 +4,11 @@
 // the files on disk show it: the shell's own result is not enough.
 #include "files/files.h"
 
-#include "driver/format.h"
-#include "driver/startup_state.h"
-#include "driver/system_version.h"
+#include "base/format.h"
+#include "base/startup_state.h"
+#include "base/system_entry.h"
+#include "base/system_version.h"
+#include "base/text.h"
 #include "registry/registry.h"
 
 #include <shellapi.h>
@@ -62,11 +64,6 @@ const char *PayloadName(int row, PayloadColumn column, int xml)
     if (column == SOURCE_NAME)
         return xml && entry.xmlSource ? entry.xmlSource : entry.source;
     return xml && entry.xmlInstalled ? entry.xmlInstalled : entry.installed;
-}
-
-const char *NextEntry(const char *entry)
-{
-    return entry + strlen(entry) + 1;
 }
 
 // Appends "prefix" + "separator" + "name"; fails rather than overrun the list.

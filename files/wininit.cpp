@@ -3,7 +3,7 @@
 // programs left pending there are kept.
 #include "files/files.h"
 
-#include "driver/format.h"
+#include "base/format.h"
 
 #include <string.h>
 
