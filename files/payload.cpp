@@ -127,14 +127,17 @@ int IsPlainFolder(const char *folder)
     return folder && *folder && strlen(folder) < MAX_PATH && !strpbrk(folder, "*?");
 }
 
+// FindFirstFileA rather than GetFileAttributesExA: Windows 95 must still load
+// the program to be told it is not supported.
 int FileSize(const char *path, DWORD *size)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || data.nFileSizeHigh)
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(path, &data);
+    if (search == INVALID_HANDLE_VALUE)
         return 0;
+    FindClose(search);
     *size = data.nFileSizeLow;
-    return 1;
+    return !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !data.nFileSizeHigh;
 }
 
 // The sizes of the twelve files of a list; fails when one is not a file.

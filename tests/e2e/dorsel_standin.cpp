@@ -10,6 +10,8 @@
 
 int AnswerStart(void)
 {
+    // Held until the process ends, so that a test can wait for that end.
+    CreateMutexA(0, TRUE, "DorselStandInAlive");
     char path[MAX_PATH];
     DWORD length = GetModuleFileNameA(0, path, MAX_PATH);
     while (length > 0 && path[length - 1] != '\\')

@@ -327,6 +327,13 @@ protected:
 
     void Reset()
     {
+        // An application that launch mode started still holds its files: a
+        // later install could not replace them.
+        HANDLE alive = OpenMutexA(SYNCHRONIZE, FALSE, "DorselStandInAlive");
+        if (alive && WaitForSingleObject(alive, 30000) != WAIT_TIMEOUT)
+            ReleaseMutex(alive);
+        if (alive)
+            CloseHandle(alive);
         for (const char *program : {"setup.exe", "_zynu000.exe", "plant_probe.exe"})
             SHDeleteKeyA(HKEY_CURRENT_USER,
                          (std::string("Software\\Wine\\AppDefaults\\") + program).c_str());

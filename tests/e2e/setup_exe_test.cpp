@@ -158,7 +158,7 @@ TEST_F(SetupExe, RunningApplicationIsReplacedAtTheNextStart)
     ClearPendingOperations();
     ASSERT_EQ(0u, RunSetup("/S"));
     ExpectPayloadInstalled("v1");
-    EXPECT_EQ(4u * 12, PendingOperations().size());
+    EXPECT_EQ(4u * 12 + 2, PendingOperations().size());  // and the staging folder's deletion
     application.Stop();
     SimulateRestart();
     ExpectPayloadInstalled("v2");
