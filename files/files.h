@@ -15,6 +15,9 @@ enum {
 // Reads RUNOPT_INSTALL, and RUNOPT_SILENT, under which the shell shows no
 // error box of its own.
 int TransferPayload(HWND owner, const char *folder, int deferred, RunOptions options);
+// The payload's size as installed, in KB (rounded up): the sizes of the
+// source files beside the setup program.
+int MeasurePayload(DWORD *kilobytes);
 int CreateFolderPath(const char *path);
 // Whether "<folder>\<name>" is a file (a folder of that name is not): one
 // folder only, never a search list. `found` (260 characters) gets the path.

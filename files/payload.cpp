@@ -429,6 +429,26 @@ int TransferPayload(HWND owner, const char *folder, int deferred, RunOptions opt
     return RemovePayload(owner, folder, deferred, quiet);
 }
 
+int MeasurePayload(DWORD *kilobytes)
+{
+    ULONGLONG bytes = 0;
+    for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row) {
+        char path[MAX_PATH];
+        WIN32_FIND_DATAA found;
+        if (!FormatText(path, sizeof(path), "%s\\%s", g_startup.setupFolder,
+                        PayloadName(row, SOURCE_NAME, g_startup.descriptorMode)))
+            return 0;
+        HANDLE search = FindFirstFileA(path, &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return 0;
+        FindClose(search);
+        bytes += ((ULONGLONG)found.nFileSizeHigh << 32) | found.nFileSizeLow;
+    }
+    ULONGLONG rounded = (bytes + 1023) / 1024;
+    *kilobytes = rounded > 0xFFFFFFFF ? 0xFFFFFFFF : (DWORD)rounded;
+    return 1;
+}
+
 int IsExistingFile(const char *path)
 {
     DWORD attributes = GetFileAttributesA(path);
