@@ -4,6 +4,7 @@
 // the files on disk show it: the shell's own result is not enough.
 #include "files/files.h"
 
+#include "base/log.h"
 #include "base/format.h"
 #include "base/startup_state.h"
 #include "base/system_entry.h"
@@ -117,7 +118,13 @@ int ShellOperation(HWND owner, UINT operation, const char *from, const char *to,
     request.pFrom = from;
     request.pTo = to;
     request.fFlags = flags;
-    return SHFileOperationA(&request) == 0 && !request.fAnyOperationsAborted;
+    int result = SHFileOperationA(&request);
+    if (result == 0 && request.fAnyOperationsAborted)
+        result = ERROR_CANCELLED;
+    LogOutcome((DWORD)result, "SHFileOperationA %s", operation == FO_DELETE ? "delete"
+                                                      : operation == FO_MOVE ? "move" : "copy");
+    LogPathLists(from, to);
+    return result == 0;
 }
 
 // A folder usable as a place for the payload: a path that the shell cannot
@@ -150,10 +157,18 @@ int RecordSizes(const PathList *files, DWORD *sizes)
     return row == PAYLOAD_FILE_COUNT;
 }
 
+// Every path of `files` is a file of the size recorded for its row.
 int SizesMatch(const PathList *files, const DWORD *sizes)
 {
-    DWORD now[PAYLOAD_FILE_COUNT];
-    return RecordSizes(files, now) && memcmp(now, sizes, sizeof(now)) == 0;
+    int row = 0;
+    DWORD size = 0;
+    for (const char *path = files->text; *path; path = NextEntry(path), ++row) {
+        if (row == PAYLOAD_FILE_COUNT || !FileSize(path, &size) || size != sizes[row]) {
+            LogLine("payload: %s is missing or not of its size", path);
+            return 0;
+        }
+    }
+    return 1;
 }
 
 int AppendDeletionLine(PathList *lines, const char *path)
@@ -213,7 +228,7 @@ int CreateStagingFolder(char *folder)
         if (nt ? CreatePrivateFolder(folder) : CreateDirectoryA(folder, 0))
             return 1;
         if (GetLastError() != ERROR_ALREADY_EXISTS)
-            return 0;
+            return LogFailure("CreateDirectoryA", folder);
     }
     return 0;
 }
@@ -299,7 +314,8 @@ int MoveIntoPlace(HWND owner, const PathList *staged, const PathList *finals, co
     DWORD sizes[PAYLOAD_FILE_COUNT];
     return RecordSizes(staged, sizes) &&
            ShellOperation(owner, FO_MOVE, staged->text, finals->text, kCopyFlags | quiet) &&
-           SizesMatch(finals, sizes) && RemoveDirectoryA(staging);
+           SizesMatch(finals, sizes) &&
+           (RemoveDirectoryA(staging) || LogFailure("RemoveDirectoryA", staging));
 }
 
 // The installed descriptor of the other form and, on NT, a stale application
@@ -319,8 +335,10 @@ int PlaceStagedFiles(HWND owner, const char *folder, int deferred, const PathLis
                      const PathList *finals, const char *staging, FILEOP_FLAGS quiet)
 {
     int nt = IsNtPlatform();
-    if (!WithdrawPendingDeletions(finals, nt) || !CreateFolderPath(folder))
+    if (!WithdrawPendingDeletions(finals, nt))
         return 0;
+    if (!CreateFolderPath(folder))
+        return LogFailure("CreateDirectoryA", folder);
     if (nt)
         for (const char *file = staged->text; *file; file = NextEntry(file))
             SetFileAccessRights(file);

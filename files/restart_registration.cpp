@@ -4,6 +4,8 @@
 // the pairs taken back change, so no other entry loses a byte.
 #include "files/files.h"
 
+#include "base/log.h"
+
 #include <string.h>
 
 namespace {
@@ -136,7 +138,9 @@ DWORD RemoveDeletions(PendingList *list, wchar_t (*ntPaths)[NT_PATH_SIZE], int c
 
 int RegisterRestartOperation(const char *from, const char *to)
 {
-    return MoveFileExA(from, to, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+    int ok = MoveFileExA(from, to, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+    LogOutcome(ok ? 0 : GetLastError(), "restart: %s > %s", from, to ? to : "(deleted)");
+    return ok;
 }
 
 int WithdrawRestartDeletions(const char *paths)
@@ -152,6 +156,8 @@ int WithdrawRestartDeletions(const char *paths)
         ok = RegSetValueExW(list.key, kPending, 0, list.type, list.data, list.size) ==
              ERROR_SUCCESS;
     ClosePendingList(&list);
+    LogLine("restart: pending deletions taken back: %d", ok);
+    LogPathLists(paths, 0);
     return ok;
 }
 

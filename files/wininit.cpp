@@ -3,6 +3,7 @@
 // programs left pending there are kept.
 #include "files/files.h"
 
+#include "base/log.h"
 #include "base/format.h"
 
 #include <string.h>
@@ -103,7 +104,10 @@ int ShortPathOfNewFile(const char *path, char *shortPath)
 int WriteRenameEntry(const char *key, const char *value)
 {
     char path[MAX_PATH];
-    return WininitPath(path) && WritePrivateProfileStringA("rename", key, value, path);
+    int ok = WininitPath(path) && WritePrivateProfileStringA("rename", key, value, path);
+    LogOutcome(ok ? 0 : GetLastError(), "WININIT.INI [rename] %s=%s", key,
+               value ? value : "(removed)");
+    return ok;
 }
 
 int AppendRenameLines(const char *lines)
@@ -124,6 +128,8 @@ int AppendRenameLines(const char *lines)
         ok = WritePrivateProfileSectionA("rename", section, path) != 0;
     }
     LocalFree(section);
+    LogOutcome(ok ? 0 : GetLastError(), "WININIT.INI [rename] lines added");
+    LogPathLists(lines, 0);
     return ok;
 }
 
@@ -147,6 +153,8 @@ int WithdrawRenameDeletions(const char *paths)
     }
     int ok = !removed || WritePrivateProfileSectionA("rename", section, path);
     LocalFree(section);
+    LogLine("WININIT.INI [rename] pending deletions taken back: %d", ok);
+    LogPathLists(paths, 0);
     return ok;
 }
 
