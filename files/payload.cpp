@@ -357,9 +357,9 @@ int InstallPayload(HWND owner, const char *folder, int deferred, FILEOP_FLAGS qu
         !BuildFinalList(&finals, folder) || !CreateStagingFolder(staging))
         return 0;
     DWORD sizes[PAYLOAD_FILE_COUNT];
-    int ok = BuildList(&staged, staging, 0, INSTALLED_NAME) && RecordSizes(&sources, sizes) &&
+    int ok = BuildList(&staged, staging, 0, INSTALLED_NAME) &&
              ShellOperation(owner, FO_COPY, sources.text, staged.text, kCopyFlags | quiet) &&
-             SizesMatch(&staged, sizes) &&
+             RecordSizes(&sources, sizes) && SizesMatch(&staged, sizes) &&
              PlaceStagedFiles(owner, folder, deferred, &staged, &finals, staging, quiet);
     if (!ok)
         RemoveStagingFolder(staging);  // what this run staged, then its folder

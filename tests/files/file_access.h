@@ -85,6 +85,17 @@ inline std::set<std::string> StagingFolders()
     return folders;
 }
 
+// The staging folders there now that were not in `before`: earlier tests may
+// leave folders that a run's start-up clean-up removes meanwhile.
+inline std::set<std::string> AddedStagingFolders(const std::set<std::string> &before)
+{
+    std::set<std::string> added;
+    for (const std::string &folder : StagingFolders())
+        if (!before.count(folder))
+            added.insert(folder);
+    return added;
+}
+
 inline std::string SpecialFolder(int place)
 {
     char folder[MAX_PATH] = {0};
