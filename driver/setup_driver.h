@@ -27,7 +27,9 @@ int RunLaunchMode(void);
 // The caller-notification key.
 int ReadCallerWindow(HWND *callerWindow);
 int DeleteCallerNotification(void);
-int RegisterCallerNotification(HWND *callerWindow);
+// Stores the request of the process command line in a new key; `busy` is
+// set when the key exists already (another request is pending).
+int RegisterCallerNotification(HWND *callerWindow, int *busy);
 
 // A string of the program's string table, or "" when it has none.
 const char *LoadText(UINT id, char *buffer, int size);

@@ -6,6 +6,7 @@
 #include "driver/application_start.h"
 #include "driver/format.h"
 #include "driver/install_plan.h"
+#include "driver/run_waits.h"
 #include "driver/startup_state.h"
 #include "driver/system_version.h"
 #include "driver/ui/user_interface.h"
@@ -38,6 +39,7 @@ struct RunState {
     char downloadList[MAX_PATH];
     char buttonText[MAX_PATH];
     HWND progress;
+    HANDLE runLock;
 };
 
 void Step(RunState *run, int position)
@@ -201,7 +203,10 @@ int RunUninstallPhases(RunState *run)
     const InstallPlan &plan = run->plan;
     RunOptions options = run->options;
     run->phaseCode = 10;
-    if (!TransferPayload(0, plan.installedFolder, run->appRunning, options))
+    // A tampered installed folder must not turn the uninstall against the
+    // system's or the user's own folders.
+    if (IsCriticalFolder(plan.installedFolder) ||
+        !TransferPayload(0, plan.installedFolder, run->appRunning, options))
         return 0;
     Step(run, 2);
     run->phaseCode = 11;
@@ -241,10 +246,27 @@ int IsApplicationRunning(const RunState *run)
     if (!mutex)
         return 0;
     int running = 1;
-    if (run->options & RUNOPT_RELAUNCH)
-        running = WaitForSingleObject(mutex, INFINITE) != WAIT_OBJECT_0;
+    if (run->options & RUNOPT_RELAUNCH) {
+        DWORD result = WaitServingWindows(mutex);
+        // The wait made this run the owner: give the mutex back at once, so
+        // that the restarted application finds it free.
+        if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED)
+            ReleaseMutex(mutex);
+        running = result != WAIT_OBJECT_0;
+    }
     CloseHandle(mutex);
     return running;
+}
+
+// A run that is killed leaves no result, so the caller never reads an
+// earlier run's result as this one's.
+void DeleteResultValue(void)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, RESULT_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(key, "Setup");
+    RegCloseKey(key);
 }
 
 void WriteResultValue(int phaseCode)
@@ -290,17 +312,27 @@ void RelaunchApplication(const RunState *run)
             DeleteCallerNotification();
         return;
     }
+    // Through the group shortcut; a run that made none (/W on a fresh
+    // install) starts the application itself, in the folder the shortcut
+    // would have given it.
+    const char *file = run->plan.shortcutPath;
+    const char *folder = run->plan.menuFolder;
+    DWORD attributes = GetFileAttributesA(file);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        file = run->plan.programPath;
+        folder = run->plan.targetFolder;
+    }
     if (!run->notifyRegistered) {
         SHELLEXECUTEINFOA launch;
         ZeroMemory(&launch, sizeof(launch));
         launch.cbSize = sizeof(launch);
-        launch.lpFile = run->plan.shortcutPath;
-        launch.lpDirectory = run->plan.menuFolder;
+        launch.lpFile = file;
+        launch.lpDirectory = folder;
         launch.nShow = SW_SHOWNORMAL;
         ShellExecuteExA(&launch);
         return;
     }
-    if (StartAndAwaitReady(run->plan.shortcutPath, run->plan.menuFolder))
+    if (StartAndAwaitReady(file, folder))
         return;
     DeleteCallerNotification();
     char text[MAX_PATH];
@@ -313,6 +345,9 @@ void RelaunchApplication(const RunState *run)
 int Report(const RunState *run)
 {
     WriteResultValue(run->phaseCode);
+    // Files and registry are final now: a waiting run may go on while this
+    // one reports.
+    ReleaseRunLock(run->runLock);
     if (!(run->options & (RUNOPT_SILENT | RUNOPT_NO_REPORT)))
         TellUser(run);
     if ((run->options & RUNOPT_INSTALL) && (run->options & RUNOPT_RELAUNCH))
@@ -379,6 +414,13 @@ int RunSetup(HINSTANCE instance, const char *commandLine)
             return -1;
     }
     run.phaseCode = 8;
+    // Taken by the copy that passed the rights checks: that one does the work.
+    run.runLock = AcquireRunLock(run.isNt5);
+    if (!run.runLock) {
+        run.runOk = 0;
+        return Report(&run);
+    }
+    DeleteResultValue();
     if (!run.runOk)
         return Report(&run);
     run.phaseCode = 15;
@@ -391,8 +433,10 @@ int RunSetup(HINSTANCE instance, const char *commandLine)
         run.runOk = 0;
         return Report(&run);
     }
-    if (run.cancelled)
+    if (run.cancelled) {
+        ReleaseRunLock(run.runLock);
         return 0;
+    }
     if (run.options & RUNOPT_INSTALL)
         ReleaseStartupData();
     run.progress = OpenProgressWindow();

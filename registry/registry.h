@@ -26,6 +26,8 @@ enum {
 };
 
 // Product record.
+// A drive letter with ":\", or a network path "\\server\share".
+int IsFullPath(const char *path);
 int ReadCurrentVersionValue(const char *name, char *buffer, DWORD size);
 int ReadInstalledFolder(char *folder);
 int WriteInstalledFolder(const char *folder, RunOptions options);

@@ -77,6 +77,8 @@ int TransferPayload(HWND, const char *folder, int deferred, RunOptions options)
     return Record("TransferPayload", Text(folder) + (deferred ? " deferred " : " now ") + Options(options));
 }
 
+int IsCriticalFolder(const char *) { return walk.criticalFolder; }
+
 int UpdateDesktopShortcut(const char *program, const char *name, RunOptions options)
 {
     return Record("UpdateDesktopShortcut", Text(program) + " " + Text(name) + " " + Options(options));
