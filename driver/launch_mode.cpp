@@ -17,6 +17,7 @@ int RunLaunchMode(void)
         return ERROR_NOT_SUPPORTED;
     char program[MAX_PATH] = {0};
     char folder[MAX_PATH] = {0};
+    int admin = IsAdministrator();
     DWORD error = ERROR_CANTREAD;
     int registered = 0;
     HWND callerWindow = 0;
@@ -24,7 +25,7 @@ int RunLaunchMode(void)
         if (ReadCallerWindow(&callerWindow)) {
             error = ERROR_BUSY;  // another request is pending
         } else {
-            error = IsAdministrator() ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED;
+            error = admin ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED;
             int busy = 0;
             registered = RegisterCallerNotification(&callerWindow, &busy);
             if (busy)

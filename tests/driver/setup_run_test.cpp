@@ -186,11 +186,16 @@ TEST_F(SetupRun, UninstallRemovesInItsOwnOrder)
     ASSERT_EQ(1u, walk.messages.size());
     EXPECT_EQ("Uninstallation Program", walk.messages[0].caption);
 
-    SetUp();
-    walk.failing = {"TransferPayload"};
-    EXPECT_EQ(10, RunWalk("/U /S"));
-    EXPECT_EQ("000A", ResultValue());
-    EXPECT_TRUE(walk.messages.empty());
+    for (int critical = 0; critical < 2; ++critical) {
+        SetUp();
+        walk.failing = {"TransferPayload"};
+        walk.criticalFolder = critical;  // refused before any file is touched
+        EXPECT_EQ(10, RunWalk("/U /S"));
+        EXPECT_EQ("000A", ResultValue());
+        EXPECT_TRUE(walk.messages.empty());
+        EXPECT_EQ(critical ? "OpenProgressWindow" : "TransferPayload C:\\P\\Dorsel now 2",
+                  walk.log[walk.log.size() - 2]);
+    }
 }
 
 TEST_F(SetupRun, FailingSearchFolderStopsTheRunOnlyAfterAllAreRegistered)
@@ -337,7 +342,8 @@ TEST_F(SetupRun, RelaunchWithNotification)
     walk.appReady = 0;
     EXPECT_EQ(0, RunWalk("/O /S"));
     ASSERT_GE(walk.log.size(), 2u);
-    EXPECT_EQ("StartAndAwaitReady C:\\M\\Dorsel\\Dorsel.lnk C:\\M\\Dorsel",
+    // No group shortcut there (as after /W on a fresh install): the program itself.
+    EXPECT_EQ("StartAndAwaitReady C:\\P\\Dorsel\\Dorsel.exe C:\\P\\Dorsel",
               walk.log[walk.log.size() - 2]);
     EXPECT_EQ("DeleteCallerNotification", walk.log.back());
     ASSERT_EQ(1u, walk.messages.size());  // shown even when silent
@@ -345,11 +351,15 @@ TEST_F(SetupRun, RelaunchWithNotification)
     EXPECT_EQ((HWND)0x1234, walk.messages[0].owner);
     EXPECT_EQ((UINT)MB_ICONWARNING, walk.messages[0].style);
 
-    SetUp();
+    SetUp();  // through the group shortcut where there is one
     walk.callerWindow = 0x1234;
+    CreateDirectoryA("C:\\zwalk", 0);
+    CloseHandle(CreateFileA("C:\\zwalk\\Dorsel.lnk", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));
+    Set(walk.plan.shortcutPath, "C:\\zwalk\\Dorsel.lnk");
     EXPECT_EQ(0, RunWalk("/O /S"));
+    DeleteFileA("C:\\zwalk\\Dorsel.lnk");
     EXPECT_TRUE(walk.messages.empty());
-    EXPECT_NE("DeleteCallerNotification", walk.log.back());
+    EXPECT_EQ("StartAndAwaitReady C:\\zwalk\\Dorsel.lnk C:\\M\\Dorsel", walk.log.back());
 
     SetUp();  // a failed run deletes the request and starts nothing
     walk.callerWindow = 0x1234;

@@ -65,9 +65,17 @@ TEST_F(LaunchMode, StoresTheRequestAndWaitsForTheApplication)
     EXPECT_EQ(L"note", WideValue("NOTIFY"));
     EXPECT_EQ(L"stop", WideValue("KILL"));
 
-    // A pending request blocks the next one and stays as it was.
+    // A pending request blocks the next one and stays as it was; so does one
+    // whose caller has created the key but not written "HWND" yet.
     EXPECT_EQ(170u, RunSetup("/Tother HWND=1A2B"));
     EXPECT_EQ(L"feature", WideValue("FEATUREID"));
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kCallerKey, 0, KEY_ALL_ACCESS, &key));
+    RegDeleteValueA(key, "HWND");
+    RegCloseKey(key);
+    EXPECT_EQ(170u, RunSetup("/Tother HWND=1A2B"));
+    EXPECT_EQ(L"feature", WideValue("FEATUREID"));
+    EXPECT_EQ(0xFFFFFFFFu, WindowValue());
 }
 
 TEST_F(LaunchMode, RefusedRequestsAreNotStored)
