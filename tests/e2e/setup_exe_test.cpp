@@ -219,6 +219,7 @@ BOOL CALLBACK MatchVisibleWindow(HWND window, LPARAM data)
 // and gives the application's mutex back at once.
 TEST_F(SetupExe, RelaunchWaitServesTheWindowAndFreesTheMutex)
 {
+    ASSERT_TRUE(CopyFileA(TestFile("dorsel_standin.exe").c_str(), MediumFile("Dorsel").c_str(), FALSE));
     ASSERT_EQ(0u, RunSetup("/S"));
     RunningStandIn application(kProduct, false, true);
     HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, kProduct);  // keeps it for the check
