@@ -1,8 +1,8 @@
+// Starting the installed application through its shortcut and waiting for
+// its ready event, for the relaunch after an install with "/O".
 #include "driver/application_start.h"
 
-#include "driver/format.h"
 #include "driver/setup_driver.h"
-#include "resources/resource.h"
 
 #include <shellapi.h>
 
@@ -32,15 +32,4 @@ int StartAndAwaitReady(const char *file, const char *folder)
     }
     CloseHandle(ready);
     return started;
-}
-
-void ErrorText(DWORD error, char *text)
-{
-    ZeroMemory(text, MAX_PATH);
-    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, 0, error, 0x400, text, MAX_PATH, 0))
-        return;
-    char format[MAX_PATH];
-    char phase[MAX_PATH];
-    FormatText(text, MAX_PATH, LoadText(IDS_FAILED_FORMAT, format, MAX_PATH),
-               LoadText(IDS_PHASE_INITIALIZATION, phase, MAX_PATH));
 }

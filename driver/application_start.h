@@ -8,7 +8,4 @@
 // ready event or its end. 1 when it did not end before signalling.
 int StartAndAwaitReady(const char *file, const char *folder);
 
-// The system's text for `error`, else "Failed in operation for initialization.".
-void ErrorText(DWORD error, char *text);
-
 #endif

@@ -3,9 +3,9 @@
 // confirmation.
 #include "driver/install_plan.h"
 
-#include "driver/format.h"
+#include "base/format.h"
+#include "base/startup_state.h"
 #include "driver/setup_driver.h"
-#include "driver/startup_state.h"
 #include "driver/ui/user_interface.h"
 #include "files/files.h"
 #include "registry/registry.h"
@@ -90,7 +90,7 @@ int PlanUninstall(int *cancelled, InstallPlan *plan, char *installedVersion, Run
 } // namespace
 
 int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion,
-                     RunOptions *options)
+                     const RunOptions *options)
 {
     *cancelled = 0;
     plan->flags = *options;

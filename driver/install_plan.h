@@ -2,7 +2,7 @@
 #ifndef DRIVER_INSTALL_PLAN_H
 #define DRIVER_INSTALL_PLAN_H
 
-#include "driver/run_options.h"
+#include "base/run_options.h"
 
 #include <string.h>
 #include <windows.h>
@@ -24,8 +24,13 @@ struct InstallPlan {
     char previousShortcutPath[MAX_PATH];
 };
 
+// Gathers the plan for the run `*options` asks for: product identity and
+// folders, shortcut and toolbar choices, after the target-folder dialog or
+// the uninstall confirmation unless the run is silent. `installedVersion`
+// (MAX_PATH characters) receives the installed version when there is one.
+// `*cancelled` is 1 when the user declined. 0 when the plan cannot be made.
 int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion,
-                     RunOptions *options);
+                     const RunOptions *options);
 
 // Version texts such as "3.00.0000" compare bytewise, as unsigned characters,
 // over 10 bytes (the text and its terminator); never as numbers.

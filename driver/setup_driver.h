@@ -2,7 +2,7 @@
 #ifndef DRIVER_SETUP_DRIVER_H
 #define DRIVER_SETUP_DRIVER_H
 
-#include "driver/run_options.h"
+#include "base/run_options.h"
 
 #include <windows.h>
 
@@ -11,27 +11,37 @@
 #define RESULT_KEY "SOFTWARE\\Vak\\QuillsenSoftwareInstaller"
 #define UNINSTALLER_NAME "_zynu000.exe"
 
-// Command line.
+// Command line. 1 when it asks for launch mode (it starts with "/T").
 int IsLaunchCommandLine(const char *commandLine);
+// Adds the switches of the command line to `*options`; a null command line
+// adds none. Always 1: an unknown switch is ignored.
 int ParseRunOptions(const char *commandLine, RunOptions *options);
 
-// Start-up: language, Unicode layer, setup data, and the XML descriptor.
-int InitSetupRun(HINSTANCE instance, RunOptions options);
+// Start-up: language, Unicode layer, setup data, and the XML descriptor,
+// recorded in g_startup. 0 when the run cannot go on (a missing setup file, an
+// unreadable descriptor, no Unicode layer on Windows 9x).
+int InitSetupRun(RunOptions options);
 
-// The install or uninstall run after the launch-mode test; returns the exit code.
-int RunSetup(HINSTANCE instance, const char *commandLine);
+// The install or uninstall run after the launch-mode test; returns the exit
+// code: 0 on success or when the user cancels, the failing Phase code, or -1
+// when the user lacks administrator rights on the NT family. Expects
+// g_startup.instance to be set.
+int RunSetup(const char *commandLine);
 
-// Launch mode; returns the exit code.
+// Launch mode; returns the exit code: 0 when the application became ready,
+// else a Windows error code.
 int RunLaunchMode(void);
 
-// The caller-notification key.
+// The caller-notification key (volatile, below HKEY_CURRENT_USER).
+// 1 when the key exists with its "HWND" value, which goes to `*callerWindow`.
 int ReadCallerWindow(HWND *callerWindow);
+// Removes the key; always 1.
 int DeleteCallerNotification(void);
-// Stores the request of the process command line in a new key; `busy` is
-// set when the key exists already (another request is pending).
+// Stores the request of the process's command line in a new key. Sets
+// `*callerWindow` to the request's "HWND=" window even when the request is
+// refused; 0 when the request is malformed, a request is already pending
+// (then `*busy` is 1: the key existed, with or without "HWND"), or the key
+// cannot be written (nothing is then left behind).
 int RegisterCallerNotification(HWND *callerWindow, int *busy);
-
-// A string of the program's string table, or "" when it has none.
-const char *LoadText(UINT id, char *buffer, int size);
 
 #endif

@@ -1,8 +1,8 @@
 // Program entry: launch mode or the setup run.
 #include "driver/setup_driver.h"
 
-#include "driver/startup_state.h"
-#include "driver/system_version.h"
+#include "base/startup_state.h"
+#include "base/system_version.h"
 
 namespace {
 
@@ -34,5 +34,5 @@ extern "C" int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, 
     g_startup.instance = instance;
     if (IsLaunchCommandLine(commandLine))
         return RunLaunchMode();
-    return RunSetup(instance, commandLine);
+    return RunSetup(commandLine);
 }

@@ -3,17 +3,18 @@
 // The first failing phase ends the run; nothing is rolled back.
 #include "driver/setup_driver.h"
 
+#include "base/format.h"
+#include "base/startup_state.h"
+#include "base/system_version.h"
 #include "driver/application_start.h"
-#include "driver/format.h"
+#include "driver/folder_lists.h"
 #include "driver/install_plan.h"
 #include "driver/run_waits.h"
-#include "driver/startup_state.h"
-#include "driver/system_version.h"
 #include "driver/ui/user_interface.h"
 #include "files/files.h"
 #include "registry/registry.h"
 #include "resources/resource.h"
-#include "script/setup_script.h"
+#include "xml/xml.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -45,81 +46,6 @@ struct RunState {
 void Step(RunState *run, int position)
 {
     SetProgress(run->progress, position, 1);
-}
-
-// Lists of the Setup script are ";"-separated and split in place: the cutting
-// walk visits every entry, empty ones included; a later walk over the split
-// list ends at its first empty entry.
-char *CutEntry(char *entry, char *end)
-{
-    char *cut = entry;
-    while (cut < end - 1 && *cut && *cut != ';')
-        ++cut;
-    *cut = 0;
-    return cut + 1;
-}
-
-char *NextEntry(char *entry)
-{
-    return entry + strlen(entry) + 1;
-}
-
-int IsWritableFolder(const char *path)
-{
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ==
-               FILE_ATTRIBUTE_DIRECTORY;
-}
-
-// Each candidate replaces the folder from its first backslash on (its drive
-// stays). The first candidate that does not exist yet is created and
-// registered; when all exist, the last one stands.
-void ChooseDownloadFolder(RunState *run)
-{
-    char *folder = run->downloadFolder;
-    memset(folder, 0, MAX_PATH);
-    UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return;
-    char *list = run->downloadList;
-    char *end = list + MAX_PATH;
-    for (char *entry = list; entry < end && *entry;)
-        entry = CutEntry(entry, end);
-    for (char *entry = list; entry < end && *entry; entry = NextEntry(entry)) {
-        char *drive = strchr(folder, '\\');
-        size_t kept = drive ? (size_t)(drive - folder) : strlen(folder);
-        if (kept + strlen(entry) >= MAX_PATH)
-            return;  // does not fit: the last candidate that did stands
-        lstrcpyA(folder + kept, entry);
-        if (GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES) {
-            if (CreateDirectoryA(folder, 0))
-                RegisterSearchFolder(folder, run->options);
-            return;
-        }
-    }
-}
-
-// Registers every search folder (a failure does not stop the others) and
-// settles the download folder.
-void RegisterSearchFolders(RunState *run)
-{
-    char *list = run->searchList;
-    char *end = list + MAX_PATH;
-    memset(list, 0, MAX_PATH);
-    if (!ReadSearchFolderList(list))
-        return;
-    for (char *entry = list; entry < end && *entry;) {
-        char *next = CutEntry(entry, end);
-        run->runOk = RegisterSearchFolder(entry, run->options) && run->runOk;
-        entry = next;
-    }
-    for (char *entry = list; entry < end && *entry; entry = NextEntry(entry))
-        if (IsWritableFolder(entry))
-            return;
-    memset(run->downloadList, 0, MAX_PATH);
-    if (ReadDownloadFolderList(run->downloadList))
-        ChooseDownloadFolder(run);
 }
 
 // An NT 4.0 service pack below 4 is refused; other systems pass.
@@ -157,14 +83,14 @@ int RunInstallPhases(RunState *run)
     RunOptions options = run->options;
     LoadText(IDS_BUTTON_TEXT, run->buttonText, MAX_PATH);
     lstrcpyA(run->downloadFolder, "C:\\DRIVERS");
-    run->phaseCode = 13;
+    run->phaseCode = IDS_SERVICE_PACK;
     if (!HasNeededServicePack())
         return 0;
-    run->phaseCode = 9;
+    run->phaseCode = IDS_PHASE_INSTALL_FILES;
     if (!TransferPayload(0, plan.targetFolder, run->appRunning, options))
         return 0;
     Step(run, 1);
-    run->phaseCode = 11;
+    run->phaseCode = IDS_PHASE_SHORTCUTS;
     if (options & RUNOPT_HIDDEN) {
         SetProgress(run->progress, 2, 0);
     } else {
@@ -172,14 +98,16 @@ int RunInstallPhases(RunState *run)
             return 0;
         Step(run, 2);
     }
-    run->phaseCode = 12;
+    run->phaseCode = IDS_PHASE_REGISTRATION;
     if (!WriteInstalledFolder(plan.targetFolder, options))
         return 0;
     Step(run, 3);
     if (!WriteProductIdentity(plan.productName, plan.productVersion, options))
         return 0;
     Step(run, 4);
-    RegisterSearchFolders(run);
+    run->runOk = RegisterSearchFolders(options, run->searchList, run->downloadList,
+                                       run->downloadFolder) &&
+                 run->runOk;
     if (!run->runOk)
         return 0;
     Step(run, 5);
@@ -202,20 +130,20 @@ int RunUninstallPhases(RunState *run)
 {
     const InstallPlan &plan = run->plan;
     RunOptions options = run->options;
-    run->phaseCode = 10;
+    run->phaseCode = IDS_PHASE_UNINSTALL_FILES;
     // A tampered installed folder must not turn the uninstall against the
     // system's or the user's own folders.
     if (IsCriticalFolder(plan.installedFolder) ||
         !TransferPayload(0, plan.installedFolder, run->appRunning, options))
         return 0;
     Step(run, 2);
-    run->phaseCode = 11;
+    run->phaseCode = IDS_PHASE_SHORTCUTS;
     if (!UpdateGroupShortcut(0, plan.shortcutPath, plan.menuFolder, options) ||
         !UpdateDesktopShortcut(0, plan.productName, options) ||
         !UpdateStartMenuShortcut(0, plan.productName, options))
         return 0;
     Step(run, 3);
-    run->phaseCode = 12;
+    run->phaseCode = IDS_PHASE_REGISTRATION;
     if (!WriteInstalledFolder(0, options))
         return 0;
     Step(run, 4);
@@ -291,7 +219,7 @@ void TellUser(const RunState *run)
         PromptForRestart();
     } else if (run->runOk) {
         ShowMessage(0, LoadText(IDS_COMPLETED, text, MAX_PATH), caption, MB_ICONINFORMATION);
-    } else if (run->phaseCode == 13 || run->phaseCode == 15) {
+    } else if (run->phaseCode == IDS_SERVICE_PACK || run->phaseCode == IDS_UNSUPPORTED_SYSTEM) {
         ShowMessage(0, LoadText((UINT)run->phaseCode, text, MAX_PATH),
                     LoadText(IDS_CANNOT_START, caption, MAX_PATH), MB_ICONWARNING);
     } else {
@@ -379,14 +307,7 @@ void ReleaseStartupData(void)
 
 } // namespace
 
-const char *LoadText(UINT id, char *buffer, int size)
-{
-    buffer[0] = 0;
-    LoadStringA(g_startup.instance, id, buffer, size);
-    return buffer;
-}
-
-int RunSetup(HINSTANCE instance, const char *commandLine)
+int RunSetup(const char *commandLine)
 {
     static RunState run;
     memset(&run, 0, sizeof(run));
@@ -395,13 +316,12 @@ int RunSetup(HINSTANCE instance, const char *commandLine)
     QueryVersion(&version);
     int nt = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
     run.isNt5 = nt && version.dwMajorVersion >= 5;
-    g_startup.instance = instance;
 
     run.notifyRegistered = ReadCallerWindow(&run.callerWindow);
     InitCommonControls();
     if (!ParseRunOptions(commandLine, &run.options))
         return -1;
-    run.runOk = InitSetupRun(instance, run.options);
+    run.runOk = InitSetupRun(run.options);
     if (nt) {
         if (!IsAdministrator()) {
             if (!(run.options & RUNOPT_SILENT)) {
@@ -413,7 +333,7 @@ int RunSetup(HINSTANCE instance, const char *commandLine)
         if (!EnableTakeOwnership())
             return -1;
     }
-    run.phaseCode = 8;
+    run.phaseCode = IDS_PHASE_INITIALIZATION;
     // Taken by the copy that passed the rights checks: that one does the work.
     run.runLock = AcquireRunLock(run.isNt5);
     if (!run.runLock) {
@@ -423,12 +343,12 @@ int RunSetup(HINSTANCE instance, const char *commandLine)
     DeleteResultValue();
     if (!run.runOk)
         return Report(&run);
-    run.phaseCode = 15;
+    run.phaseCode = IDS_UNSUPPORTED_SYSTEM;
     if (!IsSupportedSystem(version)) {
         run.runOk = 0;
         return Report(&run);
     }
-    run.phaseCode = 8;
+    run.phaseCode = IDS_PHASE_INITIALIZATION;
     if (!BuildInstallPlan(&run.cancelled, &run.plan, run.installedVersion, &run.options)) {
         run.runOk = 0;
         return Report(&run);

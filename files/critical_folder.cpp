@@ -4,7 +4,7 @@
 // all users, and any folder that holds one of these.
 #include "files/files.h"
 
-#include "driver/system_library.h"
+#include "base/system_library.h"
 #include "registry/registry.h"
 
 #include <string.h>

@@ -3,7 +3,7 @@
 #ifndef FILES_FILES_H
 #define FILES_FILES_H
 
-#include "driver/run_options.h"
+#include "base/run_options.h"
 
 #include <windows.h>
 

@@ -3,9 +3,11 @@
 // start; removed again on uninstall.
 #include "files/files.h"
 
-#include "driver/format.h"
-#include "driver/startup_state.h"
-#include "driver/system_version.h"
+#include "base/format.h"
+#include "base/startup_state.h"
+#include "base/system_entry.h"
+#include "base/system_version.h"
+#include "base/text.h"
 #include "registry/registry.h"
 
 #include <shellapi.h>
@@ -35,11 +37,6 @@ struct PathList {
     char text[PATH_LIST_SIZE];  // paths separated by NUL, ended by an empty one
     size_t used;
 };
-
-const char *NextEntry(const char *entry)
-{
-    return entry + strlen(entry) + 1;
-}
 
 // Appends "prefix" + "separator" + "name"; fails rather than overrun the list.
 int AppendPath(PathList *list, const char *prefix, const char *separator, const char *name)

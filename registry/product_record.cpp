@@ -2,7 +2,7 @@
 // folder, internet settings, search folders and the package records.
 #include "registry/registry.h"
 
-#include "driver/format.h"
+#include "base/format.h"
 
 #include <string.h>
 

@@ -2,6 +2,8 @@
 // access list given to each installed file. NT family only.
 #include "registry/registry.h"
 
+#include "base/system_entry.h"
+
 #include <aclapi.h>
 
 namespace {

@@ -2,7 +2,7 @@
 // interface path in the GUID uninstall key, and the browser toolbar button.
 #include "registry/registry.h"
 
-#include "driver/format.h"
+#include "base/format.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 // "STRINGS.<language>" sections of the same file.
 #include "script/setup_script.h"
 
+#include "base/format.h"
+#include "base/startup_state.h"
+#include "base/system_library.h"
+#include "base/system_version.h"
 #include "descriptor/descriptor.h"
-#include "driver/format.h"
-#include "driver/startup_state.h"
-#include "driver/system_library.h"
-#include "driver/system_version.h"
 #include "registry/registry.h"
 
 #include <shlobj.h>

@@ -2,8 +2,7 @@
 // run moves the bar and pauses briefly so the window can paint.
 #include "driver/ui/user_interface.h"
 
-#include "driver/setup_driver.h"
-#include "driver/startup_state.h"
+#include "base/startup_state.h"
 #include "resources/resource.h"
 
 #include <commctrl.h>

@@ -2,7 +2,7 @@
 // calls: order, Phase codes, progress, result value, messages, exit codes.
 #include "tests/driver/walk_doubles.h"
 
-#include "driver/startup_state.h"
+#include "base/startup_state.h"
 #include "tests/registry/registry_access.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #include "tests/driver/walk_doubles.h"
 
+#include "base/startup_state.h"
 #include "driver/application_start.h"
 #include "driver/setup_driver.h"
 #include "driver/ui/user_interface.h"
@@ -40,16 +41,17 @@ std::string Options(RunOptions options)
 
 int RunWalk(const char *commandLine)
 {
-    return RunSetup(GetModuleHandleA(0), commandLine);
+    g_startup.instance = GetModuleHandleA(0);  // what WinMain does first
+    return RunSetup(commandLine);
 }
 
-int InitSetupRun(HINSTANCE, RunOptions options)
+int InitSetupRun(RunOptions options)
 {
     walk.log.push_back("InitSetupRun " + Options(options));
     return walk.initResult;
 }
 
-int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion, RunOptions *options)
+int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion, const RunOptions *options)
 {
     walk.log.push_back("BuildInstallPlan " + Options(*options));
     *plan = walk.plan;

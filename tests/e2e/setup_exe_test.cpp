@@ -32,7 +32,7 @@ TEST_F(SetupExe, FreshSilentInstall)
     EXPECT_EQ(Sz("C:\\ze2e\\dl2"), ReadRaw(SEARCH_PATH_KEY "\\C:\\ze2e\\dl2", 0).bytes);
     EXPECT_EQ(Sz("_zynu000.exe /U"), ReadRaw(UNINSTALL_ENTRY_KEY, "UninstallString").bytes);
     EXPECT_EQ(Sz(kProduct), ReadRaw(UNINSTALL_ENTRY_KEY, "DisplayName").bytes);
-    EXPECT_EQ(Sz(WindowsFolder() + "\\_zynu000.exe"), ReadRaw(INTERFACE_PATH_KEY, "InterfacePath").bytes);
+    EXPECT_EQ(Sz(WindowsFolderPath() + "\\_zynu000.exe"), ReadRaw(INTERFACE_PATH_KEY, "InterfacePath").bytes);
     EXPECT_EQ(Sz(Target() + "\\Dorsel.exe"), ReadRaw(TOOLBAR_KEY, "Exec").bytes);
     ExpectPayloadInstalled("v1");
     // Only the group shortcut: a fresh silent install finds no other of that name.
@@ -120,7 +120,7 @@ TEST_F(SetupExe, OperatingSystemChecks)
     for (const char *version : {"win2k", "winxp"}) {
         SetWineVersion(version);
         ASSERT_EQ(0u, RunSetup("/S")) << version;
-        EXPECT_EQ(Sz(WindowsFolder() + "\\_zynu000.exe"),
+        EXPECT_EQ(Sz(WindowsFolderPath() + "\\_zynu000.exe"),
                   ReadRaw(INTERFACE_PATH_KEY, "InterfacePath").bytes) << version;
         RemoveKey(INTERFACE_PATH_KEY);
     }
@@ -325,7 +325,7 @@ TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
     char system[MAX_PATH] = {0}, shortForm[MAX_PATH] = {0};
     GetSystemDirectoryA(system, MAX_PATH);
     GetShortPathNameA(programFiles.c_str(), shortForm, MAX_PATH);
-    const std::string folders[] = {WindowsFolder(), "C:\\", "c:\\WINDOWS\\", system, programFiles,
+    const std::string folders[] = {WindowsFolderPath(), "C:\\", "c:\\WINDOWS\\", system, programFiles,
                                    shortForm, profile, profile.substr(0, profile.rfind('\\')),
                                    SpecialFolder(CSIDL_DESKTOPDIRECTORY),
                                    SpecialFolder(CSIDL_COMMON_DOCUMENTS)};

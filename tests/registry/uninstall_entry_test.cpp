@@ -1,6 +1,7 @@
 // The Windows uninstall entry, the interface path and the toolbar button
 // against Wine's real registry.
 #include "registry/registry.h"
+#include "tests/files/file_access.h"
 #include "tests/registry/registry_access.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ TEST_F(UninstallEntry, InstallWritesTheEntry)
     RawValue command = ReadRaw(UNINSTALL_ENTRY_KEY, "UninstallString");
     EXPECT_EQ((DWORD)REG_SZ, command.type);
     EXPECT_EQ(Sz("_zynu000.exe /U"), command.bytes);
-    EXPECT_EQ(Sz(WindowsFolder() + "\\_zynu000.exe,0"),
+    EXPECT_EQ(Sz(WindowsFolderPath() + "\\_zynu000.exe,0"),
               ReadRaw(UNINSTALL_ENTRY_KEY, "DisplayIcon").bytes);
     EXPECT_EQ(Sz("3.00.0000"), ReadRaw(UNINSTALL_ENTRY_KEY, "DisplayVersion").bytes);
     EXPECT_FALSE(ReadRaw(UNINSTALL_ENTRY_KEY, "SystemComponent").present);
@@ -62,7 +63,7 @@ TEST_F(UninstallEntry, InterfacePath)
     ASSERT_TRUE(WriteInterfacePath(kUninstaller, RUNOPT_INSTALL));
     RawValue path = ReadRaw(INTERFACE_PATH_KEY, "InterfacePath");
     EXPECT_EQ((DWORD)REG_SZ, path.type);
-    EXPECT_EQ(Sz(WindowsFolder() + "\\_zynu000.exe"), path.bytes);
+    EXPECT_EQ(Sz(WindowsFolderPath() + "\\_zynu000.exe"), path.bytes);
     EXPECT_TRUE(WriteInterfacePath(0, 0));
     EXPECT_FALSE(ReadRaw(INTERFACE_PATH_KEY, "InterfacePath").present);
     EXPECT_TRUE(KeyExists(INTERFACE_PATH_KEY));  // the key itself stays

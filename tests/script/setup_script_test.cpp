@@ -1,7 +1,7 @@
 // The Setup script reader against real INI files through the profile API.
 #include "script/setup_script.h"
 
-#include "driver/startup_state.h"
+#include "base/startup_state.h"
 #include "tests/files/file_access.h"
 
 #include <gtest/gtest.h>
