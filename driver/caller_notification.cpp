@@ -134,11 +134,10 @@ int RegisterCallerNotification(HWND *callerWindow, int *busy)
     if (slotsOk && RegCreateKeyExA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY, 0, 0,
                                    REG_OPTION_VOLATILE, KEY_ALL_ACCESS, 0, &key,
                                    &disposition) == ERROR_SUCCESS) {
-        if (disposition == REG_OPENED_EXISTING_KEY) {
+        if (disposition == REG_OPENED_EXISTING_KEY)
             *busy = 1;
-        } else {
+        else
             ok = WriteValues(key, values);
-        }
         RegCloseKey(key);
         if (!ok && !*busy)
             RegDeleteKeyA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY);

@@ -1,3 +1,4 @@
+// The run lock and the wait that serves the run's windows; see run_waits.h.
 #include "driver/run_waits.h"
 
 HANDLE AcquireRunLock(int isNt5)

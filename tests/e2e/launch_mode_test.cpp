@@ -109,6 +109,22 @@ TEST_F(LaunchMode, ProductNotInstalled)
     EXPECT_EQ(L"<no key>", WideValue("FEATUREID"));
 }
 
+// /O /W on a fresh install makes no group shortcut: the application itself
+// is started, and the waiting caller's request stays for it.
+TEST_F(LaunchMode, RelaunchWithoutGroupShortcutStartsTheApplication)
+{
+    ASSERT_TRUE(CopyFileA(TestFile("dorsel_standin.exe").c_str(), MediumFile("Dorsel").c_str(), FALSE));
+    HKEY key;
+    DWORD caller = 0x1A2B;  // no such window: a failure message would not appear
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kCallerKey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0));
+    RegSetValueExA(key, "HWND", 0, REG_DWORD, (const BYTE *)&caller, sizeof(caller));
+    RegCloseKey(key);
+    ASSERT_EQ(0u, RunSetup("/S /O /W"));
+    EXPECT_FALSE(Exists(GroupShortcut(kProduct)));
+    EXPECT_EQ(caller, WindowValue());  // the application signalled that it is ready
+    AwaitStartedApplicationEnd();
+}
+
 TEST_F(LaunchMode, ApplicationEndingFirstFails)
 {
     InstallStandIn();

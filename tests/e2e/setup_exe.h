@@ -224,6 +224,14 @@ inline DWORD RunUninstaller(const std::string &arguments)
     return RunProgram(InstalledPath(0), arguments);
 }
 
+// Waits until the application that a run started has ended (its file can
+// then be deleted), so that it cannot hold the next test's files.
+inline void AwaitStartedApplicationEnd()
+{
+    for (int tries = 0; tries < 600 && !DeleteFileA((Target() + "\\Dorsel.exe").c_str()); ++tries)
+        Sleep(100);
+}
+
 // The installed application, held running by a stand-in program.
 struct RunningStandIn {
     PROCESS_INFORMATION process;
