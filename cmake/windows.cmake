@@ -42,15 +42,21 @@ target_link_libraries(setup_driver PUBLIC setup_ui setup_script setup_files setu
 
 # setup.exe: GUI subsystem, entry WinMain, msvcrt, static libgcc, stripped.
 file(GLOB setup_resources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/*.rc)
+# The resource script pulls in these files; a change to one rebuilds it.
+file(GLOB resource_inputs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/*.rc2
+     ${PROJECT_SOURCE_DIR}/resources/*.manifest ${PROJECT_SOURCE_DIR}/resources/*.ico)
+set_source_files_properties(${setup_resources} PROPERTIES OBJECT_DEPENDS "${resource_inputs}")
 add_executable(setup WIN32 ${PROJECT_SOURCE_DIR}/driver/setup_main.cpp ${setup_resources})
 target_include_directories(setup PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_options(setup PRIVATE ${SETUP_PRODUCT_OPTIONS})
 target_compile_definitions(setup PRIVATE ${SETUP_PRODUCT_DEFINITIONS})
 target_link_libraries(setup PRIVATE setup_driver)
+# Entry SetupEntry in setup_main.cpp instead of the C runtime start-up code.
 target_link_options(setup PRIVATE -s -Os -Wl,--gc-sections -static-libgcc -static-libstdc++
+                    -nostartfiles -Wl,-e,_SetupEntry@0
                     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
                     -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
-target_link_libraries(setup PRIVATE comctl32 shell32 ole32 uuid advapi32)
+target_link_libraries(setup PRIVATE comctl32 shell32 ole32 uuid advapi32 msvcrt kernel32 gcc)
 
 # The test bench: GoogleTest cross-built, every test executable linked static
 # and run under Wine in the build folder's own prefix.

@@ -33,3 +33,27 @@ int StartAndAwaitReady(const char *file, const char *folder)
     CloseHandle(ready);
     return started;
 }
+
+int StartElevatedCopy(const char *parameters, DWORD *exitCode)
+{
+    char program[MAX_PATH] = {0};
+    DWORD length = GetModuleFileNameA(0, program, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return 0;
+    SHELLEXECUTEINFOA launch;
+    ZeroMemory(&launch, sizeof(launch));
+    launch.cbSize = sizeof(launch);
+    // No error box of the shell's own: a refusal ends in the run's own message.
+    launch.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    launch.lpVerb = "runas";
+    launch.lpFile = program;
+    launch.lpParameters = parameters;
+    launch.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExA(&launch) || !launch.hProcess)
+        return 0;
+    WaitForSingleObject(launch.hProcess, INFINITE);
+    int ok = GetExitCodeProcess(launch.hProcess, exitCode) != 0;
+    CloseHandle(launch.hProcess);
+    return ok;
+}
+

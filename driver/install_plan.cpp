@@ -36,6 +36,7 @@ int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOp
     if (!ReadReleaseInfo(plan->productName, plan->productVersion))
         return 0;
     plan->radarChoice = GetRadarChoice();
+    ReadPublisher(plan->publisher);
     plan->desktopIcon = DesktopShortcutExists(plan->productName);
     plan->startMenuIcon = StartMenuShortcutExists(plan->productName);
     plan->toolbarButton =

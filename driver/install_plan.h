@@ -22,6 +22,7 @@ struct InstallPlan {
     char programPath[MAX_PATH];
     char previousName[MAX_PATH];
     char previousShortcutPath[MAX_PATH];
+    char publisher[MAX_PATH];  // empty when the Setup script names none
 };
 
 // Gathers the plan for the run `*options` asks for: product identity and

@@ -17,6 +17,16 @@ int IsLaunchCommandLine(const char *commandLine);
 // adds none. Always 1: an unknown switch is ignored.
 int ParseRunOptions(const char *commandLine, RunOptions *options);
 
+// The copy that a run without administrator rights starts elevated carries
+// this token. Its first letter is no switch letter, so the switches read the
+// same in both copies.
+#define ELEVATED_COPY_TOKEN "Elevated"
+// Command line buffer of the elevated copy.
+enum { ELEVATED_COMMAND_LINE_SIZE = 4 * MAX_PATH };
+int IsElevatedCopy(const char *commandLine);
+// The command line of the elevated copy: the switches of this run and the token.
+int BuildElevatedCommandLine(const char *commandLine, char *buffer, size_t size);
+
 // Start-up: language, Unicode layer, setup data, and the XML descriptor,
 // recorded in g_startup. 0 when the run cannot go on (a missing setup file, an
 // unreadable descriptor, no Unicode layer on Windows 9x).
@@ -27,6 +37,9 @@ int InitSetupRun(RunOptions options);
 // when the user lacks administrator rights on the NT family. Expects
 // g_startup.instance to be set.
 int RunSetup(const char *commandLine);
+// Launch mode or the setup run, as the command line asks; returns the exit
+// code. Launch mode needs no rights and never elevates.
+int RunCommandLine(const char *commandLine);
 
 // Launch mode; returns the exit code: 0 when the application became ready,
 // else a Windows error code.

@@ -33,6 +33,7 @@ struct RunState {
     int notifyRegistered;
     HWND callerWindow;
     int isNt5;
+    int elevatedCopy;  // started elevated by a copy that lacked the rights
     InstallPlan plan;
     char installedVersion[MAX_PATH];
     char downloadFolder[MAX_PATH];
@@ -119,7 +120,10 @@ int RunInstallPhases(RunState *run)
     if (!MigratePackageRecords())
         return 0;
     Step(run, 7);
+    DWORD kilobytes = 0;
+    MeasurePayload(&kilobytes);  // the files are installed: only the size is in question
     if (!WriteUninstallEntry(UNINSTALLER_NAME, plan.productName, plan.productVersion, options) ||
+        !WriteUninstallDetails(UNINSTALLER_NAME, plan.targetFolder, kilobytes, plan.publisher) ||
         (run->isNt5 && !WriteInterfacePath(UNINSTALLER_NAME, options)))
         return 0;
     Step(run, 8);
@@ -278,9 +282,74 @@ int Report(const RunState *run)
     ReleaseRunLock(run->runLock);
     if (!(run->options & (RUNOPT_SILENT | RUNOPT_NO_REPORT)))
         TellUser(run);
-    if ((run->options & RUNOPT_INSTALL) && (run->options & RUNOPT_RELAUNCH))
+    // The copy that started an elevated one restarts the application itself,
+    // so that it runs as the user who started setup.
+    if ((run->options & RUNOPT_INSTALL) && (run->options & RUNOPT_RELAUNCH) && !run->elevatedCopy)
         RelaunchApplication(run);
     return run->phaseCode;
+}
+
+// Exit codes of a run that reached its report, and so wrote a result value.
+int IsPhaseCode(int code)
+{
+    return code == 0 || (code >= 8 && code <= 15 && code != 14);
+}
+
+// The group shortcut and the program as the elevated copy recorded them in the
+// product key.
+void ReadRelaunchTarget(InstallPlan *plan)
+{
+    char version[MAX_PATH] = {0};
+    if (ReadMenuFolder(plan->menuFolder) && ReadProductIdentity(plan->productName, version))
+        FormatText(plan->shortcutPath, MAX_PATH, "%s\\%s.lnk", plan->menuFolder,
+                   plan->productName);
+    // And the program itself, for a run that made no group shortcut.
+    if (ReadInstalledFolder(plan->targetFolder))
+        FormatText(plan->programPath, MAX_PATH, "%s\\Dorsel.exe", plan->targetFolder);
+}
+
+// What the elevated copy leaves to this one: the result value when it ran
+// under another account, whose HKCU is not the caller's, and the restart of
+// the application with its wait for the ready event.
+int FinishElevatedRun(RunState *run, int code, int otherAccount)
+{
+    if (code == ERROR_CANCELLED)
+        return 0;  // the user backed out of the elevated copy's plan
+    if (!IsPhaseCode(code)) {
+        // Killed before its report: no earlier result may stand for it.
+        if (otherAccount && code != -1)
+            DeleteResultValue();
+        return code;  // it ended before its report: killed, or on a rights check
+    }
+    if (otherAccount)
+        WriteResultValue(code);
+    if ((run->options & RUNOPT_INSTALL) && (run->options & RUNOPT_RELAUNCH)) {
+        run->phaseCode = code;
+        run->runOk = code == 0;
+        ReadRelaunchTarget(&run->plan);
+        RelaunchApplication(run);
+    }
+    return code;
+}
+
+// Without administrator rights on Vista and later, Windows' elevation prompt
+// can still give them: to an administrator's filtered token (the same
+// account), or to a standard user through an administrator's credentials
+// (another account). The same program then runs again elevated and does the
+// whole run; this copy waits and ends with its exit code. 0 when no elevated
+// copy ran.
+int RunElevatedCopy(RunState *run, const char *commandLine, int *exitCode)
+{
+    int type = QueryElevationType();
+    if (run->elevatedCopy || (type != ELEVATION_LIMITED && type != ELEVATION_DEFAULT))
+        return 0;
+    char elevated[ELEVATED_COMMAND_LINE_SIZE];
+    DWORD code = 0;
+    if (!BuildElevatedCommandLine(commandLine, elevated, sizeof(elevated)) ||
+        !StartElevatedCopy(elevated, &code))
+        return 0;
+    *exitCode = FinishElevatedRun(run, (int)code, type == ELEVATION_DEFAULT);
+    return 1;
 }
 
 // Windows 95 and NT before 4.0 are not supported.
@@ -316,6 +385,7 @@ int RunSetup(const char *commandLine)
     QueryVersion(&version);
     int nt = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
     run.isNt5 = nt && version.dwMajorVersion >= 5;
+    run.elevatedCopy = IsElevatedCopy(commandLine);
 
     run.notifyRegistered = ReadCallerWindow(&run.callerWindow);
     InitCommonControls();
@@ -324,6 +394,9 @@ int RunSetup(const char *commandLine)
     run.runOk = InitSetupRun(run.options);
     if (nt) {
         if (!IsAdministrator()) {
+            int exitCode = 0;
+            if (version.dwMajorVersion >= 6 && RunElevatedCopy(&run, commandLine, &exitCode))
+                return exitCode;
             if (!(run.options & RUNOPT_SILENT)) {
                 char text[MAX_PATH];
                 ShowMessage(0, LoadText(IDS_NOT_ADMINISTRATOR, text, MAX_PATH), 0, MB_ICONERROR);
@@ -353,9 +426,9 @@ int RunSetup(const char *commandLine)
         run.runOk = 0;
         return Report(&run);
     }
-    if (run.cancelled) {
+    if (run.cancelled) {  // the first copy learns it apart from a completed run
         ReleaseRunLock(run.runLock);
-        return 0;
+        return run.elevatedCopy ? ERROR_CANCELLED : 0;
     }
     if (run.options & RUNOPT_INSTALL)
         ReleaseStartupData();
@@ -368,4 +441,11 @@ int RunSetup(const char *commandLine)
         run.runOk = 0;
     CloseProgressWindow(run.progress);
     return Report(&run);
+}
+
+int RunCommandLine(const char *commandLine)
+{
+    if (IsLaunchCommandLine(commandLine))
+        return RunLaunchMode();  // needs no rights, so it never elevates
+    return RunSetup(commandLine);
 }

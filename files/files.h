@@ -17,6 +17,9 @@ int TransferPayload(HWND owner, const char *folder, int deferred, RunOptions opt
 // Windows, system or Program Files folder, the profile or a shell folder, or
 // a folder above one of them; also when the folder cannot be judged.
 int IsCriticalFolder(const char *folder);
+// The payload's size as installed, in KB (rounded up): the sizes of the
+// source files beside the setup program.
+int MeasurePayload(DWORD *kilobytes);
 int CreateFolderPath(const char *path);
 // Looks for `name` in `folder` alone (never on the search path); `extension`
 // is appended when the name has none. `found` (260 characters) gets the path.

@@ -285,6 +285,26 @@ int TransferPayload(HWND owner, const char *folder, int deferred, RunOptions opt
     return RemovePayload(owner, folder, deferred, installedNames);
 }
 
+int MeasurePayload(DWORD *kilobytes)
+{
+    const char *names = g_startup.descriptorMode ? kSourceNamesXml : kSourceNamesIni;
+    ULONGLONG bytes = 0;
+    for (const char *name = names; *name; name = NextEntry(name)) {
+        char path[MAX_PATH];
+        WIN32_FIND_DATAA found;
+        if (!FormatText(path, sizeof(path), "%s\\%s", g_startup.setupFolder, name))
+            return 0;
+        HANDLE search = FindFirstFileA(path, &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return 0;
+        FindClose(search);
+        bytes += ((ULONGLONG)found.nFileSizeHigh << 32) | found.nFileSizeLow;
+    }
+    ULONGLONG rounded = (bytes + 1023) / 1024;
+    *kilobytes = rounded > 0xFFFFFFFF ? 0xFFFFFFFF : (DWORD)rounded;
+    return 1;
+}
+
 int FindInFolder(const char *folder, const char *name, const char *extension, char *found)
 {
     memset(found, 0, MAX_PATH);

@@ -70,6 +70,12 @@ int WriteUninstallEntry(const char *uninstaller, const char *name, const char *v
                         RunOptions options);
 // Removal succeeds when the key was never created.
 int WriteInterfacePath(const char *uninstaller, RunOptions options);
+// What Apps & Features shows besides the name: the silent uninstall command,
+// the folder, the size in KB, the publisher (none: no such value), and that
+// the product offers no modify or repair. Install only; the entry's key goes
+// with its values on uninstall.
+int WriteUninstallDetails(const char *uninstaller, const char *folder, DWORD kilobytes,
+                          const char *publisher);
 // 1 when the toolbar button's key exists.
 int HasToolbarButton(void);
 // Creates or (with `create` 0) removes the button; 1 without a browser
@@ -79,6 +85,15 @@ int WriteToolbarButton(const char *program, const char *icon, const char *text, 
 // Security, NT family only.
 // 1 when the process token has the Administrators group enabled.
 int IsAdministrator(void);
+// The token's elevation type as Vista and later report it (the values of
+// TOKEN_ELEVATION_TYPE); unknown on older systems.
+enum {
+    ELEVATION_UNKNOWN = 0,
+    ELEVATION_DEFAULT = 1,  // no split token: UAC off, a standard user, or SYSTEM
+    ELEVATION_FULL = 2,     // an elevated administrator
+    ELEVATION_LIMITED = 3   // an administrator's filtered token
+};
+int QueryElevationType(void);
 // Enables the take-ownership privilege for the process.
 int EnableTakeOwnership(void);
 // Owner and group Administrators, full access for Administrators and read and
@@ -96,6 +111,8 @@ int CreatePrivateFolder(const char *path);
 // text gives 0).
 int QueryStringValue(HKEY key, const char *name, char *buffer, DWORD size);
 int SetStringValue(HKEY key, const char *name, const char *text);
+// A DWORD write.
+int SetDwordValue(HKEY key, const char *name, DWORD value);
 // Creates or opens `path` below `parent` for all access, as every writer does;
 // the caller closes `*key`.
 int CreateRegistryKey(HKEY parent, const char *path, HKEY *key);

@@ -166,6 +166,22 @@ int IsAdministrator(void)
     return result;
 }
 
+int QueryElevationType(void)
+{
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return ELEVATION_UNKNOWN;
+    DWORD type = 0;
+    DWORD size = 0;
+    // Systems before Vista know no such class and fail the query.
+    const TOKEN_INFORMATION_CLASS elevationTypeClass = (TOKEN_INFORMATION_CLASS)18;
+    if (!GetTokenInformation(token, elevationTypeClass, &type, sizeof(type), &size) ||
+        type > ELEVATION_LIMITED)
+        type = ELEVATION_UNKNOWN;
+    CloseHandle(token);
+    return (int)type;
+}
+
 int EnableTakeOwnership(void)
 {
     HANDLE token;

@@ -96,6 +96,11 @@ int ReadReleaseInfo(char *name, char *version)
            ReadScriptValue("RELEASE", "VERSION", "", version, MAX_PATH, descriptor);
 }
 
+int ReadPublisher(char *publisher)
+{
+    return ReadFromScript("INIT", "PUBLISHER", publisher);
+}
+
 int GetMenuGroupFolder(char *folder)
 {
     char group[MAX_PATH] = {0};

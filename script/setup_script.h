@@ -30,6 +30,8 @@ int ReadReleaseInfo(char *name, char *version);
 int GetMenuGroupFolder(char *folder);
 // 1 when the script's "RADAR" names a "FILE", 2 when only an "ALTFILE", else 0.
 int GetRadarChoice(void);
+// The optional [INIT] PUBLISHER; 0 and an empty text when there is none.
+int ReadPublisher(char *publisher);
 // Nonzero when the file at `path` is an INI descriptor (it has "XRELEASE").
 int HasIniDescriptor(const char *path);
 

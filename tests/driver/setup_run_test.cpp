@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -36,6 +38,7 @@ const std::vector<std::string> kInstallLog = {
     "WriteToolbarButton C:\\P\\Dorsel\\Dorsel.exe _zynu000.exe,100 Software Installer 1",
     "MigratePackageRecords",
     "WriteUninstallEntry _zynu000.exe Dorsel 3.00.0000 1",
+    "WriteUninstallDetails _zynu000.exe C:\\P\\Dorsel 321 Vak",
     "WriteInterfacePath _zynu000.exe 1",
     "CloseProgressWindow",
 };
@@ -59,6 +62,7 @@ protected:
         Set(plan.programPath, "C:\\P\\Dorsel\\Dorsel.exe");
         Set(plan.menuFolder, "C:\\M\\Dorsel");
         Set(plan.shortcutPath, "C:\\M\\Dorsel\\Dorsel.lnk");
+        Set(plan.publisher, "Vak");
         RegDeleteKeyA(HKEY_CURRENT_USER, kResultKey);
         RemoveFolders();
     }
@@ -110,6 +114,7 @@ TEST_F(SetupRun, FirstFailingInstallPhaseEndsTheRun)
         {"WriteToolbarButton", 12, 5, "Failed in operation for registration."},
         {"MigratePackageRecords", 12, 6, "Failed in operation for registration."},
         {"WriteUninstallEntry", 12, 7, "Failed in operation for registration."},
+        {"WriteUninstallDetails", 12, 7, "Failed in operation for registration."},
         {"WriteInterfacePath", 12, 7, "Failed in operation for registration."},
     };
     for (const auto &c : cases) {
@@ -366,6 +371,72 @@ TEST_F(SetupRun, RelaunchWithNotification)
     walk.failing = {"WriteMenuFolder"};
     EXPECT_EQ(12, RunWalk("/O /S"));
     EXPECT_EQ("DeleteCallerNotification", walk.log.back());
+}
+
+// Without administrator rights the run may start an elevated copy of itself.
+// Wine's tokens are always full, so the token's type and the elevated start
+// are stand-ins. The log is what follows start-up.
+TEST_F(SetupRun, ElevationDecision)
+{
+    const int kDefault = 1, kFull = 2, kLimited = 3;
+    const std::string kStart = "StartElevatedCopy ";
+    const struct {
+        const char *commandLine;
+        int elevationType, starts;
+        DWORD copyExitCode;
+        int exitCode;
+        std::vector<std::string> log;
+        const char *result;  // in this copy's HKCU
+    } cases[] = {
+        {"/S", kLimited, 1, 0, 0, {kStart + "/S /Elevated"}, "<none>"},  // the same account
+        {"/S", kDefault, 1, 12, 12, {kStart + "/S /Elevated"}, "000C"},  // another: mirrored
+        {"", kFull, 1, 0, -1, {}, "<none>"},
+        {"", 0, 1, 0, -1, {}, "<none>"},  // before Vista
+        {"/S", kLimited, 0, 0, -1, {kStart + "/S /Elevated"}, "<none>"},  // refused, cancelled
+        {"/S /Elevated", kLimited, 1, 0, -1, {}, "<none>"},  // the elevated copy: never again
+        {"/U /S", kDefault, 1, (DWORD)-1, -1, {kStart + "/U /S /Elevated"}, "<none>"},
+        {"", kDefault, 1, ERROR_CANCELLED, 0, {kStart + " /Elevated"}, "<none>"},
+        {"/O /S", kLimited, 1, 0, 0,
+         {kStart + "/O /S /Elevated", "StartAndAwaitReady C:\\P\\Dorsel\\Dorsel.exe C:\\P\\Dorsel"},
+         "<none>"},
+        {"/O /S", kLimited, 1, 12, 12, {kStart + "/O /S /Elevated", "DeleteCallerNotification"},
+         "<none>"},
+        {"/T1", kLimited, 1, 0, 1, {"RunLaunchMode"}, "<none>"},  // launch mode never elevates
+    };
+    for (const auto &c : cases) {
+        SetUp();
+        walk.administrator = 0;
+        walk.callerWindow = 0x1234;
+        walk.elevationType = c.elevationType;
+        walk.elevatedStarts = c.starts;
+        walk.elevatedExitCode = c.copyExitCode;
+        EXPECT_EQ(c.exitCode, RunWalk(c.commandLine)) << c.commandLine;
+        EXPECT_EQ(c.result, ResultValue()) << c.commandLine;
+        bool refused = c.exitCode == -1 && !strstr(c.commandLine, "/S");
+        EXPECT_EQ(refused ? 1u : 0u, walk.messages.size()) << c.commandLine;  // string 16
+        size_t startUp = !walk.log.empty() && walk.log[0].find("InitSetupRun") == 0;
+        EXPECT_EQ(c.log, std::vector<std::string>(walk.log.begin() + startUp, walk.log.end()))
+            << c.commandLine;
+    }
+
+    SetUp();  // an administrator's default token (UAC off) runs itself
+    walk.elevationType = kDefault;
+    EXPECT_EQ(0, RunWalk(""));
+    EXPECT_EQ(kInstallLog, walk.log);
+    SetUp();  // the elevated copy leaves the restart to the first
+    walk.callerWindow = 0x1234;
+    EXPECT_EQ(0, RunWalk("/O /S /Elevated"));
+    EXPECT_EQ(kInstallLog.back(), walk.log.back());
+    walk.cancel = 1;  // and tells its cancelled plan apart from a completed run
+    EXPECT_EQ(ERROR_CANCELLED, RunWalk("/O /Elevated"));
+
+    SetUp();  // a copy under another account killed: the earlier result is gone
+    EXPECT_EQ(0, RunWalk("/S"));
+    walk.administrator = 0;
+    walk.elevationType = kDefault;
+    walk.elevatedExitCode = 1;
+    EXPECT_EQ(1, RunWalk("/S"));
+    EXPECT_EQ("<none>", ResultValue());
 }
 
 } // namespace

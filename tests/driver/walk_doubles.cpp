@@ -42,7 +42,34 @@ std::string Options(RunOptions options)
 int RunWalk(const char *commandLine)
 {
     g_startup.instance = GetModuleHandleA(0);  // what WinMain does first
-    return RunSetup(commandLine);
+    return RunCommandLine(commandLine);
+}
+
+int RunLaunchMode(void) { return Record("RunLaunchMode"); }
+int QueryElevationType(void) { return walk.elevationType; }
+
+int StartElevatedCopy(const char *parameters, DWORD *exitCode)
+{
+    *exitCode = walk.elevatedExitCode;
+    return Record("StartElevatedCopy", parameters) && walk.elevatedStarts;
+}
+
+// The product key as the elevated copy leaves it.
+int ReadMenuFolder(char *folder) { return lstrlenA(lstrcpyA(folder, walk.plan.menuFolder)); }
+int ReadInstalledFolder(char *folder) { return lstrlenA(lstrcpyA(folder, walk.plan.targetFolder)); }
+
+int ReadProductIdentity(char *name, char *)
+{
+    return lstrlenA(lstrcpyA(name, walk.plan.productName));
+}
+
+int MeasurePayload(DWORD *kilobytes) { return (int)(*kilobytes = 321); }
+
+int WriteUninstallDetails(const char *uninstaller, const char *folder, DWORD kilobytes,
+                          const char *publisher)
+{
+    return Record("WriteUninstallDetails", Text(uninstaller) + " " + Text(folder) + " " +
+                                               std::to_string(kilobytes) + " " + Text(publisher));
 }
 
 int InitSetupRun(RunOptions options)

@@ -35,6 +35,9 @@ struct WalkScript {
     int criticalFolder = 0;              // IsCriticalFolder's answer
     const char *searchList = 0;
     const char *downloadList = 0;
+    int elevationType = 2;               // of the token: full
+    int elevatedStarts = 1;              // the elevated copy starts and ends with:
+    DWORD elevatedExitCode = 0;
 };
 
 extern WalkScript walk;

@@ -161,4 +161,44 @@ TEST_F(Interactive, UnsupportedSystemMessage)
     EXPECT_EQ(15u, install.ExitCode());
 }
 
+// Wine's screen resolution for the programs started from now on; 0: the prefix's.
+void SetScreenDpi(DWORD dpi)
+{
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
+    if (dpi)
+        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, (const BYTE *)&dpi, sizeof(dpi));
+    else
+        RegDeleteValueA(key, "LogPixels");
+    RegCloseKey(key);
+}
+
+// Dialogs 101 and 102 as setup.exe shows them, at 96 and 192 DPI: each
+// control's text fits, and the screenshots stay in the tests' "screenshots".
+TEST_F(Interactive, DialogsFitTheirTextsAt96And192Dpi)
+{
+    struct RestoreDpi {
+        ~RestoreDpi() { SetScreenDpi(0); }
+    } restore;
+    std::string folder = ThisFolder() + "\\screenshots\\";
+    CreateDirectoryA(folder.c_str(), 0);
+    LONG widths[2][2];
+    for (int d = 0; d < 2; ++d) {
+        SetScreenDpi(d ? 192 : 96);
+        for (int t = 0; t < 2; ++t) {
+            std::string name = folder + (t ? "dialog102-" : "dialog101-") + (d ? "192dpi" : "96dpi");
+            DeleteFileA((name + ".bmp").c_str());
+            EXPECT_EQ(0u, RunProgram(TestFile("dialog_probe.exe"), (t ? "102 \"" : "101 \"") +
+                                                                   name + ".bmp\" \"" + name + ".txt\""))
+                << ReadText(name + ".txt");
+            std::string bitmap = ReadText(name + ".bmp");
+            widths[d][t] = bitmap.size() > 22 ? *(const LONG *)&bitmap[18] : 0;
+        }
+    }
+    // DPI-aware: the system lays the dialogs out anew at twice the size (less
+    // a little, as fonts round), never stretched as a bitmap.
+    for (int t = 0; t < 2; ++t)
+        EXPECT_GE(widths[1][t] * 10, widths[0][t] * 17) << t;
+}
+
 } // namespace

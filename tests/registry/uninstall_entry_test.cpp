@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 const char kUninstaller[] = "_zynu000.exe";
@@ -56,6 +58,22 @@ TEST_F(UninstallEntry, UninstallDeletesTheKeyAndFailsWhenItIsGone)
     EXPECT_TRUE(WriteUninstallEntry(0, 0, 0, 0));
     EXPECT_FALSE(KeyExists(UNINSTALL_ENTRY_KEY));
     EXPECT_FALSE(WriteUninstallEntry(0, 0, 0, 0));
+}
+
+TEST_F(UninstallEntry, DetailsForAppsAndFeatures)
+{
+    ASSERT_TRUE(WriteUninstallDetails(kUninstaller, "C:\\P\\Dorsel", 1234, "Vak"));
+    EXPECT_EQ(Sz("\"" + WindowsFolderPath() + "\\_zynu000.exe\" /U /S"),
+              ReadRaw(UNINSTALL_ENTRY_KEY, "QuietUninstallString").bytes);
+    EXPECT_EQ(Sz("C:\\P\\Dorsel"), ReadRaw(UNINSTALL_ENTRY_KEY, "InstallLocation").bytes);
+    EXPECT_EQ(Sz("Vak"), ReadRaw(UNINSTALL_ENTRY_KEY, "Publisher").bytes);
+    for (auto value : {std::make_pair("EstimatedSize", 1234), {"NoModify", 1}, {"NoRepair", 1}}) {
+        EXPECT_EQ((DWORD)REG_DWORD, ReadRaw(UNINSTALL_ENTRY_KEY, value.first).type);
+        EXPECT_EQ(Dword(value.second), ReadRaw(UNINSTALL_ENTRY_KEY, value.first).bytes);
+    }
+    ASSERT_TRUE(WriteUninstallDetails(kUninstaller, "C:\\P", 0, ""));  // no publisher: gone
+    EXPECT_FALSE(ReadRaw(UNINSTALL_ENTRY_KEY, "Publisher").present);
+    EXPECT_FALSE(WriteUninstallDetails(std::string(MAX_PATH, 'x').c_str(), "C:\\P", 1, 0));
 }
 
 TEST_F(UninstallEntry, InterfacePath)
