@@ -9,6 +9,7 @@
 #include "driver/application_start.h"
 #include "driver/folder_lists.h"
 #include "driver/install_plan.h"
+#include "driver/run_log.h"
 #include "driver/run_waits.h"
 #include "driver/ui/user_interface.h"
 #include "files/files.h"
@@ -47,6 +48,7 @@ struct RunState {
 void Step(RunState *run, int position)
 {
     SetProgress(run->progress, position, 1);
+    LogStep(run->phaseCode, position);
 }
 
 // An NT 4.0 service pack below 4 is refused; other systems pass.
@@ -194,23 +196,14 @@ int IsApplicationRunning(const RunState *run)
 // earlier run's result as this one's.
 void DeleteResultValue(void)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, RESULT_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return;
-    RegDeleteValueA(key, "Setup");
-    RegCloseKey(key);
+    SetResultKeyValue("Setup", 0);
 }
 
 void WriteResultValue(int phaseCode)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, RESULT_KEY, 0, 0, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, 0, &key, 0) != ERROR_SUCCESS)
-        return;
     char text[8];
     FormatText(text, sizeof(text), "%04X", (unsigned)phaseCode);
-    RegSetValueExA(key, "Setup", 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
-    RegCloseKey(key);
+    SetResultKeyValue("Setup", text);
 }
 
 void TellUser(const RunState *run)
@@ -277,8 +270,9 @@ void RelaunchApplication(const RunState *run)
 int Report(const RunState *run)
 {
     WriteResultValue(run->phaseCode);
-    // Files and registry are final now: a waiting run may go on while this
-    // one reports.
+    LogRunEnd(run->phaseCode, run->runOk, run->appRunning);
+    // Files, registry and log are final now: a waiting run may go on while
+    // this one reports.
     ReleaseRunLock(run->runLock);
     if (!(run->options & (RUNOPT_SILENT | RUNOPT_NO_REPORT)))
         TellUser(run);
@@ -348,6 +342,7 @@ int RunElevatedCopy(RunState *run, const char *commandLine, int *exitCode)
     if (!BuildElevatedCommandLine(commandLine, elevated, sizeof(elevated)) ||
         !StartElevatedCopy(elevated, &code))
         return 0;
+    LogElevatedCopy(code);
     *exitCode = FinishElevatedRun(run, (int)code, type == ELEVATION_DEFAULT);
     return 1;
 }
@@ -392,6 +387,7 @@ int RunSetup(const char *commandLine)
     if (!ParseRunOptions(commandLine, &run.options))
         return -1;
     run.runOk = InitSetupRun(run.options);
+    LogStartup(run.runOk, run.options);
     if (nt) {
         if (!IsAdministrator()) {
             int exitCode = 0;
@@ -434,6 +430,7 @@ int RunSetup(const char *commandLine)
         ReleaseStartupData();
     run.progress = OpenProgressWindow();
     run.appRunning = IsApplicationRunning(&run);
+    LogInstallPlan(&run.plan, run.installedVersion, run.appRunning);
     int done = run.options & RUNOPT_INSTALL ? RunInstallPhases(&run) : RunUninstallPhases(&run);
     if (done)
         run.phaseCode = 0;
@@ -446,6 +443,9 @@ int RunSetup(const char *commandLine)
 int RunCommandLine(const char *commandLine)
 {
     if (IsLaunchCommandLine(commandLine))
-        return RunLaunchMode();  // needs no rights, so it never elevates
-    return RunSetup(commandLine);
+        return RunLaunchMode();  // needs no rights, so it never elevates; it has no log
+    OpenRunLog(commandLine);
+    int exitCode = RunSetup(commandLine);
+    CloseRunLog(exitCode);
+    return exitCode;
 }
