@@ -3,7 +3,8 @@
 // when a file "end-early.txt" lies beside it. Otherwise it holds the
 // single-instance mutex named by the product name (or, with /window, shows a
 // window with that title; with /hold, holds the named file open without
-// sharing) until the event "DorselStandInQuit" is set or a minute has passed.
+// sharing) until the event "DorselStandInQuit" is set or a minute has passed;
+// with /release it releases the mutex before it ends.
 #include <windows.h>
 
 #include <string.h>
@@ -57,8 +58,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
     }
     if (window)
         DestroyWindow(window);
+    if (mutex && strncmp(commandLine, "/release", 8) == 0)
+        ReleaseMutex(mutex);
     if (mutex)
-        CloseHandle(mutex);  // ends without releasing: the mutex is abandoned
+        CloseHandle(mutex);  // otherwise the mutex is abandoned
     if (held != INVALID_HANDLE_VALUE)
         CloseHandle(held);
     return 0;

@@ -225,8 +225,17 @@ inline DWORD RunUninstaller(const std::string &arguments)
     return RunProgram(InstalledPath(0), arguments);
 }
 
-// The installed application, held running by a stand-in program; with
-// "/hold" the stand-in holds the file `name` open instead.
+// Waits until the application that a run started has ended (its file can
+// then be deleted), so that it cannot hold the next test's files.
+inline void AwaitStartedApplicationEnd()
+{
+    for (int tries = 0; tries < 600 && !DeleteFileA((Target() + "\\Dorsel.exe").c_str()); ++tries)
+        Sleep(100);
+}
+
+// The installed application, held running by a stand-in program. `mode`
+// "/mutex" abandons the mutex when the stand-in ends, "/release" releases it,
+// "/window" shows a window instead, "/hold" holds the file `name` open.
 struct RunningStandIn {
     PROCESS_INFORMATION process;
     HANDLE quit;
