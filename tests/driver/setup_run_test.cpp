@@ -89,6 +89,7 @@ TEST_F(SetupRun, InstallRunsEveryPhaseInOrder)
 {
     EXPECT_EQ(0, RunWalk(""));
     EXPECT_EQ(kInstallLog, walk.log);
+    EXPECT_EQ(1, walk.stagingCleanups);  // once the plan stands
     EXPECT_EQ(Steps(1, 8), walk.positions);
     EXPECT_EQ("0000", ResultValue());
     ASSERT_EQ(1u, walk.messages.size());
@@ -199,6 +200,11 @@ TEST_F(SetupRun, UninstallRemovesInItsOwnOrder)
     EXPECT_EQ(10, RunWalk("/U /S"));
     EXPECT_EQ("000A", ResultValue());
     EXPECT_TRUE(walk.messages.empty());
+
+    SetUp();
+    walk.criticalFolder = 1;  // refused before any file is touched
+    EXPECT_EQ(10, RunWalk("/U /S"));
+    EXPECT_EQ("OpenProgressWindow", walk.log[walk.log.size() - 2]);
 }
 
 TEST_F(SetupRun, FailingSearchFolderStopsTheRunOnlyAfterAllAreRegistered)
@@ -337,6 +343,7 @@ TEST_F(SetupRun, CancelledPlanEndsQuietly)
     EXPECT_EQ("<none>", ResultValue());
     EXPECT_TRUE(walk.messages.empty());
     EXPECT_EQ(2u, walk.log.size());
+    EXPECT_EQ(0, walk.stagingCleanups);  // a cancelled run changes nothing
 }
 
 TEST_F(SetupRun, RelaunchWithNotification)
@@ -345,7 +352,8 @@ TEST_F(SetupRun, RelaunchWithNotification)
     walk.appReady = 0;
     EXPECT_EQ(0, RunWalk("/O /S"));
     ASSERT_GE(walk.log.size(), 2u);
-    EXPECT_EQ("StartAndAwaitReady C:\\M\\Dorsel\\Dorsel.lnk C:\\M\\Dorsel",
+    // No group shortcut there (as after /W on a fresh install): the program itself.
+    EXPECT_EQ("StartAndAwaitReady C:\\P\\Dorsel\\Dorsel.exe C:\\P\\Dorsel",
               walk.log[walk.log.size() - 2]);
     EXPECT_EQ("DeleteCallerNotification", walk.log.back());
     ASSERT_EQ(1u, walk.messages.size());  // shown even when silent
@@ -353,11 +361,15 @@ TEST_F(SetupRun, RelaunchWithNotification)
     EXPECT_EQ((HWND)0x1234, walk.messages[0].owner);
     EXPECT_EQ((UINT)MB_ICONWARNING, walk.messages[0].style);
 
-    SetUp();
+    SetUp();  // through the group shortcut where there is one
     walk.callerWindow = 0x1234;
+    CreateDirectoryA("C:\\zwalk", 0);
+    CloseHandle(CreateFileA("C:\\zwalk\\Dorsel.lnk", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));
+    Set(walk.plan.shortcutPath, "C:\\zwalk\\Dorsel.lnk");
     EXPECT_EQ(0, RunWalk("/O /S"));
+    DeleteFileA("C:\\zwalk\\Dorsel.lnk");
     EXPECT_TRUE(walk.messages.empty());
-    EXPECT_NE("DeleteCallerNotification", walk.log.back());
+    EXPECT_EQ("StartAndAwaitReady C:\\zwalk\\Dorsel.lnk C:\\M\\Dorsel", walk.log.back());
 
     SetUp();  // a failed run deletes the request and starts nothing
     walk.callerWindow = 0x1234;
@@ -390,7 +402,7 @@ TEST_F(SetupRun, ElevationDecision)
         {"/U /S", kDefault, 1, (DWORD)-1, -1, {kStart + "/U /S /Elevated"}, "<none>"},
         {"", kDefault, 1, ERROR_CANCELLED, 0, {kStart + " /Elevated"}, "<none>"},
         {"/O /S", kLimited, 1, 0, 0,
-         {kStart + "/O /S /Elevated", "StartAndAwaitReady C:\\M\\Dorsel\\Dorsel.lnk C:\\M\\Dorsel"},
+         {kStart + "/O /S /Elevated", "StartAndAwaitReady C:\\P\\Dorsel\\Dorsel.exe C:\\P\\Dorsel"},
          "<none>"},
         {"/O /S", kLimited, 1, 12, 12, {kStart + "/O /S /Elevated", "DeleteCallerNotification"},
          "<none>"},
@@ -422,6 +434,14 @@ TEST_F(SetupRun, ElevationDecision)
     EXPECT_EQ(kInstallLog.back(), walk.log.back());
     walk.cancel = 1;  // and tells its cancelled plan apart from a completed run
     EXPECT_EQ(ERROR_CANCELLED, RunWalk("/O /Elevated"));
+
+    SetUp();  // a copy under another account killed: the earlier result is gone
+    EXPECT_EQ(0, RunWalk("/S"));
+    walk.administrator = 0;
+    walk.elevationType = kDefault;
+    walk.elevatedExitCode = 1;
+    EXPECT_EQ(1, RunWalk("/S"));
+    EXPECT_EQ("<none>", ResultValue());
 }
 
 } // namespace
