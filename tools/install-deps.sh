@@ -10,6 +10,7 @@ packages=(
   cmake ninja-build make googletest        # build and test bench
   clang libclang-rt-14-dev                 # native sanitizers and libFuzzer
   libbenchmark-dev libpugixml-dev          # benchmark and the parser it compares with
+  g++-multilib                             # the benchmark's 32-bit build of the engine
   util-linux ca-certificates
   locales                                  # the German and Japanese test locales
 )

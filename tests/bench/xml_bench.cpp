@@ -1,8 +1,7 @@
 // Parsing throughput of the engine against pugixml on the same documents, and
 // how parsing time grows with size. Prints the best MB/s of several repetitions
 // for both, their ratio, and the memory each holds at most while parsing.
-#include "xml/platform.h"
-#include "xml/xml.h"
+#include "documents.h"
 
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
@@ -15,59 +14,6 @@
 #include <vector>
 
 namespace {
-
-const char kProlog[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-
-// A build descriptor of about `bytes` bytes: packages with releases, localized
-// titles, CDATA sections, comments and entities.
-std::string DescriptorDocument(size_t bytes)
-{
-    std::string text = std::string(kProlog) + "<?zyn version=\"2\"?>\n<build>\n";
-    for (unsigned i = 0; text.size() < bytes; ++i) {
-        char package[1024];
-        snprintf(package, sizeof(package),
-                 "  <zyn id=\"PKG%06u\">\n"
-                 "    <!-- package %u -->\n"
-                 "    <xrelease>\n"
-                 "      <release id=\"RELEASE\" order=\"%u\">\n"
-                 "        <NAME>Package &amp; Tools %u</NAME>\n"
-                 "        <VERSION>3.%02u.%04u</VERSION>\n"
-                 "        <title>\n"
-                 "          <item method=\"LANGUAGE\" id=\"0407\"><data id=\"t\">Paket %u</data></item>\n"
-                 "          <item default=\"1\"><data id=\"t\">Package %u</data></item>\n"
-                 "        </title>\n"
-                 "        <notes><![CDATA[Fixes <b>%u</b> & more]]></notes>\n"
-                 "        <file name=\"dorsel%u.dll\" size=\"%u\" crc=\"%08X\"/>\n"
-                 "      </release>\n"
-                 "    </xrelease>\n"
-                 "  </zyn>\n",
-                 i, i, i, i, i % 100, i % 10000, i, i, i, i, i * 7, i * 2654435761u);
-        text += package;
-    }
-    return text + "</build>\n";
-}
-
-std::string WideDocument(unsigned siblings)
-{
-    std::string text = std::string(kProlog) + "<r>";
-    char item[64];
-    for (unsigned i = 0; i < siblings; ++i) {
-        snprintf(item, sizeof(item), "<i n=\"%u\">v</i>", i);
-        text += item;
-    }
-    return text + "</r>";
-}
-
-std::string DeepDocument(unsigned levels)
-{
-    std::string text = kProlog;
-    for (unsigned i = 0; i < levels; ++i)
-        text += "<a k=\"v\">";
-    text += "x";
-    for (unsigned i = 0; i < levels; ++i)
-        text += "</a>";
-    return text;
-}
 
 std::map<std::string, std::string> &Documents()
 {
@@ -146,17 +92,6 @@ void CountedDeallocate(void *block)
     free(raw);
 }
 
-// Most bytes held at one time while parsing, the copy of the input included.
-uint64_t EnginePeak(const std::string &text)
-{
-    HostHeapResetPeak();
-    uint64_t before = HostHeapPeak();
-    XmlDocument *document = ParseDocument(text.data(), (int32_t)text.size(), 0);
-    uint64_t peak = HostHeapPeak() - before;
-    FreeDocument(document);
-    return document ? peak : 0;
-}
-
 uint64_t PugixmlPeak(const std::string &text)
 {
     pugi::set_memory_management_functions(CountedAllocate, CountedDeallocate);
@@ -172,6 +107,24 @@ uint64_t PugixmlPeak(const std::string &text)
     return peak;
 }
 
+// The peaks of the 32-bit build, from the probe built with it, by document
+// name; empty when this machine cannot build 32-bit programs.
+std::map<std::string, uint64_t> Peaks32()
+{
+    std::map<std::string, uint64_t> peaks;
+#ifdef XML_PEAK32_PROBE
+    FILE *probe = popen(XML_PEAK32_PROBE, "r");
+    if (!probe)
+        return peaks;
+    char name[64];
+    unsigned long long size, peak;
+    while (fscanf(probe, "%63s %llu %llu", name, &size, &peak) == 3)
+        peaks[name] = peak;
+    pclose(probe);
+#endif
+    return peaks;
+}
+
 } // namespace
 
 const int kRepetitions = 5;
@@ -182,16 +135,8 @@ int main(int argc, char **argv)
     // returning it to the system after every parse; both parsers alike.
     mallopt(M_MMAP_THRESHOLD, 256 << 20);
     mallopt(M_TRIM_THRESHOLD, 512 << 20);
-    const struct {
-        const char *name;
-        std::string text;
-    } cases[] = {
-        {"descriptor_1MB", DescriptorDocument(1u << 20)},
-        {"descriptor_10MB", DescriptorDocument(10u << 20)},
-        {"descriptor_100MB", DescriptorDocument(100u << 20)},
-        {"wide_200000", WideDocument(200000)},
-        {"deep_1000", DeepDocument(XML_MAX_DEPTH)},
-    };
+    BenchCase cases[kBenchCases];
+    MakeBenchCases(cases);
     std::vector<std::string> names;
     for (const auto &c : cases) {
         Documents()[c.name] = c.text;
@@ -216,17 +161,23 @@ int main(int argc, char **argv)
     benchmark::RunSpecifiedBenchmarks(&collector);
 
     printf("\nBest of %d repetitions (MB/s of CPU time); peak: most bytes held while parsing,\n"
-           "the copy of the input included, as a multiple of the document's size.\n\n",
+           "the copy of the input included, as a multiple of the document's size; the engine's\n"
+           "in this 64-bit build and in the 32-bit build the product ships (its records are\n"
+           "half the size; \"-\" when this machine cannot build 32-bit programs).\n\n",
            kRepetitions);
-    printf("%-18s %8s %12s %12s %7s %12s %12s\n", "document", "MB", "engine MB/s", "pugixml MB/s",
-           "ratio", "engine peak", "pugixml peak");
+    std::map<std::string, uint64_t> peaks32 = Peaks32();
+    printf("%-18s %8s %12s %12s %7s %12s %12s %12s\n", "document", "MB", "engine MB/s",
+           "pugixml MB/s", "ratio", "engine peak", "32-bit peak", "pugixml peak");
     for (const std::string &name : names) {
         const std::string &text = Documents()[name];
         double size = (double)text.size();
         double engine = collector.bytesPerSecond["engine/" + name] / 1e6;
         double pugi = collector.bytesPerSecond["pugixml/" + name] / 1e6;
-        printf("%-18s %8.2f %12.1f %12.1f %7.2f %11.2fN %11.2fN\n", name.c_str(), size / 1e6, engine,
-               pugi, pugi ? engine / pugi : 0.0, (double)EnginePeak(text) / size,
+        char peak32[32] = "-";
+        if (peaks32.count(name))
+            snprintf(peak32, sizeof(peak32), "%.2fN", (double)peaks32[name] / size);
+        printf("%-18s %8.2f %12.1f %12.1f %7.2f %11.2fN %12s %11.2fN\n", name.c_str(), size / 1e6,
+               engine, pugi, pugi ? engine / pugi : 0.0, (double)EnginePeak(text) / size, peak32,
                (double)PugixmlPeak(text) / size);
     }
     double ten = collector.secondsPerParse["engine/descriptor_10MB"];
