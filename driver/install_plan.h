@@ -24,6 +24,12 @@ struct InstallPlan {
     char previousShortcutPath[MAX_PATH];
 };
 
+// Drops the blanks around a folder and its trailing backslashes, except the
+// one of a drive root ("C:\\").
+void TidyTargetFolder(char *folder);
+// A drive letter with a backslash, or "\\\\server\\share" with or without more.
+int IsFullPath(const char *folder);
+
 int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion,
                      RunOptions *options);
 

@@ -45,6 +45,38 @@ void Step(RunState *run, int position)
     SetProgress(run->progress, position, 1);
 }
 
+struct PayloadCall {
+    const char *folder;
+    int deferred;
+    RunOptions options;
+    int result;
+};
+
+DWORD WINAPI MovePayload(LPVOID data)
+{
+    PayloadCall *call = (PayloadCall *)data;
+    call->result = TransferPayload(0, call->folder, call->deferred, call->options);
+    return 0;
+}
+
+// The payload moves on a worker thread while this thread keeps the progress
+// window alive; the run goes on only once the move has ended, so the phases
+// stay in order. Without a thread the move runs here.
+int TransferPayloadResponsively(const RunState *run, const char *folder)
+{
+    PayloadCall call = {folder, run->appRunning, run->options, 0};
+    DWORD id;
+    HANDLE worker = CreateThread(0, 0, MovePayload, &call, 0, &id);
+    if (!worker) {
+        MovePayload(&call);
+        return call.result;
+    }
+    if (WaitHandlingMessages(worker, INFINITE) != WAIT_OBJECT_0)
+        WaitForSingleObject(worker, INFINITE);  // the thread uses `call` until it ends
+    CloseHandle(worker);
+    return call.result;
+}
+
 // Lists of the Setup script are ";"-separated and split in place: the cutting
 // walk visits every entry, empty ones included; a later walk over the split
 // list ends at its first empty entry.
@@ -159,7 +191,7 @@ int RunInstallPhases(RunState *run)
     if (!HasNeededServicePack())
         return 0;
     run->phaseCode = 9;
-    if (!TransferPayload(0, plan.targetFolder, run->appRunning, options))
+    if (!TransferPayloadResponsively(run, plan.targetFolder))
         return 0;
     Step(run, 1);
     run->phaseCode = 11;
@@ -201,7 +233,7 @@ int RunUninstallPhases(RunState *run)
     const InstallPlan &plan = run->plan;
     RunOptions options = run->options;
     run->phaseCode = 10;
-    if (!TransferPayload(0, plan.installedFolder, run->appRunning, options))
+    if (!TransferPayloadResponsively(run, plan.installedFolder))
         return 0;
     Step(run, 2);
     run->phaseCode = 11;
@@ -395,7 +427,7 @@ int RunSetup(HINSTANCE instance, const char *commandLine)
         return 0;
     if (run.options & RUNOPT_INSTALL)
         ReleaseStartupData();
-    run.progress = OpenProgressWindow();
+    run.progress = OpenProgressWindow(run.notifyRegistered ? run.callerWindow : 0);
     run.appRunning = IsApplicationRunning(&run);
     int done = run.options & RUNOPT_INSTALL ? RunInstallPhases(&run) : RunUninstallPhases(&run);
     if (done)

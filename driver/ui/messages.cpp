@@ -1,11 +1,36 @@
 // Message boxes and the restart prompt.
 #include "driver/ui/user_interface.h"
 
+#include "driver/startup_state.h"
 #include "driver/system_library.h"
+#include "resources/resource.h"
+
+namespace {
+
+HHOOK g_iconHook;
+
+// A message box has no icon of its own in its title bar; it gets the
+// program's as it is activated.
+LRESULT CALLBACK GiveProgramIcon(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_ACTIVATE) {
+        HICON icon = LoadIconA(g_startup.instance, MAKEINTRESOURCEA(IDI_SETUP));
+        SendMessageA((HWND)wParam, WM_SETICON, ICON_BIG, (LPARAM)icon);
+        SendMessageA((HWND)wParam, WM_SETICON, ICON_SMALL, (LPARAM)icon);
+    }
+    return CallNextHookEx(g_iconHook, code, wParam, lParam);
+}
+
+} // namespace
 
 int ShowMessage(HWND owner, const char *text, const char *caption, UINT style)
 {
-    return MessageBoxA(owner, text, caption, style);
+    g_iconHook = SetWindowsHookExA(WH_CBT, GiveProgramIcon, 0, GetCurrentThreadId());
+    int answer = MessageBoxA(owner, text, caption, style);
+    if (g_iconHook)
+        UnhookWindowsHookEx(g_iconHook);
+    g_iconHook = 0;
+    return answer;
 }
 
 // SetupPromptReboot asks whether to restart Windows now; setupapi is loaded

@@ -7,10 +7,14 @@
 
 struct InstallPlan;
 
-HWND OpenProgressWindow(void);
-// Moves the bar; with `pause` it then waits 50 ms so the window can paint.
+// Shown centred over the caller's window (none: over the screen) and painted.
+HWND OpenProgressWindow(HWND caller);
+// Moves the bar; with `pause` it then waits 50 ms, handling window messages.
 void SetProgress(HWND window, int position, int pause);
 void CloseProgressWindow(HWND window);
+// Waits for `handle` (none: only the time) while the thread's windows go on
+// handling their messages; returns what MsgWaitForMultipleObjects returned.
+DWORD WaitHandlingMessages(HANDLE handle, DWORD milliseconds);
 
 int ShowMessage(HWND owner, const char *text, const char *caption, UINT style);
 void PromptForRestart(void);
