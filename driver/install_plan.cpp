@@ -90,36 +90,6 @@ int PlanUninstall(int *cancelled, InstallPlan *plan, char *installedVersion, Run
 
 } // namespace
 
-void TidyTargetFolder(char *folder)
-{
-    size_t start = strspn(folder, " \t");
-    memmove(folder, folder + start, strlen(folder + start) + 1);
-    for (;;) {
-        // Walked from the start: the second byte of a double-byte character
-        // may have the value of a backslash.
-        char *last = folder;
-        for (char *next = folder; *next; next = CharNextA(next))
-            last = next;
-        size_t length = (size_t)(last - folder) + 1;
-        int isRoot = length == 3 && folder[1] == ':';
-        if (!*last || last[1] || !(*last == ' ' || *last == '\t' || (*last == '\\' && !isRoot)))
-            return;
-        *last = 0;
-    }
-}
-
-int IsFullPath(const char *folder)
-{
-    char drive = (char)(folder[0] | 0x20);
-    if (drive >= 'a' && drive <= 'z' && folder[1] == ':' && folder[2] == '\\')
-        return 1;
-    if (folder[0] != '\\' || folder[1] != '\\')
-        return 0;
-    size_t server = strcspn(folder + 2, "\\");
-    const char *share = folder + 2 + server;
-    return server > 0 && share[0] == '\\' && share[1] && share[1] != '\\';
-}
-
 int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion,
                      RunOptions *options)
 {
