@@ -10,13 +10,14 @@ namespace {
 HHOOK g_iconHook;
 
 // A message box has no icon of its own in its title bar; it gets the
-// program's as it is activated.
+// program's once it has set itself up, before it is shown.
 LRESULT CALLBACK GiveProgramIcon(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_ACTIVATE) {
+    const CWPRETSTRUCT *call = (const CWPRETSTRUCT *)lParam;
+    if (code == HC_ACTION && call->message == WM_INITDIALOG) {
         HICON icon = LoadIconA(g_startup.instance, MAKEINTRESOURCEA(IDI_SETUP));
-        SendMessageA((HWND)wParam, WM_SETICON, ICON_BIG, (LPARAM)icon);
-        SendMessageA((HWND)wParam, WM_SETICON, ICON_SMALL, (LPARAM)icon);
+        SendMessageA(call->hwnd, WM_SETICON, ICON_BIG, (LPARAM)icon);
+        SendMessageA(call->hwnd, WM_SETICON, ICON_SMALL, (LPARAM)icon);
     }
     return CallNextHookEx(g_iconHook, code, wParam, lParam);
 }
@@ -25,7 +26,7 @@ LRESULT CALLBACK GiveProgramIcon(int code, WPARAM wParam, LPARAM lParam)
 
 int ShowMessage(HWND owner, const char *text, const char *caption, UINT style)
 {
-    g_iconHook = SetWindowsHookExA(WH_CBT, GiveProgramIcon, 0, GetCurrentThreadId());
+    g_iconHook = SetWindowsHookExA(WH_CALLWNDPROCRET, GiveProgramIcon, 0, GetCurrentThreadId());
     int answer = MessageBoxA(owner, text, caption, style);
     if (g_iconHook)
         UnhookWindowsHookEx(g_iconHook);

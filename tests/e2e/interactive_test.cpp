@@ -2,6 +2,9 @@
 // and message boxes are found by their titles, read, and their buttons pressed.
 #include "tests/e2e/setup_exe.h"
 
+#include "driver/startup_state.h"
+#include "driver/ui/user_interface.h"
+
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
@@ -192,12 +195,6 @@ std::string InCodePage(const std::wstring &text)
     return bytes;
 }
 
-bool HasProgramIcon(HWND window)
-{
-    DWORD_PTR icon = 0;
-    return SendMessageTimeoutA(window, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, 5000, &icon) &&
-           icon != 0;
-}
 
 class Interactive : public SetupExeTest {};
 
@@ -480,7 +477,6 @@ TEST_F(EveryLanguage, TypedFolderBrowserAndProgress)
     HWND refusal = WaitForProcessDialog(process, kMessageText, dialog);
     ASSERT_TRUE(refusal);
     EXPECT_EQ(InCodePage(ResourceString(resources, 20)), ControlText(refusal, kMessageText));
-    EXPECT_TRUE(HasProgramIcon(refusal));
     Click(refusal, IDOK);
     Sleep(300);
     EXPECT_TRUE(IsWindowVisible(dialog));
@@ -535,13 +531,58 @@ TEST_F(EveryLanguage, TypedFolderBrowserAndProgress)
     HWND done = WaitForProcessDialog(process, kMessageText);
     ASSERT_TRUE(done);
     EXPECT_EQ(InCodePage(ResourceString(resources, 6)), ControlText(done, kMessageText));
-    EXPECT_TRUE(HasProgramIcon(done));
     Click(done, IDOK);
     EXPECT_EQ(0u, install.ExitCode());
     EXPECT_EQ(Sz(typed), ReadRaw(PRODUCT_KEY, "ProgDir").bytes);
     EXPECT_TRUE(Exists(typed + "\\Dorsel.exe"));
     EXPECT_TRUE(Exists(typed + "\\ZynFlash.dll"));
     RemoveTree("C:\\ze2e");
+}
+
+struct IconProbe {
+    const char *caption;
+    HICON icon;
+};
+
+// Reads the title-bar icon of this process's message box and closes the box.
+DWORD WINAPI ReadBoxIcon(LPVOID data)
+{
+    IconProbe *probe = (IconProbe *)data;
+    HWND box = 0;
+    for (int tries = 0; tries < 200 && !(box && IsWindowVisible(box)); ++tries) {
+        Sleep(20);
+        box = FindWindowA("#32770", probe->caption);
+    }
+    DWORD_PTR icon = 0;
+    SendMessageTimeoutA(box, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+    probe->icon = (HICON)icon;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return 0;
+}
+
+HICON IconOfBox(const char *caption, bool ownBox)
+{
+    IconProbe probe = {caption, (HICON)1};
+    HANDLE reader = CreateThread(0, 0, ReadBoxIcon, &probe, 0, 0);
+    if (ownBox)
+        EXPECT_EQ(IDOK, ShowMessage(0, "text", caption, MB_ICONWARNING));
+    else
+        MessageBoxA(0, "text", caption, MB_ICONWARNING);
+    WaitForSingleObject(reader, 30000);
+    CloseHandle(reader);
+    return probe.icon;
+}
+
+// The run's message boxes carry the program's icon in their title bar, and
+// nothing of that stays behind for other windows. (This test program holds
+// the same resources as setup.exe.)
+TEST(MessageBoxes, CarryTheProgramIcon)
+{
+    g_startup.instance = GetModuleHandleA(0);
+    HICON icon = LoadIconA(g_startup.instance, MAKEINTRESOURCEA(100));
+    ASSERT_TRUE(icon);
+    EXPECT_EQ(icon, IconOfBox("Installation Program", true));
+    EXPECT_EQ((HICON)0, IconOfBox("Other Program", false));
 }
 
 // Under /W the toolbar button stays as it is: a user who removed it keeps it
