@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 . tools/common.sh
 build=${BUILD:-build}
+tools/check-includes.sh
 configure_windows_build "$build"
 cmake --build "$build/win"
 cmake -S . -B "$build/host" -G Ninja -DSETUP_HOST_BUILD=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -14,19 +14,17 @@ configure_file(${PROJECT_SOURCE_DIR}/resources/version.h.in ${CMAKE_BINARY_DIR}/
                @ONLY)
 include_directories(${CMAKE_BINARY_DIR}/generated)
 
-# One static library per subsystem folder; a folder takes part once it has code.
+# One static library per folder.
 function(setup_subsystem name folder)
   file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.cpp)
   list(FILTER sources EXCLUDE REGEX "(_host|setup_main)\\.cpp$")
-  if(sources)
-    add_library(${name} STATIC ${sources})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-    target_compile_options(${name} PRIVATE ${SETUP_PRODUCT_OPTIONS})
-    target_compile_definitions(${name} PRIVATE ${SETUP_PRODUCT_DEFINITIONS})
-    set_property(GLOBAL APPEND PROPERTY SETUP_SUBSYSTEMS ${name})
-  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_compile_options(${name} PRIVATE ${SETUP_PRODUCT_OPTIONS})
+  target_compile_definitions(${name} PRIVATE ${SETUP_PRODUCT_DEFINITIONS})
 endfunction()
 
+setup_subsystem(setup_base base)
 setup_subsystem(setup_xml xml)
 setup_subsystem(setup_descriptor descriptor)
 setup_subsystem(setup_script script)
@@ -35,21 +33,35 @@ setup_subsystem(setup_files files)
 setup_subsystem(setup_ui driver/ui)
 setup_subsystem(setup_driver driver)
 
+# Each library links the folders it includes, which all lie below it: the
+# floor (base) under everything, then the XML engine, the descriptor, the
+# registry, files and the script, the user interface, and the driver on top.
+target_link_libraries(setup_xml PUBLIC setup_base)
+target_link_libraries(setup_descriptor PUBLIC setup_xml setup_base)
+target_link_libraries(setup_registry PUBLIC setup_base)
+target_link_libraries(setup_files PUBLIC setup_registry setup_base)
+target_link_libraries(setup_script PUBLIC setup_descriptor setup_registry setup_base)
+target_link_libraries(setup_ui PUBLIC setup_registry setup_base)
+target_link_libraries(setup_driver PUBLIC setup_ui setup_script setup_files setup_registry
+                      setup_xml setup_base)
+
 # setup.exe: GUI subsystem, entry WinMain, msvcrt, static libgcc, stripped.
-# It links once the driver has its entry point.
-if(EXISTS ${PROJECT_SOURCE_DIR}/driver/setup_main.cpp)
-  file(GLOB setup_resources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/*.rc)
-  add_executable(setup WIN32 ${PROJECT_SOURCE_DIR}/driver/setup_main.cpp ${setup_resources})
-  target_include_directories(setup PRIVATE ${PROJECT_SOURCE_DIR})
-  target_compile_options(setup PRIVATE ${SETUP_PRODUCT_OPTIONS})
-  target_compile_definitions(setup PRIVATE ${SETUP_PRODUCT_DEFINITIONS})
-  get_property(subsystems GLOBAL PROPERTY SETUP_SUBSYSTEMS)
-  target_link_libraries(setup PRIVATE -Wl,--start-group ${subsystems} -Wl,--end-group)
-  target_link_options(setup PRIVATE -s -Os -Wl,--gc-sections -static-libgcc -static-libstdc++
-                      -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
-                      -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
-  target_link_libraries(setup PRIVATE comctl32 shell32 ole32 uuid advapi32)
-endif()
+file(GLOB setup_resources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/*.rc)
+# The resource script pulls in these files; a change to one rebuilds it.
+file(GLOB resource_inputs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/*.rc2
+     ${PROJECT_SOURCE_DIR}/resources/*.manifest ${PROJECT_SOURCE_DIR}/resources/*.ico)
+set_source_files_properties(${setup_resources} PROPERTIES OBJECT_DEPENDS "${resource_inputs}")
+add_executable(setup WIN32 ${PROJECT_SOURCE_DIR}/driver/setup_main.cpp ${setup_resources})
+target_include_directories(setup PRIVATE ${PROJECT_SOURCE_DIR})
+target_compile_options(setup PRIVATE ${SETUP_PRODUCT_OPTIONS})
+target_compile_definitions(setup PRIVATE ${SETUP_PRODUCT_DEFINITIONS})
+target_link_libraries(setup PRIVATE setup_driver)
+# Entry SetupEntry in setup_main.cpp instead of the C runtime start-up code.
+target_link_options(setup PRIVATE -s -Os -Wl,--gc-sections -static-libgcc -static-libstdc++
+                    -nostartfiles -Wl,-e,_SetupEntry@0
+                    -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
+                    -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
+target_link_libraries(setup PRIVATE comctl32 shell32 ole32 uuid advapi32 msvcrt kernel32 gcc)
 
 # The test bench: GoogleTest cross-built, every test executable linked static
 # and run under Wine in the build folder's own prefix.

@@ -2,7 +2,7 @@
 // package file, texts per platform and the format version.
 #include "descriptor/descriptor.h"
 
-#include "driver/format.h"
+#include "base/format.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -180,20 +180,23 @@ int GetBuildKeyInfo(char *keyName, uint32_t keyNameSize, char *text9x, uint32_t 
 
 int FormatMachineValue(const char *method, const MachineInfo *machine, char *output, uint32_t size)
 {
-    if (strcmp(method, "LANGUAGE") == 0)
+    switch (FindMachineMethod(method)) {
+    case METHOD_LANGUAGE:
         return FormatText(output, size, "%04X", (unsigned)machine->systemLanguageId);
-    if (strcmp(method, "LANGUAGE.OS") == 0)
+    case METHOD_LANGUAGE_OS:
         return FormatText(output, size, "%04X", (unsigned)machine->osLanguageId);
-    if (strcmp(method, "BIOSID") == 0)
+    case METHOD_BIOSID:
         return FormatText(output, size, "%c%c", (char)(machine->biosId >> 8),
                           (char)(machine->biosId & 0xFF));
-    if (strcmp(method, "MTM") == 0)
+    case METHOD_MTM:
         return CopyRaw(machine->typeModel, output, size);
-    if (strcmp(method, "OS") == 0)
+    case METHOD_OS:
         return CopyRaw(machine->osId, output, size);
-    if (strcmp(method, "FAMILYNAME") == 0)
+    case METHOD_FAMILYNAME:
         return CopyRaw(machine->familyName, output, size);
-    return 0;
+    default:
+        return 0;
+    }
 }
 
 const XmlNode *SelectedDataNode(const XmlNode *gd, const XmlDocument *document,

@@ -3,7 +3,8 @@
 // into a selection table.
 #include "descriptor/descriptor.h"
 
-#include "driver/format.h"
+#include "base/format.h"
+#include "base/text.h"
 
 #include <string.h>
 
@@ -45,21 +46,10 @@ const PropertyRow kProperties[] = {
     {"MMC-3.BUS", "dependency", "id", "MMC-3", "bus"},
 };
 
-int EqualIgnoringCase(const char *a, const char *b)
-{
-    for (; *a && *b; ++a, ++b) {
-        char x = *a >= 'a' && *a <= 'z' ? (char)(*a - 32) : *a;
-        char y = *b >= 'a' && *b <= 'z' ? (char)(*b - 32) : *b;
-        if (x != y)
-            return 0;
-    }
-    return *a == *b;
-}
-
 const PropertyRow *FindRow(const char *key)
 {
     for (size_t i = 0; i < sizeof(kProperties) / sizeof(kProperties[0]); ++i)
-        if (EqualIgnoringCase(kProperties[i].key, key))
+        if (EqualIgnoringCase(kProperties[i].key, key, strlen(key) + 1))
             return &kProperties[i];
     return 0;
 }

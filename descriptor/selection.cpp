@@ -2,7 +2,7 @@
 // machine most specifically, else the item named by "default".
 #include "descriptor/descriptor.h"
 
-#include "driver/format.h"
+#include "base/format.h"
 #include "xml/platform.h"
 
 #include <string.h>
@@ -46,22 +46,38 @@ void AddHex(Candidates *list, size_t slotSize, unsigned value)
     AddText(list, slotSize, text);
 }
 
+// The machine methods in MachineMethod order, with the size of a candidate
+// slot: a candidate that does not fit is skipped.
+struct MachineMethodRow {
+    const char *name;
+    size_t slotSize;
+};
+
+const MachineMethodRow kMachineMethods[METHOD_COUNT] = {
+    {"LANGUAGE", 10}, {"LANGUAGE.OS", 10}, {"BIOSID", 6},
+    {"MTM", 12},      {"OS", 12},          {"FAMILYNAME", 128},
+};
+
 // The machine's identifiers for `method`, most specific first; 0 for an
 // unknown method.
 int BuildCandidates(const char *method, const MachineInfo *machine, Candidates *list,
                     size_t *slotSize)
 {
     list->count = 0;
-    if (strcmp(method, "LANGUAGE") == 0) {
-        *slotSize = 10;
+    MachineMethod found = FindMachineMethod(method);
+    if (found == METHOD_COUNT)
+        return 0;
+    *slotSize = kMachineMethods[found].slotSize;
+    switch (found) {
+    case METHOD_LANGUAGE:
         AddHex(list, *slotSize, machine->systemLanguageId);
         AddHex(list, *slotSize, machine->systemPrimaryLanguage);
-    } else if (strcmp(method, "LANGUAGE.OS") == 0) {
-        *slotSize = 10;
+        break;
+    case METHOD_LANGUAGE_OS:
         AddHex(list, *slotSize, machine->osLanguageId);
         AddHex(list, *slotSize, machine->osPrimaryLanguage);
-    } else if (strcmp(method, "BIOSID") == 0) {
-        *slotSize = 6;
+        break;
+    case METHOD_BIOSID: {
         char first = (char)(machine->biosId >> 8);
         char second = (char)(machine->biosId & 0xFF);
         char text[16] = {0};
@@ -69,24 +85,33 @@ int BuildCandidates(const char *method, const MachineInfo *machine, Candidates *
         AddText(list, *slotSize, text);
         text[2] = 0;
         AddText(list, *slotSize, text);
-    } else if (strcmp(method, "MTM") == 0) {
-        *slotSize = 12;
+        break;
+    }
+    case METHOD_MTM:
         AddText(list, *slotSize, machine->typeModel);
         AddTextBefore(list, *slotSize, machine->typeModel, '-');
-    } else if (strcmp(method, "OS") == 0) {
-        *slotSize = 12;
+        break;
+    case METHOD_OS:
         AddText(list, *slotSize, machine->osId);
         AddTextBefore(list, *slotSize, machine->osId, '.');
-    } else if (strcmp(method, "FAMILYNAME") == 0) {
-        *slotSize = 128;
+        break;
+    case METHOD_FAMILYNAME:
+    default:
         AddText(list, *slotSize, machine->familyName);
-    } else {
-        return 0;
+        break;
     }
     return 1;
 }
 
 } // namespace
+
+MachineMethod FindMachineMethod(const char *name)
+{
+    int index = 0;
+    while (index < METHOD_COUNT && strcmp(kMachineMethods[index].name, name) != 0)
+        ++index;
+    return (MachineMethod)index;
+}
 
 int SelectValue(char *path, uint32_t size, const char *dataId, const XmlDocument *document,
                 const MachineInfo *machine)

@@ -1,8 +1,8 @@
+// Starting the installed application through its shortcut and waiting for
+// its ready event, for the relaunch after an install with "/O".
 #include "driver/application_start.h"
 
-#include "driver/format.h"
 #include "driver/setup_driver.h"
-#include "resources/resource.h"
 
 #include <shellapi.h>
 
@@ -34,13 +34,26 @@ int StartAndAwaitReady(const char *file, const char *folder)
     return started;
 }
 
-void ErrorText(DWORD error, char *text)
+int StartElevatedCopy(const char *parameters, DWORD *exitCode)
 {
-    ZeroMemory(text, MAX_PATH);
-    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, 0, error, 0x400, text, MAX_PATH, 0))
-        return;
-    char format[MAX_PATH];
-    char phase[MAX_PATH];
-    FormatText(text, MAX_PATH, LoadText(IDS_FAILED_FORMAT, format, MAX_PATH),
-               LoadText(IDS_PHASE_INITIALIZATION, phase, MAX_PATH));
+    char program[MAX_PATH] = {0};
+    DWORD length = GetModuleFileNameA(0, program, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return 0;
+    SHELLEXECUTEINFOA launch;
+    ZeroMemory(&launch, sizeof(launch));
+    launch.cbSize = sizeof(launch);
+    // No error box of the shell's own: a refusal ends in the run's own message.
+    launch.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    launch.lpVerb = "runas";
+    launch.lpFile = program;
+    launch.lpParameters = parameters;
+    launch.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExA(&launch) || !launch.hProcess)
+        return 0;
+    WaitForSingleObject(launch.hProcess, INFINITE);
+    int ok = GetExitCodeProcess(launch.hProcess, exitCode) != 0;
+    CloseHandle(launch.hProcess);
+    return ok;
 }
+

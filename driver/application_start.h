@@ -8,7 +8,9 @@
 // ready event or its end. 1 when it did not end before signalling.
 int StartAndAwaitReady(const char *file, const char *folder);
 
-// The system's text for `error`, else "Failed in operation for initialization.".
-void ErrorText(DWORD error, char *text);
+// Starts this program again with the verb "runas" and `parameters`, waits for
+// it without time limit, and hands back its exit code. 0 when the copy did not
+// start: elevation refused, cancelled or impossible.
+int StartElevatedCopy(const char *parameters, DWORD *exitCode);
 
 #endif

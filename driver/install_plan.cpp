@@ -3,9 +3,9 @@
 // confirmation.
 #include "driver/install_plan.h"
 
-#include "driver/format.h"
+#include "base/format.h"
+#include "base/startup_state.h"
 #include "driver/setup_driver.h"
-#include "driver/startup_state.h"
 #include "driver/ui/user_interface.h"
 #include "files/files.h"
 #include "registry/registry.h"
@@ -36,6 +36,7 @@ int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOp
     if (!ReadReleaseInfo(plan->productName, plan->productVersion))
         return 0;
     plan->radarChoice = GetRadarChoice();
+    ReadPublisher(plan->publisher);
     plan->desktopIcon = DesktopShortcutExists(plan->productName);
     plan->startMenuIcon = StartMenuShortcutExists(plan->productName);
     plan->toolbarButton =
@@ -91,7 +92,7 @@ int PlanUninstall(int *cancelled, InstallPlan *plan, char *installedVersion, Run
 } // namespace
 
 int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion,
-                     RunOptions *options)
+                     const RunOptions *options)
 {
     *cancelled = 0;
     plan->flags = *options;

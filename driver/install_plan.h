@@ -2,7 +2,7 @@
 #ifndef DRIVER_INSTALL_PLAN_H
 #define DRIVER_INSTALL_PLAN_H
 
-#include "driver/run_options.h"
+#include "base/run_options.h"
 
 #include <string.h>
 #include <windows.h>
@@ -22,16 +22,16 @@ struct InstallPlan {
     char programPath[MAX_PATH];
     char previousName[MAX_PATH];
     char previousShortcutPath[MAX_PATH];
+    char publisher[MAX_PATH];  // empty when the Setup script names none
 };
 
-// Drops the blanks around a folder and its trailing backslashes, except the
-// one of a drive root ("C:\\").
-void TidyTargetFolder(char *folder);
-// A drive letter with a backslash, or "\\\\server\\share" with or without more.
-int IsFullPath(const char *folder);
-
+// Gathers the plan for the run `*options` asks for: product identity and
+// folders, shortcut and toolbar choices, after the target-folder dialog or
+// the uninstall confirmation unless the run is silent. `installedVersion`
+// (MAX_PATH characters) receives the installed version when there is one.
+// `*cancelled` is 1 when the user declined. 0 when the plan cannot be made.
 int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion,
-                     RunOptions *options);
+                     const RunOptions *options);
 
 // Version texts such as "3.00.0000" compare bytewise, as unsigned characters,
 // over 10 bytes (the text and its terminator); never as numbers.

@@ -3,8 +3,8 @@
 // Windows error code.
 #include "driver/setup_driver.h"
 
+#include "base/system_version.h"
 #include "driver/application_start.h"
-#include "driver/system_version.h"
 #include "driver/ui/user_interface.h"
 #include "registry/registry.h"
 #include "resources/resource.h"

@@ -2,6 +2,8 @@
 // character right behind it counts: /Silent acts as /S.
 #include "driver/setup_driver.h"
 
+#include "base/format.h"
+
 #include <string.h>
 
 namespace {
@@ -48,4 +50,24 @@ int ParseRunOptions(const char *commandLine, RunOptions *options)
         ApplySwitch(token[0], options);
     }
     return 1;
+}
+
+int IsElevatedCopy(const char *commandLine)
+{
+    if (!commandLine)
+        return 0;
+    const size_t length = sizeof(ELEVATED_COPY_TOKEN) - 1;
+    for (const char *slash = strchr(commandLine, '/'); slash; slash = strchr(slash + 1, '/')) {
+        if (strncmp(slash + 1, ELEVATED_COPY_TOKEN, length) != 0)
+            continue;
+        char after = slash[length + 1];  // the match guarantees it exists
+        if (after == 0 || after == '/' || IsSwitchWhiteSpace(after))
+            return 1;
+    }
+    return 0;
+}
+
+int BuildElevatedCommandLine(const char *commandLine, char *buffer, size_t size)
+{
+    return FormatText(buffer, size, "%s /" ELEVATED_COPY_TOKEN, commandLine ? commandLine : "");
 }

@@ -2,7 +2,7 @@
 #ifndef DRIVER_SETUP_DRIVER_H
 #define DRIVER_SETUP_DRIVER_H
 
-#include "driver/run_options.h"
+#include "base/run_options.h"
 
 #include <windows.h>
 
@@ -11,25 +11,49 @@
 #define RESULT_KEY "SOFTWARE\\Vak\\QuillsenSoftwareInstaller"
 #define UNINSTALLER_NAME "_zynu000.exe"
 
-// Command line.
+// Command line. 1 when it asks for launch mode (it starts with "/T").
 int IsLaunchCommandLine(const char *commandLine);
+// Adds the switches of the command line to `*options`; a null command line
+// adds none. Always 1: an unknown switch is ignored.
 int ParseRunOptions(const char *commandLine, RunOptions *options);
 
-// Start-up: language, Unicode layer, setup data, and the XML descriptor.
-int InitSetupRun(HINSTANCE instance, RunOptions options);
+// The copy that a run without administrator rights starts elevated carries
+// this token. Its first letter is no switch letter, so the switches read the
+// same in both copies.
+#define ELEVATED_COPY_TOKEN "Elevated"
+// Command line buffer of the elevated copy.
+enum { ELEVATED_COMMAND_LINE_SIZE = 4 * MAX_PATH };
+int IsElevatedCopy(const char *commandLine);
+// The command line of the elevated copy: the switches of this run and the token.
+int BuildElevatedCommandLine(const char *commandLine, char *buffer, size_t size);
 
-// The install or uninstall run after the launch-mode test; returns the exit code.
-int RunSetup(HINSTANCE instance, const char *commandLine);
+// Start-up: language, Unicode layer, setup data, and the XML descriptor,
+// recorded in g_startup. 0 when the run cannot go on (a missing setup file, an
+// unreadable descriptor, no Unicode layer on Windows 9x).
+int InitSetupRun(RunOptions options);
 
-// Launch mode; returns the exit code.
+// The install or uninstall run after the launch-mode test; returns the exit
+// code: 0 on success or when the user cancels, the failing Phase code, or -1
+// when the user lacks administrator rights on the NT family. Expects
+// g_startup.instance to be set.
+int RunSetup(const char *commandLine);
+// Launch mode or the setup run, as the command line asks; returns the exit
+// code. Launch mode needs no rights and never elevates.
+int RunCommandLine(const char *commandLine);
+
+// Launch mode; returns the exit code: 0 when the application became ready,
+// else a Windows error code.
 int RunLaunchMode(void);
 
-// The caller-notification key.
+// The caller-notification key (volatile, below HKEY_CURRENT_USER).
+// 1 when the key exists with its "HWND" value, which goes to `*callerWindow`.
 int ReadCallerWindow(HWND *callerWindow);
+// Removes the key; always 1.
 int DeleteCallerNotification(void);
+// Stores the request of the process's command line in a new key. Sets
+// `*callerWindow` to the request's "HWND=" window even when the request is
+// refused; 0 when the request is malformed, a request is already pending,
+// or the key cannot be written (nothing is then left behind).
 int RegisterCallerNotification(HWND *callerWindow);
-
-// A string of the program's string table, or "" when it has none.
-const char *LoadText(UINT id, char *buffer, int size);
 
 #endif

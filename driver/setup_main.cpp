@@ -1,8 +1,8 @@
 // Program entry: launch mode or the setup run.
 #include "driver/setup_driver.h"
 
-#include "driver/startup_state.h"
-#include "driver/system_version.h"
+#include "base/startup_state.h"
+#include "base/system_version.h"
 
 namespace {
 
@@ -32,7 +32,38 @@ extern "C" int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, 
 {
     RestrictDllSearch();
     g_startup.instance = instance;
-    if (IsLaunchCommandLine(commandLine))
-        return RunLaunchMode();
-    return RunSetup(instance, commandLine);
+    return RunCommandLine(commandLine);
+}
+
+// The process starts here rather than in the C runtime's start-up code: the
+// program needs none of it (no global constructors, no argv, no stdio), and
+// leaving it out keeps the download small. msvcrt.dll sets itself up when it
+// loads. The command-line text handed to WinMain is what Windows passes: the
+// text after the program name and the blanks behind it.
+namespace {
+
+char *SkipProgramName(char *commandLine)
+{
+    char *position = commandLine;
+    if (*position == '"') {
+        ++position;
+        while (*position && *position != '"')
+            ++position;
+        if (*position)
+            ++position;
+    } else {
+        while ((unsigned char)*position > ' ')
+            ++position;
+    }
+    while (*position && (unsigned char)*position <= ' ')
+        ++position;
+    return position;
+}
+
+} // namespace
+
+extern "C" void WINAPI SetupEntry(void)
+{
+    ExitProcess((UINT)WinMain(GetModuleHandleA(0), 0, SkipProgramName(GetCommandLineA()),
+                              SW_SHOWDEFAULT));
 }

@@ -3,16 +3,17 @@
 // The first failing phase ends the run; nothing is rolled back.
 #include "driver/setup_driver.h"
 
+#include "base/format.h"
+#include "base/startup_state.h"
+#include "base/system_version.h"
 #include "driver/application_start.h"
-#include "driver/format.h"
+#include "driver/folder_lists.h"
 #include "driver/install_plan.h"
-#include "driver/startup_state.h"
-#include "driver/system_version.h"
 #include "driver/ui/user_interface.h"
 #include "files/files.h"
 #include "registry/registry.h"
 #include "resources/resource.h"
-#include "script/setup_script.h"
+#include "xml/xml.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -31,6 +32,7 @@ struct RunState {
     int notifyRegistered;
     HWND callerWindow;
     int isNt5;
+    int elevatedCopy;  // started elevated by a copy that lacked the rights
     InstallPlan plan;
     char installedVersion[MAX_PATH];
     char downloadFolder[MAX_PATH];
@@ -77,81 +79,6 @@ int TransferPayloadResponsively(const RunState *run, const char *folder)
     return call.result;
 }
 
-// Lists of the Setup script are ";"-separated and split in place: the cutting
-// walk visits every entry, empty ones included; a later walk over the split
-// list ends at its first empty entry.
-char *CutEntry(char *entry, char *end)
-{
-    char *cut = entry;
-    while (cut < end - 1 && *cut && *cut != ';')
-        ++cut;
-    *cut = 0;
-    return cut + 1;
-}
-
-char *NextEntry(char *entry)
-{
-    return entry + strlen(entry) + 1;
-}
-
-int IsWritableFolder(const char *path)
-{
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ==
-               FILE_ATTRIBUTE_DIRECTORY;
-}
-
-// Each candidate replaces the folder from its first backslash on (its drive
-// stays). The first candidate that does not exist yet is created and
-// registered; when all exist, the last one stands.
-void ChooseDownloadFolder(RunState *run)
-{
-    char *folder = run->downloadFolder;
-    memset(folder, 0, MAX_PATH);
-    UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return;
-    char *list = run->downloadList;
-    char *end = list + MAX_PATH;
-    for (char *entry = list; entry < end && *entry;)
-        entry = CutEntry(entry, end);
-    for (char *entry = list; entry < end && *entry; entry = NextEntry(entry)) {
-        char *drive = strchr(folder, '\\');
-        size_t kept = drive ? (size_t)(drive - folder) : strlen(folder);
-        if (kept + strlen(entry) >= MAX_PATH)
-            return;  // does not fit: the last candidate that did stands
-        lstrcpyA(folder + kept, entry);
-        if (GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES) {
-            if (CreateDirectoryA(folder, 0))
-                RegisterSearchFolder(folder, run->options);
-            return;
-        }
-    }
-}
-
-// Registers every search folder (a failure does not stop the others) and
-// settles the download folder.
-void RegisterSearchFolders(RunState *run)
-{
-    char *list = run->searchList;
-    char *end = list + MAX_PATH;
-    memset(list, 0, MAX_PATH);
-    if (!ReadSearchFolderList(list))
-        return;
-    for (char *entry = list; entry < end && *entry;) {
-        char *next = CutEntry(entry, end);
-        run->runOk = RegisterSearchFolder(entry, run->options) && run->runOk;
-        entry = next;
-    }
-    for (char *entry = list; entry < end && *entry; entry = NextEntry(entry))
-        if (IsWritableFolder(entry))
-            return;
-    memset(run->downloadList, 0, MAX_PATH);
-    if (ReadDownloadFolderList(run->downloadList))
-        ChooseDownloadFolder(run);
-}
-
 // An NT 4.0 service pack below 4 is refused; other systems pass.
 int HasNeededServicePack(void)
 {
@@ -187,14 +114,14 @@ int RunInstallPhases(RunState *run)
     RunOptions options = run->options;
     LoadText(IDS_BUTTON_TEXT, run->buttonText, MAX_PATH);
     lstrcpyA(run->downloadFolder, "C:\\DRIVERS");
-    run->phaseCode = 13;
+    run->phaseCode = IDS_SERVICE_PACK;
     if (!HasNeededServicePack())
         return 0;
-    run->phaseCode = 9;
+    run->phaseCode = IDS_PHASE_INSTALL_FILES;
     if (!TransferPayloadResponsively(run, plan.targetFolder))
         return 0;
     Step(run, 1);
-    run->phaseCode = 11;
+    run->phaseCode = IDS_PHASE_SHORTCUTS;
     if (options & RUNOPT_HIDDEN) {
         SetProgress(run->progress, 2, 0);
     } else {
@@ -202,14 +129,16 @@ int RunInstallPhases(RunState *run)
             return 0;
         Step(run, 2);
     }
-    run->phaseCode = 12;
+    run->phaseCode = IDS_PHASE_REGISTRATION;
     if (!WriteInstalledFolder(plan.targetFolder, options))
         return 0;
     Step(run, 3);
     if (!WriteProductIdentity(plan.productName, plan.productVersion, options))
         return 0;
     Step(run, 4);
-    RegisterSearchFolders(run);
+    run->runOk = RegisterSearchFolders(options, run->searchList, run->downloadList,
+                                       run->downloadFolder) &&
+                 run->runOk;
     if (!run->runOk)
         return 0;
     Step(run, 5);
@@ -221,7 +150,10 @@ int RunInstallPhases(RunState *run)
     if (!MigratePackageRecords())
         return 0;
     Step(run, 7);
+    DWORD kilobytes = 0;
+    MeasurePayload(&kilobytes);  // the files are installed: only the size is in question
     if (!WriteUninstallEntry(UNINSTALLER_NAME, plan.productName, plan.productVersion, options) ||
+        !WriteUninstallDetails(UNINSTALLER_NAME, plan.targetFolder, kilobytes, plan.publisher) ||
         (run->isNt5 && !WriteInterfacePath(UNINSTALLER_NAME, options)))
         return 0;
     Step(run, 8);
@@ -232,17 +164,17 @@ int RunUninstallPhases(RunState *run)
 {
     const InstallPlan &plan = run->plan;
     RunOptions options = run->options;
-    run->phaseCode = 10;
+    run->phaseCode = IDS_PHASE_UNINSTALL_FILES;
     if (!TransferPayloadResponsively(run, plan.installedFolder))
         return 0;
     Step(run, 2);
-    run->phaseCode = 11;
+    run->phaseCode = IDS_PHASE_SHORTCUTS;
     if (!UpdateGroupShortcut(0, plan.shortcutPath, plan.menuFolder, options) ||
         !UpdateDesktopShortcut(0, plan.productName, options) ||
         !UpdateStartMenuShortcut(0, plan.productName, options))
         return 0;
     Step(run, 3);
-    run->phaseCode = 12;
+    run->phaseCode = IDS_PHASE_REGISTRATION;
     if (!WriteInstalledFolder(0, options))
         return 0;
     Step(run, 4);
@@ -301,7 +233,7 @@ void TellUser(const RunState *run)
         PromptForRestart();
     } else if (run->runOk) {
         ShowMessage(0, LoadText(IDS_COMPLETED, text, MAX_PATH), caption, MB_ICONINFORMATION);
-    } else if (run->phaseCode == 13 || run->phaseCode == 15) {
+    } else if (run->phaseCode == IDS_SERVICE_PACK || run->phaseCode == IDS_UNSUPPORTED_SYSTEM) {
         ShowMessage(0, LoadText((UINT)run->phaseCode, text, MAX_PATH),
                     LoadText(IDS_CANNOT_START, caption, MAX_PATH), MB_ICONWARNING);
     } else {
@@ -347,9 +279,66 @@ int Report(const RunState *run)
     WriteResultValue(run->phaseCode);
     if (!(run->options & (RUNOPT_SILENT | RUNOPT_NO_REPORT)))
         TellUser(run);
-    if ((run->options & RUNOPT_INSTALL) && (run->options & RUNOPT_RELAUNCH))
+    // The copy that started an elevated one restarts the application itself,
+    // so that it runs as the user who started setup.
+    if ((run->options & RUNOPT_INSTALL) && (run->options & RUNOPT_RELAUNCH) && !run->elevatedCopy)
         RelaunchApplication(run);
     return run->phaseCode;
+}
+
+// Exit codes of a run that reached its report, and so wrote a result value.
+int IsPhaseCode(int code)
+{
+    return code == 0 || (code >= 8 && code <= 15 && code != 14);
+}
+
+// The group shortcut as the elevated copy recorded it in the product key.
+void ReadRelaunchTarget(InstallPlan *plan)
+{
+    char version[MAX_PATH] = {0};
+    if (ReadMenuFolder(plan->menuFolder) && ReadProductIdentity(plan->productName, version))
+        FormatText(plan->shortcutPath, MAX_PATH, "%s\\%s.lnk", plan->menuFolder,
+                   plan->productName);
+}
+
+// What the elevated copy leaves to this one: the result value when it ran
+// under another account, whose HKCU is not the caller's, and the restart of
+// the application with its wait for the ready event.
+int FinishElevatedRun(RunState *run, int code, int otherAccount)
+{
+    if (code == ERROR_CANCELLED)
+        return 0;  // the user backed out of the elevated copy's plan
+    if (!IsPhaseCode(code))
+        return code;  // it ended before its report, on a rights check
+    if (otherAccount)
+        WriteResultValue(code);
+    if ((run->options & RUNOPT_INSTALL) && (run->options & RUNOPT_RELAUNCH)) {
+        run->phaseCode = code;
+        run->runOk = code == 0;
+        ReadRelaunchTarget(&run->plan);
+        RelaunchApplication(run);
+    }
+    return code;
+}
+
+// Without administrator rights on Vista and later, Windows' elevation prompt
+// can still give them: to an administrator's filtered token (the same
+// account), or to a standard user through an administrator's credentials
+// (another account). The same program then runs again elevated and does the
+// whole run; this copy waits and ends with its exit code. 0 when no elevated
+// copy ran.
+int RunElevatedCopy(RunState *run, const char *commandLine, int *exitCode)
+{
+    int type = QueryElevationType();
+    if (run->elevatedCopy || (type != ELEVATION_LIMITED && type != ELEVATION_DEFAULT))
+        return 0;
+    char elevated[ELEVATED_COMMAND_LINE_SIZE];
+    DWORD code = 0;
+    if (!BuildElevatedCommandLine(commandLine, elevated, sizeof(elevated)) ||
+        !StartElevatedCopy(elevated, &code))
+        return 0;
+    *exitCode = FinishElevatedRun(run, (int)code, type == ELEVATION_DEFAULT);
+    return 1;
 }
 
 // Windows 95 and NT before 4.0 are not supported.
@@ -376,14 +365,7 @@ void ReleaseStartupData(void)
 
 } // namespace
 
-const char *LoadText(UINT id, char *buffer, int size)
-{
-    buffer[0] = 0;
-    LoadStringA(g_startup.instance, id, buffer, size);
-    return buffer;
-}
-
-int RunSetup(HINSTANCE instance, const char *commandLine)
+int RunSetup(const char *commandLine)
 {
     static RunState run;
     memset(&run, 0, sizeof(run));
@@ -392,15 +374,18 @@ int RunSetup(HINSTANCE instance, const char *commandLine)
     QueryVersion(&version);
     int nt = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
     run.isNt5 = nt && version.dwMajorVersion >= 5;
-    g_startup.instance = instance;
+    run.elevatedCopy = IsElevatedCopy(commandLine);
 
     run.notifyRegistered = ReadCallerWindow(&run.callerWindow);
     InitCommonControls();
     if (!ParseRunOptions(commandLine, &run.options))
         return -1;
-    run.runOk = InitSetupRun(instance, run.options);
+    run.runOk = InitSetupRun(run.options);
     if (nt) {
         if (!IsAdministrator()) {
+            int exitCode = 0;
+            if (version.dwMajorVersion >= 6 && RunElevatedCopy(&run, commandLine, &exitCode))
+                return exitCode;
             if (!(run.options & RUNOPT_SILENT)) {
                 char text[MAX_PATH];
                 ShowMessage(0, LoadText(IDS_NOT_ADMINISTRATOR, text, MAX_PATH), 0, MB_ICONERROR);
@@ -410,21 +395,21 @@ int RunSetup(HINSTANCE instance, const char *commandLine)
         if (!EnableTakeOwnership())
             return -1;
     }
-    run.phaseCode = 8;
+    run.phaseCode = IDS_PHASE_INITIALIZATION;
     if (!run.runOk)
         return Report(&run);
-    run.phaseCode = 15;
+    run.phaseCode = IDS_UNSUPPORTED_SYSTEM;
     if (!IsSupportedSystem(version)) {
         run.runOk = 0;
         return Report(&run);
     }
-    run.phaseCode = 8;
+    run.phaseCode = IDS_PHASE_INITIALIZATION;
     if (!BuildInstallPlan(&run.cancelled, &run.plan, run.installedVersion, &run.options)) {
         run.runOk = 0;
         return Report(&run);
     }
-    if (run.cancelled)
-        return 0;
+    if (run.cancelled)  // the first copy learns it apart from a completed run
+        return run.elevatedCopy ? ERROR_CANCELLED : 0;
     if (run.options & RUNOPT_INSTALL)
         ReleaseStartupData();
     run.progress = OpenProgressWindow(run.notifyRegistered ? run.callerWindow : 0);
@@ -436,4 +421,11 @@ int RunSetup(HINSTANCE instance, const char *commandLine)
         run.runOk = 0;
     CloseProgressWindow(run.progress);
     return Report(&run);
+}
+
+int RunCommandLine(const char *commandLine)
+{
+    if (IsLaunchCommandLine(commandLine))
+        return RunLaunchMode();  // needs no rights, so it never elevates
+    return RunSetup(commandLine);
 }

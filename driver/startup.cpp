@@ -2,10 +2,11 @@
 // beside the program only, never on the search path.
 #include "driver/setup_driver.h"
 
-#include "driver/startup_state.h"
-#include "driver/system_version.h"
+#include "base/startup_state.h"
+#include "base/system_version.h"
 #include "files/files.h"
 #include "script/setup_script.h"
+#include "xml/xml.h"
 
 #include <string.h>
 
@@ -73,9 +74,8 @@ int ReadXmlDescriptor(const char *path)
 
 } // namespace
 
-int InitSetupRun(HINSTANCE instance, RunOptions options)
+int InitSetupRun(RunOptions options)
 {
-    g_startup.instance = instance;
     LANGID language = GetSystemDefaultLangID();
     g_startup.machine.systemLanguageId = language;
     g_startup.machine.systemPrimaryLanguage = (uint16_t)(language & 0x3FF);

@@ -3,7 +3,7 @@
 #ifndef FILES_FILES_H
 #define FILES_FILES_H
 
-#include "driver/run_options.h"
+#include "base/run_options.h"
 
 #include <windows.h>
 
@@ -13,6 +13,9 @@ enum {
 };
 
 int TransferPayload(HWND owner, const char *folder, int deferred, RunOptions options);
+// The payload's size as installed, in KB (rounded up): the sizes of the
+// source files beside the setup program.
+int MeasurePayload(DWORD *kilobytes);
 int CreateFolderPath(const char *path);
 // Looks for `name` in `folder` alone (never on the search path); `extension`
 // is appended when the name has none. `found` (260 characters) gets the path.

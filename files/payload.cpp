@@ -3,9 +3,11 @@
 // start; removed again on uninstall.
 #include "files/files.h"
 
-#include "driver/format.h"
-#include "driver/startup_state.h"
-#include "driver/system_version.h"
+#include "base/format.h"
+#include "base/startup_state.h"
+#include "base/system_entry.h"
+#include "base/system_version.h"
+#include "base/text.h"
 #include "registry/registry.h"
 
 #include <shellapi.h>
@@ -35,11 +37,6 @@ struct PathList {
     char text[PATH_LIST_SIZE];  // paths separated by NUL, ended by an empty one
     size_t used;
 };
-
-const char *NextEntry(const char *entry)
-{
-    return entry + strlen(entry) + 1;
-}
 
 // Appends "prefix" + "separator" + "name"; fails rather than overrun the list.
 int AppendPath(PathList *list, const char *prefix, const char *separator, const char *name)
@@ -286,6 +283,26 @@ int TransferPayload(HWND owner, const char *folder, int deferred, RunOptions opt
         return InstallPayload(owner, folder, deferred, xml ? kSourceNamesXml : kSourceNamesIni,
                               installedNames);
     return RemovePayload(owner, folder, deferred, installedNames);
+}
+
+int MeasurePayload(DWORD *kilobytes)
+{
+    const char *names = g_startup.descriptorMode ? kSourceNamesXml : kSourceNamesIni;
+    ULONGLONG bytes = 0;
+    for (const char *name = names; *name; name = NextEntry(name)) {
+        char path[MAX_PATH];
+        WIN32_FIND_DATAA found;
+        if (!FormatText(path, sizeof(path), "%s\\%s", g_startup.setupFolder, name))
+            return 0;
+        HANDLE search = FindFirstFileA(path, &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return 0;
+        FindClose(search);
+        bytes += ((ULONGLONG)found.nFileSizeHigh << 32) | found.nFileSizeLow;
+    }
+    ULONGLONG rounded = (bytes + 1023) / 1024;
+    *kilobytes = rounded > 0xFFFFFFFF ? 0xFFFFFFFF : (DWORD)rounded;
+    return 1;
 }
 
 int FindInFolder(const char *folder, const char *name, const char *extension, char *found)

@@ -2,9 +2,9 @@
 // through the shell's link object, and the clean-up of legacy shortcuts.
 #include "files/files.h"
 
-#include "driver/format.h"
-#include "driver/system_library.h"
-#include "driver/system_version.h"
+#include "base/format.h"
+#include "base/system_library.h"
+#include "base/system_version.h"
 
 #include <objbase.h>
 #include <objidl.h>
@@ -39,12 +39,11 @@ void NotifyShell(void)
 
 // Creates the link (target, icon 1 of the target, working folder) and saves
 // it. COM is initialised by the caller. S_OK only when the save succeeded.
-HRESULT WriteLink(const char *program, const char *file, int notifyAfterSave, int *created)
+HRESULT WriteLink(const char *program, const char *file, int notifyAfterSave)
 {
     IShellLinkA *link = 0;
-    *created = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, 0, CLSCTX_INPROC_SERVER,
-                                          IID_IShellLinkA, (void **)&link));
-    if (!*created)
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, 0, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                (void **)&link)))
         return E_FAIL;
     char folder[MAX_PATH] = {0};
     lstrcpynA(folder, program ? program : "", MAX_PATH);
@@ -80,8 +79,7 @@ int UpdateFolderShortcut(int startMenu, const char *program, const char *name,
         return 1;
     }
     CoInitialize(0);
-    int created;
-    HRESULT result = WriteLink(program, file, 0, &created);
+    HRESULT result = WriteLink(program, file, 0);
     CoUninitialize();
     return result == S_OK;
 }
@@ -156,8 +154,7 @@ int UpdateGroupShortcut(const char *program, const char *shortcutPath, const cha
         CreateDirectoryA(groupFolder, 0);
     CoInitialize(0);
     RemoveLegacyShortcuts(program, groupFolder);
-    int created;
-    HRESULT result = WriteLink(program, shortcutPath, 1, &created);
+    HRESULT result = WriteLink(program, shortcutPath, 1);
     CoUninitialize();
     return result == S_OK;
 }

@@ -2,7 +2,7 @@
 // next start. Lines that other programs left pending there are kept.
 #include "files/files.h"
 
-#include "driver/format.h"
+#include "base/format.h"
 
 #include <string.h>
 

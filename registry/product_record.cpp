@@ -2,7 +2,7 @@
 // folder, internet settings, search folders and the package records.
 #include "registry/registry.h"
 
-#include "driver/format.h"
+#include "base/format.h"
 
 #include <string.h>
 
@@ -62,12 +62,6 @@ void ExpandHexVersion(char *version)
                (unsigned)((number >> 16) & 0xFF), (unsigned)(number & 0xFFFF));
 }
 
-int SetDwordValue(HKEY key, const char *name, DWORD value)
-{
-    return RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof(value)) ==
-           ERROR_SUCCESS;
-}
-
 int SetEmptyMultiString(HKEY key, const char *name)
 {
     static const BYTE kEmptyList[1] = {0};
@@ -120,6 +114,12 @@ int CreateRegistryKey(HKEY parent, const char *path, HKEY *key)
 {
     return RegCreateKeyExA(parent, path, 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0, key,
                            0) == ERROR_SUCCESS;
+}
+
+int SetDwordValue(HKEY key, const char *name, DWORD value)
+{
+    return RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof(value)) ==
+           ERROR_SUCCESS;
 }
 
 int SetStringValue(HKEY key, const char *name, const char *text)

@@ -4,7 +4,7 @@
 #ifndef REGISTRY_REGISTRY_H
 #define REGISTRY_REGISTRY_H
 
-#include "driver/run_options.h"
+#include "base/run_options.h"
 
 #include <windows.h>
 
@@ -25,46 +25,93 @@ enum {
     SEARCH_FOLDER_LIMIT = 209      // the "SearchPath" key path fits in 260
 };
 
-// Product record.
+// Product record. Readers take buffers of REGISTRY_VALUE_SIZE characters (the
+// terminator included) unless they take a size; they return 0 when the key or
+// value is missing or does not fit, and a value that does not fit leaves "".
+// Writers with RUNOPT_INSTALL in `options` write, without it they remove.
+// A Windows "CurrentVersion" value into `buffer` of `size` characters.
 int ReadCurrentVersionValue(const char *name, char *buffer, DWORD size);
+// "ProgDir".
 int ReadInstalledFolder(char *folder);
+// "ProgDir" and the default value (the folder and "\Dorsel.exe"); refuses a
+// folder longer than INSTALLED_FOLDER_LIMIT before writing anything.
 int WriteInstalledFolder(const char *folder, RunOptions options);
+// "Name" and "Version"; a version stored as eight hexadecimal digits reads as
+// "3.00.0000". Both buffers are REGISTRY_VALUE_SIZE characters.
 int ReadProductIdentity(char *name, char *version);
+// "Name" and "Version"; fails when the product key does not exist yet.
 int WriteProductIdentity(const char *name, const char *version, RunOptions options);
+// "MenuDir".
 int ReadMenuFolder(char *folder);
 int WriteMenuFolder(const char *folder, RunOptions options);
+// "InternetFunction"; `*radarChoice` is untouched when it is missing.
 int ReadInternetFunction(DWORD *radarChoice);
+// Install: "DownloadDir" unless one is stored, and "InternetFunction".
+// Removal: "DownloadDir" and "ProxyServer".
 int WriteInternetSettings(DWORD radarChoice, const char *downloadFolder, RunOptions options);
+// Removes `name` below `parent` with all its values and subkeys; with a null
+// name, empties `parent` itself. Always 1: what cannot be removed stays.
 int DeleteKeyTree(HKEY parent, const char *name);
+// Install: the folder's own key below "SearchPath" (an empty or null folder is
+// skipped with 1; one longer than SEARCH_FOLDER_LIMIT fails). Removal: the
+// whole "SearchPath" tree.
 int RegisterSearchFolder(const char *folder, RunOptions options);
+// Completes the values every package record below "Install" needs. Always 1.
 int MigratePackageRecords(void);
+// The product key's default value into `buffer` of `size` characters.
 int ReadLauncherPath(char *buffer, DWORD size);
 
-// Uninstall entry, interface path and toolbar button.
+// Uninstall entry, interface path and toolbar button. `uninstaller` is a file
+// name in the Windows folder.
 int WriteUninstallEntry(const char *uninstaller, const char *name, const char *version,
                         RunOptions options);
+// Removal succeeds when the key was never created.
 int WriteInterfacePath(const char *uninstaller, RunOptions options);
+// What Apps & Features shows besides the name: the silent uninstall command,
+// the folder, the size in KB, the publisher (none: no such value), and that
+// the product offers no modify or repair. Install only; the entry's key goes
+// with its values on uninstall.
+int WriteUninstallDetails(const char *uninstaller, const char *folder, DWORD kilobytes,
+                          const char *publisher);
+// 1 when the toolbar button's key exists.
 int HasToolbarButton(void);
+// Creates or (with `create` 0) removes the button; 1 without a browser
+// extensions key, where there is nothing to do.
 int WriteToolbarButton(const char *program, const char *icon, const char *text, int create);
 
 // Security, NT family only.
+// 1 when the process token has the Administrators group enabled.
 int IsAdministrator(void);
+// The token's elevation type as Vista and later report it (the values of
+// TOKEN_ELEVATION_TYPE); unknown on older systems.
+enum {
+    ELEVATION_UNKNOWN = 0,
+    ELEVATION_DEFAULT = 1,  // no split token: UAC off, a standard user, or SYSTEM
+    ELEVATION_FULL = 2,     // an elevated administrator
+    ELEVATION_LIMITED = 3   // an administrator's filtered token
+};
+int QueryElevationType(void);
+// Enables the take-ownership privilege for the process.
 int EnableTakeOwnership(void);
+// Owner and group Administrators, full access for Administrators and read and
+// execute for Everyone on `path` (shorter than MAX_PATH).
 int SetFileAccessRights(const char *path);
+// 1 when `groups` holds `administrators` enabled.
 int HasEnabledAdministrators(const TOKEN_GROUPS *groups, PSID administrators);
 // Creates a new folder that only Administrators and SYSTEM may use; fails
 // (with ERROR_ALREADY_EXISTS) when the folder is already there.
 int CreatePrivateFolder(const char *path);
 
-// An entry point of a module already loaded into the process, or null: for
-// system functions that older Windows versions lack.
-void *LookupSystemEntry(const char *module, const char *name);
-
-// Shared by the registry operations: a string read that always ends in a NUL
-// within the buffer, and a string write that counts the NUL.
+// Shared by the registry operations: a string read into `buffer` of `size`
+// characters that always ends in a NUL within the buffer (a value that does
+// not fit gives 0 and ""), and a string write that counts the NUL (a null
+// text gives 0).
 int QueryStringValue(HKEY key, const char *name, char *buffer, DWORD size);
 int SetStringValue(HKEY key, const char *name, const char *text);
-// Creates or opens `path` below `parent` for all access, as every writer does.
+// A DWORD write.
+int SetDwordValue(HKEY key, const char *name, DWORD value);
+// Creates or opens `path` below `parent` for all access, as every writer does;
+// the caller closes `*key`.
 int CreateRegistryKey(HKEY parent, const char *path, HKEY *key);
 
 #endif

@@ -2,6 +2,8 @@
 // access list given to each installed file. NT family only.
 #include "registry/registry.h"
 
+#include "base/system_entry.h"
+
 #include <aclapi.h>
 
 namespace {
@@ -162,6 +164,22 @@ int IsAdministrator(void)
     }
     GlobalFree(groups);
     return result;
+}
+
+int QueryElevationType(void)
+{
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return ELEVATION_UNKNOWN;
+    DWORD type = 0;
+    DWORD size = 0;
+    // Systems before Vista know no such class and fail the query.
+    const TOKEN_INFORMATION_CLASS elevationTypeClass = (TOKEN_INFORMATION_CLASS)18;
+    if (!GetTokenInformation(token, elevationTypeClass, &type, sizeof(type), &size) ||
+        type > ELEVATION_LIMITED)
+        type = ELEVATION_UNKNOWN;
+    CloseHandle(token);
+    return (int)type;
 }
 
 int EnableTakeOwnership(void)

@@ -2,7 +2,7 @@
 // interface path in the GUID uninstall key, and the browser toolbar button.
 #include "registry/registry.h"
 
-#include "driver/format.h"
+#include "base/format.h"
 
 namespace {
 
@@ -47,6 +47,28 @@ int WriteUninstallEntry(const char *uninstaller, const char *name, const char *v
          SetStringValue(key, "DisplayIcon", icon);
     ok = ok && SetStringValue(key, "DisplayVersion", version);
     RegDeleteValueA(key, "SystemComponent");
+    RegCloseKey(key);
+    return ok;
+}
+
+int WriteUninstallDetails(const char *uninstaller, const char *folder, DWORD kilobytes,
+                          const char *publisher)
+{
+    char path[MAX_PATH] = {0};
+    char quiet[MAX_PATH] = {0};
+    HKEY key;
+    if (!WindowsFolderPath(path, "\\%s", uninstaller) ||
+        !FormatText(quiet, sizeof(quiet), "\"%s\" /U /S", path) ||
+        !CreateRegistryKey(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY_KEY, &key))
+        return 0;
+    int ok = SetStringValue(key, "QuietUninstallString", quiet) &&
+             SetStringValue(key, "InstallLocation", folder) &&
+             SetDwordValue(key, "EstimatedSize", kilobytes) && SetDwordValue(key, "NoModify", 1) &&
+             SetDwordValue(key, "NoRepair", 1);
+    if (publisher && publisher[0])
+        ok = ok && SetStringValue(key, "Publisher", publisher);
+    else
+        RegDeleteValueA(key, "Publisher");  // an earlier version's publisher no longer holds
     RegCloseKey(key);
     return ok;
 }

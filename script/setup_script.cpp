@@ -3,11 +3,11 @@
 // "STRINGS.<language>" sections of the same file.
 #include "script/setup_script.h"
 
+#include "base/format.h"
+#include "base/startup_state.h"
+#include "base/system_library.h"
+#include "base/system_version.h"
 #include "descriptor/descriptor.h"
-#include "driver/format.h"
-#include "driver/startup_state.h"
-#include "driver/system_library.h"
-#include "driver/system_version.h"
 #include "registry/registry.h"
 
 #include <shlobj.h>
@@ -94,6 +94,11 @@ int ReadReleaseInfo(char *name, char *version)
     const char *descriptor = g_startup.descriptorPath;
     return ReadScriptValue("RELEASE", "NAME", "", name, MAX_PATH, descriptor) &&
            ReadScriptValue("RELEASE", "VERSION", "", version, MAX_PATH, descriptor);
+}
+
+int ReadPublisher(char *publisher)
+{
+    return ReadFromScript("INIT", "PUBLISHER", publisher);
 }
 
 int GetMenuGroupFolder(char *folder)

@@ -21,6 +21,11 @@ lay_out() {  # payload text, product version
     done
 }
 
+# A file's first 40 bytes on one line, its lines kept apart by " | ".
+first_bytes() {  # file
+    head -c 40 "$1" | tr -d '\r' | awk 'NR > 1 { printf " | " } { printf "%s", $0 }'
+}
+
 query() {  # registry key
     local text
     text=$(wine reg query "$1" /s 2>/dev/null | tr -d '\r' | sed '/^$/d; /^reg: /d; s/^/    /')
@@ -37,10 +42,10 @@ report() {  # step name, exit code
     query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\{5E0C7A21-9B3D-4F6E-A8C2-71D4B0E96F13}'
     echo "  Toolbar button:"
     query 'HKLM\SOFTWARE\Microsoft\Internet Explorer\Extensions\{5E0C7A21-9B3D-4F6E-A8C2-71D4B0E96F13}'
-    echo "  Files installed (first bytes):"
+    echo "  Files installed (first 40 bytes, line breaks shown as \" | \"):"
     shopt -s nullglob
     for file in "$drive"/Program\ Files*/Dorsel/*; do
-        printf '    %s: %s\n' "${file#$drive/}" "$(head -c 40 "$file" | tr -d '\r\n')"
+        printf '    %s: %s\n' "${file#$drive/}" "$(first_bytes "$file")"
     done
     if [ -f "$drive/windows/_zynu000.exe" ]; then
         echo "    windows/_zynu000.exe (the uninstaller$(wine reg query \

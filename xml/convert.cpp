@@ -12,8 +12,8 @@ int ResolveConversion(void)
     if (!QueryPlatformIs9x(&is9x))
         return 0;
     const char *module = is9x ? "unicows.dll" : "kernel32.dll";
-    g_toWide = (XmlToWideFn)LookupLoadedEntryPoint(module, "MultiByteToWideChar");
-    g_toAnsi = (XmlToAnsiFn)LookupLoadedEntryPoint(module, "WideCharToMultiByte");
+    g_toWide = (XmlToWideFn)LookupSystemEntry(module, "MultiByteToWideChar");
+    g_toAnsi = (XmlToAnsiFn)LookupSystemEntry(module, "WideCharToMultiByte");
     return g_toWide && g_toAnsi;
 }
 

@@ -5,6 +5,8 @@
 #include "xml.h"
 #include "platform.h"
 
+#include "base/text.h"
+
 #include <string.h>
 
 namespace {
@@ -48,19 +50,6 @@ int StartsWith(const char *position, const char *end, const char *prefix)
 {
     size_t length = strlen(prefix);
     return (size_t)(end - position) >= length && memcmp(position, prefix, length) == 0;
-}
-
-char UpperAscii(char c)
-{
-    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
-}
-
-int EqualIgnoringCase(const char *a, const char *b, size_t length)
-{
-    for (size_t i = 0; i < length; ++i)
-        if (UpperAscii(a[i]) != UpperAscii(b[i]))
-            return 0;
-    return 1;
 }
 
 int IsStored(const XmlNode *node)

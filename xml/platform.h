@@ -5,6 +5,8 @@
 #ifndef XML_PLATFORM_H
 #define XML_PLATFORM_H
 
+#include "base/system_entry.h"
+
 #include <stdint.h>
 
 #ifdef _WIN32
@@ -34,12 +36,14 @@ void *HeapBlockAlloc(uint32_t size);
 // Grows or shrinks a block, zero-filling what is added; may move it. Null on failure
 // (the old block then stays valid).
 void *HeapBlockReAlloc(void *block, uint32_t size);
+// The usable size of a block, which may exceed what was asked for.
 uint32_t HeapBlockSize(void *block);
+// Releases a block; null is accepted.
 void HeapBlockFree(void *block);
 
 // Sets *is9x to 1 on the Windows 9x platform. 0 when the version is unknown.
 int QueryPlatformIs9x(int *is9x);
-// Entry point of an already loaded module, or null.
-void *LookupLoadedEntryPoint(const char *module, const char *name);
+// LookupSystemEntry: the entry point of an already loaded module, or null.
+// On Windows the floor's own; the host build supplies its conversions.
 
 #endif

@@ -132,7 +132,7 @@ int QueryPlatformIs9x(int *is9x)
     return 1;
 }
 
-void *LookupLoadedEntryPoint(const char *module, const char *name)
+void *LookupSystemEntry(const char *module, const char *name)
 {
     if (strcmp(module, "kernel32.dll") != 0)
         return 0;

@@ -1,3 +1,5 @@
+// The XML engine's platform layer on Windows: blocks of the process's local
+// heap (zero-filled, as the engine expects) and the platform family.
 #include "platform.h"
 
 #include <windows.h>
@@ -31,12 +33,4 @@ int QueryPlatformIs9x(int *is9x)
         return 0;
     *is9x = version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
     return 1;
-}
-
-void *LookupLoadedEntryPoint(const char *module, const char *name)
-{
-    HMODULE handle = GetModuleHandleA(module);
-    if (!handle)
-        return 0;
-    return (void *)GetProcAddress(handle, name);
 }

@@ -1,8 +1,9 @@
-// Message boxes and the restart prompt.
+// Message boxes, message texts and the restart prompt.
 #include "driver/ui/user_interface.h"
 
-#include "driver/startup_state.h"
-#include "driver/system_library.h"
+#include "base/format.h"
+#include "base/startup_state.h"
+#include "base/system_library.h"
 #include "resources/resource.h"
 
 namespace {
@@ -32,6 +33,17 @@ int ShowMessage(HWND owner, const char *text, const char *caption, UINT style)
         UnhookWindowsHookEx(g_iconHook);
     g_iconHook = 0;
     return answer;
+}
+
+void ErrorText(DWORD error, char *text)
+{
+    ZeroMemory(text, MAX_PATH);
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, 0, error, 0x400, text, MAX_PATH, 0))
+        return;
+    char format[MAX_PATH];
+    char phase[MAX_PATH];
+    FormatText(text, MAX_PATH, LoadText(IDS_FAILED_FORMAT, format, MAX_PATH),
+               LoadText(IDS_PHASE_INITIALIZATION, phase, MAX_PATH));
 }
 
 // SetupPromptReboot asks whether to restart Windows now; setupapi is loaded

@@ -3,8 +3,7 @@
 // for long phases handle them, so the window paints and stays responsive.
 #include "driver/ui/user_interface.h"
 
-#include "driver/setup_driver.h"
-#include "driver/startup_state.h"
+#include "base/startup_state.h"
 #include "resources/resource.h"
 
 #include <commctrl.h>

@@ -2,10 +2,9 @@
 // the Install plan directly: folder, shortcut choices and toolbar choice.
 #include "driver/ui/user_interface.h"
 
-#include "driver/format.h"
+#include "base/format.h"
+#include "base/startup_state.h"
 #include "driver/install_plan.h"
-#include "driver/setup_driver.h"
-#include "driver/startup_state.h"
 #include "registry/registry.h"
 #include "resources/resource.h"
 
@@ -89,7 +88,7 @@ INT_PTR OnCommand(HWND window, int id)
     case IDOK:
         return AcceptChoices(window, plan);
     case IDCANCEL:
-    case 8:
+    case IDCLOSE:
         EndDialog(window, id);
         return 1;
     case IDC_BROWSE: {

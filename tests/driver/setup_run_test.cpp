@@ -2,10 +2,14 @@
 // calls: order, Phase codes, progress, result value, messages, exit codes.
 #include "tests/driver/walk_doubles.h"
 
-#include "driver/startup_state.h"
+#include "driver/ui/user_interface.h"
+
+#include "base/startup_state.h"
 #include "tests/registry/registry_access.h"
 
 #include <gtest/gtest.h>
+
+#include <string.h>
 
 #include <algorithm>
 #include <string>
@@ -36,6 +40,7 @@ const std::vector<std::string> kInstallLog = {
     "WriteToolbarButton C:\\P\\Dorsel\\Dorsel.exe _zynu000.exe,100 Software Installer 1",
     "MigratePackageRecords",
     "WriteUninstallEntry _zynu000.exe Dorsel 3.00.0000 1",
+    "WriteUninstallDetails _zynu000.exe C:\\P\\Dorsel 321 Vak",
     "WriteInterfacePath _zynu000.exe 1",
     "CloseProgressWindow",
 };
@@ -59,6 +64,7 @@ protected:
         Set(plan.programPath, "C:\\P\\Dorsel\\Dorsel.exe");
         Set(plan.menuFolder, "C:\\M\\Dorsel");
         Set(plan.shortcutPath, "C:\\M\\Dorsel\\Dorsel.lnk");
+        Set(plan.publisher, "Vak");
         RegDeleteKeyA(HKEY_CURRENT_USER, kResultKey);
         RemoveFolders();
     }
@@ -110,6 +116,7 @@ TEST_F(SetupRun, FirstFailingInstallPhaseEndsTheRun)
         {"WriteToolbarButton", 12, 5, "Failed in operation for registration."},
         {"MigratePackageRecords", 12, 6, "Failed in operation for registration."},
         {"WriteUninstallEntry", 12, 7, "Failed in operation for registration."},
+        {"WriteUninstallDetails", 12, 7, "Failed in operation for registration."},
         {"WriteInterfacePath", 12, 7, "Failed in operation for registration."},
     };
     for (const auto &c : cases) {
@@ -356,6 +363,113 @@ TEST_F(SetupRun, RelaunchWithNotification)
     walk.failing = {"WriteMenuFolder"};
     EXPECT_EQ(12, RunWalk("/O /S"));
     EXPECT_EQ("DeleteCallerNotification", walk.log.back());
+}
+
+// Without administrator rights the run may start an elevated copy of itself.
+// Wine's tokens are always full, so the token's type and the elevated start
+// are stand-ins. The log is what follows start-up.
+TEST_F(SetupRun, ElevationDecision)
+{
+    const int kDefault = 1, kFull = 2, kLimited = 3;
+    const std::string kStart = "StartElevatedCopy ";
+    const struct {
+        const char *commandLine;
+        int elevationType, starts;
+        DWORD copyExitCode;
+        int exitCode;
+        std::vector<std::string> log;
+        const char *result;  // in this copy's HKCU
+    } cases[] = {
+        {"/S", kLimited, 1, 0, 0, {kStart + "/S /Elevated"}, "<none>"},  // the same account
+        {"/S", kDefault, 1, 12, 12, {kStart + "/S /Elevated"}, "000C"},  // another: mirrored
+        {"", kFull, 1, 0, -1, {}, "<none>"},
+        {"", 0, 1, 0, -1, {}, "<none>"},  // before Vista
+        {"/S", kLimited, 0, 0, -1, {kStart + "/S /Elevated"}, "<none>"},  // refused, cancelled
+        {"/S /Elevated", kLimited, 1, 0, -1, {}, "<none>"},  // the elevated copy: never again
+        {"/U /S", kDefault, 1, (DWORD)-1, -1, {kStart + "/U /S /Elevated"}, "<none>"},
+        {"", kDefault, 1, ERROR_CANCELLED, 0, {kStart + " /Elevated"}, "<none>"},
+        {"/O /S", kLimited, 1, 0, 0,
+         {kStart + "/O /S /Elevated", "StartAndAwaitReady C:\\M\\Dorsel\\Dorsel.lnk C:\\M\\Dorsel"},
+         "<none>"},
+        {"/O /S", kLimited, 1, 12, 12, {kStart + "/O /S /Elevated", "DeleteCallerNotification"},
+         "<none>"},
+        {"/T1", kLimited, 1, 0, 1, {"RunLaunchMode"}, "<none>"},  // launch mode never elevates
+    };
+    for (const auto &c : cases) {
+        SetUp();
+        walk.administrator = 0;
+        walk.callerWindow = 0x1234;
+        walk.elevationType = c.elevationType;
+        walk.elevatedStarts = c.starts;
+        walk.elevatedExitCode = c.copyExitCode;
+        EXPECT_EQ(c.exitCode, RunWalk(c.commandLine)) << c.commandLine;
+        EXPECT_EQ(c.result, ResultValue()) << c.commandLine;
+        bool refused = c.exitCode == -1 && !strstr(c.commandLine, "/S");
+        EXPECT_EQ(refused ? 1u : 0u, walk.messages.size()) << c.commandLine;  // string 16
+        size_t startUp = !walk.log.empty() && walk.log[0].find("InitSetupRun") == 0;
+        EXPECT_EQ(c.log, std::vector<std::string>(walk.log.begin() + startUp, walk.log.end()))
+            << c.commandLine;
+    }
+
+    SetUp();  // an administrator's default token (UAC off) runs itself
+    walk.elevationType = kDefault;
+    EXPECT_EQ(0, RunWalk(""));
+    EXPECT_EQ(kInstallLog, walk.log);
+    SetUp();  // the elevated copy leaves the restart to the first
+    walk.callerWindow = 0x1234;
+    EXPECT_EQ(0, RunWalk("/O /S /Elevated"));
+    EXPECT_EQ(kInstallLog.back(), walk.log.back());
+    walk.cancel = 1;  // and tells its cancelled plan apart from a completed run
+    EXPECT_EQ(ERROR_CANCELLED, RunWalk("/O /Elevated"));
+}
+
+// What a TARGET value or a typed folder becomes, and whether it stands on
+// its own as a full path.
+TEST(TargetFolder, TidiedAndCheckedAsAFullPath)
+{
+    struct Row {
+        const char *written;
+        const char *tidied;
+        int full;
+    };
+    const Row rows[] = {
+        {"C:\\Program Files\\Dorsel\\", "C:\\Program Files\\Dorsel", 1},
+        {"  C:\\a b\\c \\\\ \t", "C:\\a b\\c", 1},
+        {"C:\\", "C:\\", 1},
+        {"C:\\\\\\", "C:\\", 1},
+        {"d:\\x", "d:\\x", 1},
+        {"\\\\server\\share\\", "\\\\server\\share", 1},
+        {"\\\\server\\share\\Dorsel", "\\\\server\\share\\Dorsel", 1},
+        {"MyApp", "MyApp", 0},
+        {"C:MyApp", "C:MyApp", 0},
+        {"C:", "C:", 0},
+        {"\\Dorsel", "\\Dorsel", 0},
+        {"\\\\server", "\\\\server", 0},
+        {"\\\\server\\", "\\\\server", 0},
+        {"\\\\\\share", "\\\\\\share", 0},
+        {"1:\\x", "1:\\x", 0},
+        {"   ", "", 0},
+        {"", "", 0},
+    };
+    for (const Row &row : rows) {
+        char folder[MAX_PATH] = {0};
+        lstrcpyA(folder, row.written);
+        TidyTargetFolder(folder);
+        EXPECT_STREQ(row.tidied, folder) << row.written;
+        EXPECT_EQ(row.full, IsFullPath(folder)) << row.written;
+    }
+}
+
+TEST(TargetFolder, SecondByteOfADoubleByteCharacterIsNoBackslash)
+{
+    if (GetACP() != 932)
+        GTEST_SKIP() << "needs the Japanese code page";
+    char folder[MAX_PATH] = "C:\\\x95\x5C";  // a kanji whose second byte is 0x5C
+    TidyTargetFolder(folder);
+    EXPECT_STREQ("C:\\\x95\x5C", folder);
+    lstrcpyA(folder, "C:\\\x95\x5C\\");
+    TidyTargetFolder(folder);
+    EXPECT_STREQ("C:\\\x95\x5C", folder);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "tests/driver/walk_doubles.h"
 
+#include "base/startup_state.h"
 #include "driver/application_start.h"
 #include "driver/setup_driver.h"
 #include "driver/ui/user_interface.h"
@@ -40,16 +41,43 @@ std::string Options(RunOptions options)
 
 int RunWalk(const char *commandLine)
 {
-    return RunSetup(GetModuleHandleA(0), commandLine);
+    g_startup.instance = GetModuleHandleA(0);  // what WinMain does first
+    return RunCommandLine(commandLine);
 }
 
-int InitSetupRun(HINSTANCE, RunOptions options)
+int RunLaunchMode(void) { return Record("RunLaunchMode"); }
+int QueryElevationType(void) { return walk.elevationType; }
+
+int StartElevatedCopy(const char *parameters, DWORD *exitCode)
+{
+    *exitCode = walk.elevatedExitCode;
+    return Record("StartElevatedCopy", parameters) && walk.elevatedStarts;
+}
+
+// The product key as the elevated copy leaves it.
+int ReadMenuFolder(char *folder) { return lstrlenA(lstrcpyA(folder, walk.plan.menuFolder)); }
+
+int ReadProductIdentity(char *name, char *)
+{
+    return lstrlenA(lstrcpyA(name, walk.plan.productName));
+}
+
+int MeasurePayload(DWORD *kilobytes) { return (int)(*kilobytes = 321); }
+
+int WriteUninstallDetails(const char *uninstaller, const char *folder, DWORD kilobytes,
+                          const char *publisher)
+{
+    return Record("WriteUninstallDetails", Text(uninstaller) + " " + Text(folder) + " " +
+                                               std::to_string(kilobytes) + " " + Text(publisher));
+}
+
+int InitSetupRun(RunOptions options)
 {
     walk.log.push_back("InitSetupRun " + Options(options));
     return walk.initResult;
 }
 
-int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion, RunOptions *options)
+int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion, const RunOptions *options)
 {
     walk.log.push_back("BuildInstallPlan " + Options(*options));
     *plan = walk.plan;

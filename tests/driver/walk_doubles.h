@@ -34,6 +34,9 @@ struct WalkScript {
     int restartPrompts = 0;
     const char *searchList = 0;
     const char *downloadList = 0;
+    int elevationType = 2;               // of the token: full
+    int elevatedStarts = 1;              // the elevated copy starts and ends with:
+    DWORD elevatedExitCode = 0;
 };
 
 extern WalkScript walk;

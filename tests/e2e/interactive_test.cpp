@@ -2,11 +2,11 @@
 // and message boxes are found by their titles, read, and their buttons pressed.
 #include "tests/e2e/setup_exe.h"
 
-#include "driver/startup_state.h"
+#include "base/startup_state.h"
 #include "driver/ui/user_interface.h"
+#include "resources/resource.h"
 
 #include <commctrl.h>
-
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -52,149 +52,6 @@ void Press(HWND dialog, int id)
 {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
 }
-
-
-// A visible dialog of process `process` that has `control`; with `owner`,
-// only one owned by that window.
-struct ProcessDialogSearch {
-    DWORD process;
-    int control;
-    HWND owner;
-    HWND except;
-    HWND found;
-};
-
-BOOL CALLBACK MatchProcessDialog(HWND window, LPARAM data)
-{
-    ProcessDialogSearch *search = (ProcessDialogSearch *)data;
-    DWORD process = 0;
-    char className[16] = {0};
-    GetWindowThreadProcessId(window, &process);
-    GetClassNameA(window, className, sizeof(className));
-    if (process == search->process && lstrcmpA(className, "#32770") == 0 &&
-        IsWindowVisible(window) && window != search->except &&
-        GetDlgItem(window, search->control) &&
-        (!search->owner || GetWindow(window, GW_OWNER) == search->owner)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND WaitForProcessDialog(DWORD process, int control, HWND owner = 0, HWND except = 0,
-                          int tries = 300)
-{
-    for (; tries > 0; --tries) {
-        ProcessDialogSearch search = {process, control, owner, except, 0};
-        EnumWindows(MatchProcessDialog, (LPARAM)&search);
-        if (search.found)
-            return search.found;
-        Sleep(20);
-    }
-    return 0;
-}
-
-// The window as it is on the screen, as a 24-bit BMP file.
-bool SaveScreenshot(HWND window, const std::string &path)
-{
-    RECT frame;
-    if (!GetWindowRect(window, &frame))
-        return false;
-    int width = frame.right - frame.left;
-    int height = frame.bottom - frame.top;
-    HDC screen = GetDC(0);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, frame.left, frame.top, SRCCOPY);
-    SelectObject(memory, old);
-    BITMAPINFOHEADER info = {sizeof(info), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    DWORD rowSize = ((DWORD)width * 3 + 3) & ~3u;
-    std::string pixels(rowSize * height, '\0');
-    GetDIBits(memory, bitmap, 0, height, &pixels[0], (BITMAPINFO *)&info, DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(0, screen);
-    BITMAPFILEHEADER file = {0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(info)};
-    file.bfSize = file.bfOffBits + (DWORD)pixels.size();
-    std::string bytes((const char *)&file, sizeof(file));
-    bytes.append((const char *)&info, sizeof(info));
-    bytes += pixels;
-    CreateDirectoryA((ThisFolder() + "\\..\\screenshots").c_str(), 0);
-    WriteText(ThisFolder() + "\\..\\screenshots\\" + path, bytes);
-    return true;
-}
-
-// The languages of dialog 101 and the string table, with the locale that
-// selects each and the charset of its dialog font.
-struct Language {
-    const char *name;
-    LANGID resource;
-    BYTE charset;
-    bool fullWidthPunctuation;
-};
-
-const Language kLanguages[] = {
-    {"English", MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), ANSI_CHARSET, false},
-    {"Danish", MAKELANGID(LANG_DANISH, SUBLANG_NEUTRAL), ANSI_CHARSET, false},
-    {"German", MAKELANGID(LANG_GERMAN, SUBLANG_NEUTRAL), ANSI_CHARSET, false},
-    {"Finnish", MAKELANGID(LANG_FINNISH, SUBLANG_NEUTRAL), ANSI_CHARSET, false},
-    {"French", MAKELANGID(LANG_FRENCH, SUBLANG_NEUTRAL), ANSI_CHARSET, false},
-    {"Italian", MAKELANGID(LANG_ITALIAN, SUBLANG_NEUTRAL), ANSI_CHARSET, false},
-    {"Japanese", MAKELANGID(LANG_JAPANESE, SUBLANG_NEUTRAL), SHIFTJIS_CHARSET, true},
-    {"Dutch", MAKELANGID(LANG_DUTCH, SUBLANG_NEUTRAL), ANSI_CHARSET, false},
-    {"Norwegian", MAKELANGID(LANG_NORWEGIAN, SUBLANG_NEUTRAL), ANSI_CHARSET, false},
-    {"Swedish", MAKELANGID(LANG_SWEDISH, SUBLANG_NEUTRAL), ANSI_CHARSET, false},
-    {"ChineseTaiwan", MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL), CHINESEBIG5_CHARSET,
-     true},
-    {"Korean", MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN), HANGUL_CHARSET, false},
-    {"ChinesePrc", MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), GB2312_CHARSET, true},
-    {"Spanish", MAKELANGID(LANG_SPANISH, SUBLANG_SPANISH_MODERN), ANSI_CHARSET, false},
-};
-
-// The row whose resources this process's language selects.
-const Language *CurrentLanguage()
-{
-    LANGID language = GetUserDefaultUILanguage();
-    for (const Language &row : kLanguages)
-        if (row.resource == language)
-            return &row;
-    for (const Language &row : kLanguages)
-        if (PRIMARYLANGID(row.resource) == PRIMARYLANGID(language) &&
-            PRIMARYLANGID(language) != LANG_CHINESE)
-            return &row;
-    return 0;
-}
-
-HMODULE SetupResources()
-{
-    static HMODULE module = LoadLibraryExA((ThisFolder() + "\\..\\setup.exe").c_str(), 0,
-                                           LOAD_LIBRARY_AS_DATAFILE);
-    return module;
-}
-
-// String `id` of one language's string table, read from its block.
-std::wstring ResourceString(LANGID language, UINT id)
-{
-    HMODULE module = SetupResources();
-    HRSRC found = FindResourceExW(module, (LPCWSTR)RT_STRING, MAKEINTRESOURCEW(id / 16 + 1),
-                                  language);
-    if (!found)
-        return L"";
-    const WCHAR *entry = (const WCHAR *)LockResource(LoadResource(module, found));
-    for (UINT skip = id % 16; skip > 0; --skip)
-        entry += 1 + *entry;
-    return std::wstring(entry + 1, *entry);
-}
-
-// What the process's code page makes of a string of the resources.
-std::string InCodePage(const std::wstring &text)
-{
-    char bytes[1024] = {0};
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, bytes, sizeof(bytes), 0, 0);
-    return bytes;
-}
-
 
 class Interactive : public SetupExeTest {};
 
@@ -291,148 +148,62 @@ TEST_F(Interactive, UnsupportedSystemMessage)
     EXPECT_EQ(15u, install.ExitCode());
 }
 
-
-// Past a menu or class field of a dialog template: none, an ordinal, or a name.
-const WORD *SkipNameOrOrdinal(const WORD *field)
+// Wine's screen resolution for the programs started from now on; 0: the prefix's.
+void SetScreenDpi(DWORD dpi)
 {
-    if (*field == 0xFFFF)
-        return field + 2;
-    while (*field)
-        ++field;
-    return field + 1;
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
+    if (dpi)
+        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, (const BYTE *)&dpi, sizeof(dpi));
+    else
+        RegDeleteValueA(key, "LogPixels");
+    RegCloseKey(key);
 }
 
-// The charset of the font an extended dialog template asks for.
-BYTE TemplateCharset(const void *layout)
+// Dialogs 101 and 102 as setup.exe shows them, at 96 and 192 DPI: each
+// control's text fits, and the screenshots stay in the tests' "screenshots".
+TEST_F(Interactive, DialogsFitTheirTextsAt96And192Dpi)
 {
-    const WORD *field = (const WORD *)((const BYTE *)layout + 26);  // past the fixed header
-    field = SkipNameOrOrdinal(SkipNameOrOrdinal(field));  // menu, class
-    while (*field++)  // title
-        ;
-    return ((const BYTE *)field)[5];  // after point size, weight and italic
+    struct RestoreDpi {
+        ~RestoreDpi() { SetScreenDpi(0); }
+    } restore;
+    std::string folder = ThisFolder() + "\\screenshots\\";
+    CreateDirectoryA(folder.c_str(), 0);
+    LONG widths[2][2];
+    for (int d = 0; d < 2; ++d) {
+        SetScreenDpi(d ? 192 : 96);
+        for (int t = 0; t < 2; ++t) {
+            std::string name = folder + (t ? "dialog102-" : "dialog101-") + (d ? "192dpi" : "96dpi");
+            DeleteFileA((name + ".bmp").c_str());
+            EXPECT_EQ(0u, RunProgram(TestFile("dialog_probe.exe"), (t ? "102 \"" : "101 \"") +
+                                                                   name + ".bmp\" \"" + name + ".txt\""))
+                << ReadText(name + ".txt");
+            std::string bitmap = ReadText(name + ".bmp");
+            widths[d][t] = bitmap.size() > 22 ? *(const LONG *)&bitmap[18] : 0;
+        }
+    }
+    // DPI-aware: the system lays the dialogs out anew at twice the size (less
+    // a little, as fonts round), never stretched as a bitmap.
+    for (int t = 0; t < 2; ++t)
+        EXPECT_GE(widths[1][t] * 10, widths[0][t] * 17) << t;
 }
 
-INT_PTR CALLBACK PassiveDialog(HWND, UINT, WPARAM, LPARAM)
+// A visible dialog of `process` that has `control`, owned by `owner` when one
+// is given.
+HWND WaitForOwnedDialog(DWORD process, int control, HWND owner = 0)
 {
+    for (int tries = 0; tries < 600; ++tries) {
+        for (HWND window = FindWindowExA(0, 0, "#32770", 0); window;
+             window = FindWindowExA(0, window, "#32770", 0)) {
+            DWORD owningProcess = 0;
+            GetWindowThreadProcessId(window, &owningProcess);
+            if (owningProcess == process && IsWindowVisible(window) &&
+                GetDlgItem(window, control) && (!owner || GetWindow(window, GW_OWNER) == owner))
+                return window;
+        }
+        Sleep(20);
+    }
     return 0;
-}
-
-// A control's text as drawn: "&&" shows one "&", a single "&" marks the
-// access key and takes no room.
-std::wstring DrawnText(const std::wstring &text, WCHAR *accessKey)
-{
-    std::wstring drawn;
-    *accessKey = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'&' && i + 1 < text.size()) {
-            ++i;
-            if (text[i] != L'&')
-                *accessKey = (WCHAR)(UINT_PTR)CharUpperW((LPWSTR)(UINT_PTR)text[i]);
-        }
-        drawn += text[i];
-    }
-    return drawn;
-}
-
-// Room a control keeps beside its text: a push button's edges and focus
-// frame, a check box's box and gap; at 96 DPI, scaled with the DPI.
-int ControlMargin(HWND control, int dpi)
-{
-    char className[16] = {0};
-    GetClassNameA(control, className, sizeof(className));
-    LONG type = GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK;
-    if (lstrcmpiA(className, "Button") != 0)
-        return 0;
-    if (type == BS_3STATE || type == BS_AUTO3STATE || type == BS_CHECKBOX)
-        return GetSystemMetrics(SM_CXMENUCHECK) + MulDiv(4, dpi, 96);
-    return MulDiv(8, dpi, 96);
-}
-
-// Every control text of dialog 101 in every language, measured with the
-// dialog's font against the control's client area; the access keys, the
-// reading order and the font's charset with it. Run at 96 and at 144 DPI.
-TEST(DialogTexts, FitTheirControlsInEveryLanguage)
-{
-    ASSERT_TRUE(SetupResources());
-    HDC screen = GetDC(0);
-    int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(0, screen);
-    char expected[16] = {0};
-    if (GetEnvironmentVariableA("SETUP_TEST_DPI", expected, sizeof(expected))) {
-        ASSERT_EQ(atoi(expected), dpi);
-    }
-    for (const Language &row : kLanguages) {
-        SCOPED_TRACE(row.name);
-        HRSRC found = FindResourceExA(SetupResources(), RT_DIALOG, MAKEINTRESOURCEA(101),
-                                      row.resource);
-        ASSERT_TRUE(found);
-        const void *layout = LockResource(LoadResource(SetupResources(), found));
-        HWND dialog = CreateDialogIndirectParamW(GetModuleHandleA(0), (LPCDLGTEMPLATEW)layout, 0,
-                                                 PassiveDialog, 0);
-        ASSERT_TRUE(dialog);
-        HWND edit = GetDlgItem(dialog, 1000);
-        EXPECT_TRUE(GetWindowLongA(edit, GWL_STYLE) & ES_AUTOHSCROLL);
-        // The prompt names the folder box; Tab goes on in reading order.
-        EXPECT_EQ(GetDlgItem(dialog, 1004), GetWindow(edit, GW_HWNDPREV));
-        HWND tab = edit;
-        for (int id : {1003, 1006, 1021, IDOK, IDCANCEL, 1000}) {
-            tab = GetNextDlgTabItem(dialog, tab, FALSE);
-            EXPECT_EQ(GetDlgItem(dialog, id), tab) << id;
-        }
-        EXPECT_EQ(row.charset, TemplateCharset(layout));
-
-        std::wstring keys;
-        for (int id : {1004, 1003, 1006, 1021, IDOK, IDCANCEL}) {
-            HWND control = GetDlgItem(dialog, id);
-            WCHAR text[512] = {0};
-            GetWindowTextW(control, text, 512);
-            std::wstring shown = text;
-            if (id == 1004)  // the prompt comes from the string table
-                shown = ResourceString(row.resource, 19);
-            WCHAR key = 0;
-            std::wstring drawn = DrawnText(shown, &key);
-            if (id == 1003 || id == 1006 || id == 1021) {
-                EXPECT_NE(0, key) << id;
-                EXPECT_EQ(std::wstring::npos, keys.find(key)) << id << " repeats an access key";
-                keys += key;
-            }
-            HDC context = GetDC(control);
-            HGDIOBJ old = SelectObject(context, (HFONT)SendMessageW(control, WM_GETFONT, 0, 0));
-            SIZE extent = {0, 0};
-            GetTextExtentPoint32W(context, drawn.c_str(), (int)drawn.size(), &extent);
-            SelectObject(context, old);
-            ReleaseDC(control, context);
-            RECT client;
-            GetClientRect(control, &client);
-            EXPECT_LE(extent.cx + ControlMargin(control, dpi), client.right) << id;
-            EXPECT_LE(extent.cy, client.bottom) << id;
-        }
-        EXPECT_FALSE(ResourceString(row.resource, 20).empty());
-        if (row.fullWidthPunctuation) {
-            for (UINT id : {2u, 5u, 7u, 19u}) {
-                std::wstring text = ResourceString(row.resource, id);
-                EXPECT_EQ(std::wstring::npos, text.find_first_of(L":?")) << id;
-                EXPECT_EQ(std::wstring::npos, text.find(L"%s ")) << id;
-            }
-        }
-        SetDlgItemTextW(dialog, 1004, ResourceString(row.resource, 19).c_str());
-        SetDlgItemTextW(dialog, 1000, L"C:\\Program Files\\Dorsel");
-        SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-        UpdateWindow(dialog);
-        EXPECT_TRUE(SaveScreenshot(dialog, std::string("dialog101-") + row.name + "-" +
-                                               std::to_string(dpi) + "dpi.bmp"));
-        DestroyWindow(dialog);
-    }
-}
-
-// A payload file large enough that copying it takes a while.
-void WriteLargeFile(const std::string &path, LONG megabytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    SetFilePointer(file, megabytes << 20, 0, FILE_BEGIN);
-    EXPECT_TRUE(SetEndOfFile(file));
-    CloseHandle(file);
 }
 
 // Types into another process's edit control, one character at a time.
@@ -443,150 +214,160 @@ void Type(HWND edit, const std::string &text)
         SendMessageA(edit, WM_CHAR, (WPARAM)(unsigned char)character, 0);
 }
 
-void Click(HWND dialog, int id)
+// The access key of a control text ("&Browse..." gives 'B'), 0 for none.
+char AccessKey(const std::string &text)
 {
-    PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    size_t mark = text.find('&');
+    return mark + 1 < text.size() ? (char)(UINT_PTR)CharUpperA((LPSTR)(UINT_PTR)(BYTE)text[mark + 1]) : 0;
+}
+
+// This test program holds setup.exe's resources, so the locale picks the
+// same texts for both.
+std::string Text(UINT id)
+{
+    char text[MAX_PATH];
+    return LoadText(id, text, MAX_PATH);
 }
 
 class EveryLanguage : public SetupExeTest {};
 
-// An interactive fresh install as a user of the process's language meets it:
-// a relative folder is refused with a message, the browser starts at the
-// nearest existing parent of the typed folder and confirms it, a long typed
-// folder is taken exactly, and the progress window answers while a large
-// payload copies and ignores attempts to close it. The test command runs
-// this under each language's locale.
+// A fresh interactive install in the locale of the test command: dialogs 101
+// and 102 fit their texts at 96 and 144 DPI (screenshots per language), the
+// dialog reads and tabs in order with distinct access keys, a relative folder
+// is refused in the user's language, the browser starts at the nearest
+// existing parent of the typed folder and confirms it, a long typed folder
+// is installed to exactly, and the progress window answers while a large
+// payload copies, without being closed by Esc or a close request.
 TEST_F(EveryLanguage, TypedFolderBrowserAndProgress)
 {
-    const Language *language = CurrentLanguage();
-    ASSERT_TRUE(language) << GetUserDefaultUILanguage();
-    const LANGID resources = language->resource;
-    WriteLargeFile(MediumFile("ZynFlash.dll"), 256);
+    g_startup.instance = GetModuleHandleA(0);
+    char locale[32] = "C";
+    GetEnvironmentVariableA("LC_ALL", locale, sizeof(locale));
+    std::string shots = ThisFolder() + "\\screenshots\\";
+    CreateDirectoryA(shots.c_str(), 0);
+    for (DWORD dpi : {96u, 144u}) {
+        SetScreenDpi(dpi);
+        for (const char *dialog : {"101", "102"}) {
+            std::string name = shots + "dialog" + dialog + "-" + locale + "-" + std::to_string(dpi);
+            EXPECT_EQ(0u, RunProgram(TestFile("dialog_probe.exe"),
+                                     std::string(dialog) + " \"" + name + ".bmp\" \"" + name + ".txt\""))
+                << ReadText(name + ".txt");
+        }
+    }
+    SetScreenDpi(0);
+    WORD language = PRIMARYLANGID(GetUserDefaultUILanguage());
+    if (language == LANG_JAPANESE || language == LANG_CHINESE)  // full-width punctuation
+        for (UINT id : {IDS_PROMPT_UPGRADE, IDS_CONFIRM_UNINSTALL, IDS_FAILED_FORMAT, IDS_PROMPT_FRESH}) {
+            EXPECT_EQ(std::string::npos, Text(id).find_first_of(":?")) << id;
+            EXPECT_EQ(std::string::npos, Text(id).find("%s ")) << id;
+        }
+
+    HANDLE large = CreateFileA(MediumFile("ZynFlash.dll").c_str(), GENERIC_WRITE, 0, 0,
+                               CREATE_ALWAYS, 0, 0);
+    SetFilePointer(large, 256 << 20, 0, FILE_BEGIN);
+    EXPECT_TRUE(SetEndOfFile(large));
+    CloseHandle(large);
     CreateFolders("C:\\ze2e\\browse");
     const std::string typed =
         "C:\\ze2e\\Very Long Subfolder Name That Goes On And On\\Another Long Subfolder\\Version 3";
     Started install("\"" + MediumFile("setup.exe") + "\"");
     DWORD process = install.process.dwProcessId;
-    HWND dialog = WaitForProcessDialog(process, 1000);
+    HWND dialog = WaitForOwnedDialog(process, 1000);
     ASSERT_TRUE(dialog);
     HWND edit = GetDlgItem(dialog, 1000);
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
-    Sleep(300);  // painted
-    EXPECT_TRUE(SaveScreenshot(dialog, std::string("dialog101-") + language->name + ".bmp"));
+    EXPECT_TRUE(GetWindowLongA(edit, GWL_STYLE) & ES_AUTOHSCROLL);
+    EXPECT_EQ(GetDlgItem(dialog, 1004), GetWindow(edit, GW_HWNDPREV));  // names the box
+    std::string keys;
+    HWND tab = edit;
+    for (int id : {1003, 1006, 1021, IDOK, IDCANCEL}) {
+        tab = GetNextDlgTabItem(dialog, tab, FALSE);
+        EXPECT_EQ(GetDlgItem(dialog, id), tab) << id;
+        keys += id > IDCANCEL ? AccessKey(ControlText(dialog, id)) : 0;
+    }
+    EXPECT_EQ(3u, strlen(keys.c_str()));
+    for (char key : keys)
+        EXPECT_EQ(keys.find(key), keys.rfind(key)) << keys;
 
     Type(edit, "MyApp");
-    Click(dialog, IDOK);
-    HWND refusal = WaitForProcessDialog(process, kMessageText, dialog);
+    Press(dialog, IDOK);
+    HWND refusal = WaitForOwnedDialog(process, kMessageText, dialog);
     ASSERT_TRUE(refusal);
-    EXPECT_EQ(InCodePage(ResourceString(resources, 20)), ControlText(refusal, kMessageText));
-    Click(refusal, IDOK);
+    EXPECT_EQ(Text(IDS_FOLDER_NOT_FULL_PATH), ControlText(refusal, kMessageText));
+    Press(refusal, IDOK);
     Sleep(300);
     EXPECT_TRUE(IsWindowVisible(dialog));
 
     Type(edit, "C:\\ze2e\\browse\\gone\\deeper");
-    Click(dialog, 1003);
-    HWND browser = WaitForProcessDialog(process, IDOK, dialog);
+    Press(dialog, 1003);
+    HWND browser = WaitForOwnedDialog(process, IDOK, dialog);
     ASSERT_TRUE(browser);
     for (int tries = 0; tries < 100 && !IsWindowEnabled(GetDlgItem(browser, IDOK)); ++tries)
         Sleep(50);
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(browser, IDOK)));
-    Click(browser, IDOK);
+    PostMessageA(GetDlgItem(browser, IDOK), BM_CLICK, 0, 0);  // only an enabled button takes it
     for (int tries = 0; tries < 100 && ControlText(dialog, 1000) != "C:\\ze2e\\browse"; ++tries)
         Sleep(50);
     EXPECT_EQ("C:\\ze2e\\browse", ControlText(dialog, 1000));
 
     Type(edit, "  " + typed + "\\ ");
     EXPECT_EQ("  " + typed + "\\ ", ControlText(dialog, 1000));  // nothing cut while typing
-    Click(dialog, IDOK);
-
-    HWND progress = WaitForProcessDialog(process, 1005);
+    Press(dialog, IDOK);
+    HWND progress = WaitForOwnedDialog(process, 1005);
     ASSERT_TRUE(progress);
-    RECT frame;
-    RECT area;
+    RECT frame, area;
     GetWindowRect(progress, &frame);
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
-    EXPECT_NEAR((area.left + area.right) / 2, (frame.left + frame.right) / 2, 1);
-    EXPECT_NEAR((area.top + area.bottom) / 2, (frame.top + frame.bottom) / 2, 1);
+    EXPECT_NEAR(area.left + area.right, frame.left + frame.right, 2);  // centred
+    EXPECT_NEAR(area.top + area.bottom, frame.top + frame.bottom, 2);
     // While the bar stands at 0 the payload is being copied.
-    int answered = 0;
-    int unanswered = 0;
+    int answered = 0, unanswered = 0;
     HWND bar = GetDlgItem(progress, 1005);
-    while (IsWindow(progress) && SendMessageA(bar, PBM_GETPOS, 0, 0) == 0) {
-        DWORD_PTR result = 0;
-        if (!SendMessageTimeoutA(progress, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result)) {
+    for (DWORD_PTR result; SendMessageA(bar, PBM_GETPOS, 0, 0) == 0 && IsWindow(bar); Sleep(20)) {
+        if (!SendMessageTimeoutA(progress, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result))
             ++unanswered;
-        } else if (IsWindow(progress) && SendMessageA(bar, PBM_GETPOS, 0, 0) == 0) {
-            if (answered++ == 0) {
-                EXPECT_TRUE(SaveScreenshot(progress, std::string("progress-") + language->name +
-                                                         ".bmp"));
-                // Closing or Esc does not stop the run in the middle of a phase.
-                PostMessageA(progress, WM_KEYDOWN, VK_ESCAPE, 0);
-                PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
-                PostMessageA(progress, WM_CLOSE, 0, 0);
-            }
-        }
-        Sleep(20);
+        else if (SendMessageA(bar, PBM_GETPOS, 0, 0) == 0 && IsWindow(bar) && !answered++)
+            for (UINT request : {(UINT)WM_CLOSE, (UINT)WM_COMMAND, (UINT)WM_KEYDOWN})
+                PostMessageA(progress, request, request == WM_KEYDOWN ? VK_ESCAPE : IDCANCEL, 0);
     }
-    EXPECT_GT(answered, 0);
     printf("The progress window answered %d times during the copy.\n", answered);
+    EXPECT_GT(answered, 0);
     EXPECT_EQ(0, unanswered);
-
-    HWND done = WaitForProcessDialog(process, kMessageText);
+    HWND done = WaitForOwnedDialog(process, kMessageText);
     ASSERT_TRUE(done);
-    EXPECT_EQ(InCodePage(ResourceString(resources, 6)), ControlText(done, kMessageText));
-    Click(done, IDOK);
+    EXPECT_EQ(Text(IDS_COMPLETED), ControlText(done, kMessageText));
+    Press(done, IDOK);
     EXPECT_EQ(0u, install.ExitCode());
     EXPECT_EQ(Sz(typed), ReadRaw(PRODUCT_KEY, "ProgDir").bytes);
-    EXPECT_TRUE(Exists(typed + "\\Dorsel.exe"));
     EXPECT_TRUE(Exists(typed + "\\ZynFlash.dll"));
-    RemoveTree("C:\\ze2e");
-}
-
-struct IconProbe {
-    const char *caption;
-    HICON icon;
-};
-
-// Reads the title-bar icon of this process's message box and closes the box.
-DWORD WINAPI ReadBoxIcon(LPVOID data)
-{
-    IconProbe *probe = (IconProbe *)data;
-    HWND box = 0;
-    for (int tries = 0; tries < 200 && !(box && IsWindowVisible(box)); ++tries) {
-        Sleep(20);
-        box = FindWindowA("#32770", probe->caption);
-    }
-    DWORD_PTR icon = 0;
-    SendMessageTimeoutA(box, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, 5000, &icon);
-    probe->icon = (HICON)icon;
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    return 0;
-}
-
-HICON IconOfBox(const char *caption, bool ownBox)
-{
-    IconProbe probe = {caption, (HICON)1};
-    HANDLE reader = CreateThread(0, 0, ReadBoxIcon, &probe, 0, 0);
-    if (ownBox)
-        EXPECT_EQ(IDOK, ShowMessage(0, "text", caption, MB_ICONWARNING));
-    else
-        MessageBoxA(0, "text", caption, MB_ICONWARNING);
-    WaitForSingleObject(reader, 30000);
-    CloseHandle(reader);
-    return probe.icon;
 }
 
 // The run's message boxes carry the program's icon in their title bar, and
-// nothing of that stays behind for other windows. (This test program holds
-// the same resources as setup.exe.)
+// nothing of that stays behind for other boxes.
 TEST(MessageBoxes, CarryTheProgramIcon)
 {
     g_startup.instance = GetModuleHandleA(0);
     HICON icon = LoadIconA(g_startup.instance, MAKEINTRESOURCEA(100));
     ASSERT_TRUE(icon);
-    EXPECT_EQ(icon, IconOfBox("Installation Program", true));
-    EXPECT_EQ((HICON)0, IconOfBox("Other Program", false));
+    for (bool ours : {true, false}) {
+        struct Probe {
+            HICON icon;
+            static DWORD WINAPI Read(LPVOID data)  // then closes the box
+            {
+                HWND box = 0;
+                for (int tries = 0; tries < 300 && !(box && IsWindowVisible(box)); ++tries, Sleep(20))
+                    box = FindWindowA("#32770", "Icon probe");
+                DWORD_PTR icon = 0;
+                SendMessageTimeoutA(box, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+                ((Probe *)data)->icon = (HICON)icon;
+                return PostMessageA(box, WM_COMMAND, IDOK, 0);
+            }
+        } probe = {(HICON)1};
+        HANDLE reader = CreateThread(0, 0, Probe::Read, &probe, 0, 0);
+        EXPECT_EQ(IDOK, ours ? ShowMessage(0, "text", "Icon probe", MB_ICONWARNING)
+                             : MessageBoxA(0, "text", "Icon probe", MB_ICONWARNING));
+        WaitForSingleObject(reader, 30000);
+        CloseHandle(reader);
+        EXPECT_EQ(ours ? icon : 0, probe.icon);
+    }
 }
 
 // Under /W the toolbar button stays as it is: a user who removed it keeps it

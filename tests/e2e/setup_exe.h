@@ -78,7 +78,7 @@ inline std::string StartMenuShortcut(const std::string &product)
 
 inline std::string InstalledPath(int row)
 {
-    return row == 0 ? WindowsFolder() + "\\_zynu000.exe" : Target() + "\\" + kInstalledNames[row];
+    return row == 0 ? WindowsFolderPath() + "\\_zynu000.exe" : Target() + "\\" + kInstalledNames[row];
 }
 
 inline void RemoveLinks(const std::string &product)

@@ -3,6 +3,7 @@
 // values, files, shortcuts and exit codes are read back as a user or an
 // administrator would.
 #include "tests/e2e/setup_exe.h"
+#include "xml/xml.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,7 @@ TEST_F(SetupExe, FreshSilentInstall)
     EXPECT_EQ(Sz("C:\\ze2e\\dl2"), ReadRaw(SEARCH_PATH_KEY "\\C:\\ze2e\\dl2", 0).bytes);
     EXPECT_EQ(Sz("_zynu000.exe /U"), ReadRaw(UNINSTALL_ENTRY_KEY, "UninstallString").bytes);
     EXPECT_EQ(Sz(kProduct), ReadRaw(UNINSTALL_ENTRY_KEY, "DisplayName").bytes);
-    EXPECT_EQ(Sz(WindowsFolder() + "\\_zynu000.exe"), ReadRaw(INTERFACE_PATH_KEY, "InterfacePath").bytes);
+    EXPECT_EQ(Sz(WindowsFolderPath() + "\\_zynu000.exe"), ReadRaw(INTERFACE_PATH_KEY, "InterfacePath").bytes);
     EXPECT_EQ(Sz(Target() + "\\Dorsel.exe"), ReadRaw(TOOLBAR_KEY, "Exec").bytes);
     ExpectPayloadInstalled("v1");
     // Only the group shortcut: a fresh silent install finds no other of that name.
@@ -131,7 +132,7 @@ TEST_F(SetupExe, OperatingSystemChecks)
     for (const char *version : {"win2k", "winxp"}) {
         SetWineVersion(version);
         ASSERT_EQ(0u, RunSetup("/S")) << version;
-        EXPECT_EQ(Sz(WindowsFolder() + "\\_zynu000.exe"),
+        EXPECT_EQ(Sz(WindowsFolderPath() + "\\_zynu000.exe"),
                   ReadRaw(INTERFACE_PATH_KEY, "InterfacePath").bytes) << version;
         RemoveKey(INTERFACE_PATH_KEY);
     }
@@ -202,6 +203,84 @@ TEST_F(SetupExe, DllPlantedBesideTheProgramIsNotLoaded)
     ASSERT_EQ(0u, RunSetup("/S"));
     EXPECT_FALSE(Exists(MediumFile("planted-dll-loaded.txt")));
     EXPECT_TRUE(Exists(GroupShortcut(kProduct)));  // the shell link object still works
+}
+
+TEST_F(SetupExe, ManifestDeclaresRightsDpiAwarenessAndSystems)
+{
+    HMODULE program = LoadLibraryExA((ThisFolder() + "\\..\\setup.exe").c_str(), 0,
+                                     LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC resource = FindResourceA(program, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_TRUE(resource);
+    std::string text((const char *)LockResource(LoadResource(program, resource)),
+                     SizeofResource(program, resource));
+    FreeLibrary(program);
+    XmlDocument *document = ParseDocument(text.data(), (int32_t)text.size(), 0);
+    ASSERT_TRUE(document) << text;  // well-formed
+    const char *const rows[][3] = {  // path, attribute (none: the text), value
+        {"/assembly/assemblyIdentity", "name", "Tavrin.Dorsel"},
+        {"/assembly/description", 0, "Software Installer"},
+        {"/assembly/dependency/dependentAssembly/assemblyIdentity", "name",
+         "Microsoft.Windows.Common-Controls"},
+        // XP rejects trustInfo without its namespace; XP SP2 fails on two.
+        {"/assembly/trustInfo", "xmlns", "urn:schemas-microsoft-com:asm.v2"},
+        {"/assembly/trustInfo/security/requestedPrivileges/requestedExecutionLevel", "level",
+         "asInvoker"},
+        {"/assembly/application/windowsSettings/dpiAware", 0, "true/pm"},
+        {"/assembly/application/windowsSettings/dpiAwareness", 0, "PerMonitorV2, PerMonitor"},
+    };
+    XmlNode *node = 0;
+    for (const auto &row : rows) {
+        const char *value = !QueryPath(row[0], &node, document) ? "<none>"
+                            : row[1] ? FindAttribute(node, row[1]) : node->text;
+        EXPECT_STREQ(row[2], value) << row[0];
+    }
+    EXPECT_TRUE(QueryPath("/assembly/trustInfo", &node, document) && node->attributeCount == 1);
+    for (const char *system : {"e2011457-1546-43c5-a5fe-008deee3d3f0",   // Vista
+                               "35138b9a-5d96-4fbd-8e2d-a2440225f93a",   // 7
+                               "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",   // 8
+                               "1f676c76-80e1-4239-95bb-83d0f6d0da78",   // 8.1
+                               "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"})  // 10, 11
+        EXPECT_TRUE(QueryPath(("/assembly/compatibility/application/supportedOS[@Id={" +
+                               std::string(system) + "}]").c_str(), &node, document)) << system;
+    FreeDocument(document);
+}
+
+// A test build whose stand-ins force elevation: its first copy lacks the
+// rights, the copy it starts with "runas" has them. Each copy's rights check
+// leaves "process-id command-line" in a trace file.
+TEST_F(SetupExe, ForcedElevationRunsInASecondProcessAndPassesItsExitCode)
+{
+    ASSERT_TRUE(CopyFileA(TestFile("setup_elevating.exe").c_str(), MediumFile("setup.exe").c_str(),
+                          FALSE));
+    std::string script = ReadText(MediumFile("ZynSetup.dat"));
+    WriteText(MediumFile("ZynSetup.dat"), script.insert(8, "PUBLISHER=Vak\r\n"));
+    const struct {
+        const char *switches;
+        bool uninstaller;  // the installed copy of the same build, as Apps & Features starts it
+        DWORD exitCode;
+    } runs[] = {{"/S", false, 0}, {"/U /S", true, 0}, {"/S", false, 8}};
+    for (const auto &run : runs) {
+        if (run.exitCode == 8)
+            DeleteFileA(MediumFile("ZynSetup.dat").c_str());
+        EXPECT_EQ(run.exitCode, run.uninstaller ? RunUninstaller(run.switches) : RunSetup(run.switches));
+        std::string trace = ReadText("C:\\ze2e\\elevation.trace");
+        DeleteFileA("C:\\ze2e\\elevation.trace");
+        std::vector<std::string> ids, switches;
+        for (size_t start = 0, end; (end = trace.find('\n', start)) != std::string::npos;
+             start = end + 1) {
+            ids.push_back(trace.substr(start, trace.find(' ', start) - start));
+            switches.push_back(trace.substr(start + ids.back().size() + 1, end - start - ids.back().size() - 1));
+        }
+        ASSERT_EQ(2u, ids.size()) << trace;
+        EXPECT_NE(ids[0], ids[1]);  // two processes
+        EXPECT_EQ((std::vector<std::string>{run.switches, std::string(run.switches) + " /Elevated"}),
+                  switches);
+        if (&run == &runs[0]) {
+            ExpectPayloadInstalled("v1");
+            EXPECT_EQ(Sz("Vak"), ReadRaw(UNINSTALL_ENTRY_KEY, "Publisher").bytes);
+        }
+    }
+    EXPECT_FALSE(KeyExists(UNINSTALL_ENTRY_KEY));
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // fails for one pair, and a shell link that cannot be saved. This executable
 // links its own RegisterRestartOperation, WithdrawRestartDeletion and
 // SaveLinkFile in place of the real ones.
-#include "driver/startup_state.h"
+#include "base/startup_state.h"
 #include "files/files.h"
 #include "tests/files/file_access.h"
 

@@ -1,6 +1,6 @@
 // The payload transfer with real files and real shell operations under Wine.
 // The same tests run once as NT and once as Windows 98 (files_tests_win98).
-#include "driver/startup_state.h"
+#include "base/startup_state.h"
 #include "files/files.h"
 #include "tests/files/file_access.h"
 

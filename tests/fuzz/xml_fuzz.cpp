@@ -1,8 +1,8 @@
 // Fuzzes the parser in both modes and path queries over what it parses. The
 // input is a document, optionally followed by a NUL byte and a query path.
 #include "descriptor/descriptor.h"
+#include "descriptor/render.h"
 #include "xml/platform.h"
-#include "xml/render.h"
 #include "xml/xml.h"
 
 #include <stddef.h>

@@ -85,11 +85,4 @@ inline std::string ResultValue()
     return result == ERROR_SUCCESS ? text : "<none>";
 }
 
-inline std::string WindowsFolder()
-{
-    char folder[MAX_PATH];
-    UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
-    return std::string(folder, length);
-}
-
 #endif

@@ -1,5 +1,6 @@
 // The arguments SetFileAccessRights hands to the system: this test replaces
 // LookupSystemEntry at link time, so the ACL functions it gets are recorders.
+#include "base/system_entry.h"
 #include "registry/registry.h"
 
 #include <gtest/gtest.h>

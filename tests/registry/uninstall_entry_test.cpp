@@ -1,9 +1,12 @@
 // The Windows uninstall entry, the interface path and the toolbar button
 // against Wine's real registry.
 #include "registry/registry.h"
+#include "tests/files/file_access.h"
 #include "tests/registry/registry_access.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
 
@@ -28,7 +31,7 @@ TEST_F(UninstallEntry, InstallWritesTheEntry)
     RawValue command = ReadRaw(UNINSTALL_ENTRY_KEY, "UninstallString");
     EXPECT_EQ((DWORD)REG_SZ, command.type);
     EXPECT_EQ(Sz("_zynu000.exe /U"), command.bytes);
-    EXPECT_EQ(Sz(WindowsFolder() + "\\_zynu000.exe,0"),
+    EXPECT_EQ(Sz(WindowsFolderPath() + "\\_zynu000.exe,0"),
               ReadRaw(UNINSTALL_ENTRY_KEY, "DisplayIcon").bytes);
     EXPECT_EQ(Sz("3.00.0000"), ReadRaw(UNINSTALL_ENTRY_KEY, "DisplayVersion").bytes);
     EXPECT_FALSE(ReadRaw(UNINSTALL_ENTRY_KEY, "SystemComponent").present);
@@ -57,12 +60,28 @@ TEST_F(UninstallEntry, UninstallDeletesTheKeyAndFailsWhenItIsGone)
     EXPECT_FALSE(WriteUninstallEntry(0, 0, 0, 0));
 }
 
+TEST_F(UninstallEntry, DetailsForAppsAndFeatures)
+{
+    ASSERT_TRUE(WriteUninstallDetails(kUninstaller, "C:\\P\\Dorsel", 1234, "Vak"));
+    EXPECT_EQ(Sz("\"" + WindowsFolderPath() + "\\_zynu000.exe\" /U /S"),
+              ReadRaw(UNINSTALL_ENTRY_KEY, "QuietUninstallString").bytes);
+    EXPECT_EQ(Sz("C:\\P\\Dorsel"), ReadRaw(UNINSTALL_ENTRY_KEY, "InstallLocation").bytes);
+    EXPECT_EQ(Sz("Vak"), ReadRaw(UNINSTALL_ENTRY_KEY, "Publisher").bytes);
+    for (auto value : {std::make_pair("EstimatedSize", 1234), {"NoModify", 1}, {"NoRepair", 1}}) {
+        EXPECT_EQ((DWORD)REG_DWORD, ReadRaw(UNINSTALL_ENTRY_KEY, value.first).type);
+        EXPECT_EQ(Dword(value.second), ReadRaw(UNINSTALL_ENTRY_KEY, value.first).bytes);
+    }
+    ASSERT_TRUE(WriteUninstallDetails(kUninstaller, "C:\\P", 0, ""));  // no publisher: gone
+    EXPECT_FALSE(ReadRaw(UNINSTALL_ENTRY_KEY, "Publisher").present);
+    EXPECT_FALSE(WriteUninstallDetails(std::string(MAX_PATH, 'x').c_str(), "C:\\P", 1, 0));
+}
+
 TEST_F(UninstallEntry, InterfacePath)
 {
     ASSERT_TRUE(WriteInterfacePath(kUninstaller, RUNOPT_INSTALL));
     RawValue path = ReadRaw(INTERFACE_PATH_KEY, "InterfacePath");
     EXPECT_EQ((DWORD)REG_SZ, path.type);
-    EXPECT_EQ(Sz(WindowsFolder() + "\\_zynu000.exe"), path.bytes);
+    EXPECT_EQ(Sz(WindowsFolderPath() + "\\_zynu000.exe"), path.bytes);
     EXPECT_TRUE(WriteInterfacePath(0, 0));
     EXPECT_FALSE(ReadRaw(INTERFACE_PATH_KEY, "InterfacePath").present);
     EXPECT_TRUE(KeyExists(INTERFACE_PATH_KEY));  // the key itself stays

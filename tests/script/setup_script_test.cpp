@@ -1,8 +1,7 @@
 // The Setup script reader against real INI files through the profile API.
 #include "script/setup_script.h"
 
-#include "driver/install_plan.h"
-#include "driver/startup_state.h"
+#include "base/startup_state.h"
 #include "tests/files/file_access.h"
 
 #include <gtest/gtest.h>
@@ -155,55 +154,6 @@ TEST_F(SetupScript, DefaultTargetFolder)
                            "\r\n");
     memset(folder, 0, sizeof(folder));
     EXPECT_EQ(0, GetDefaultTargetFolder(folder));  // 260 characters: refused
-}
-
-// What a TARGET value or a typed folder becomes, and whether it stands on
-// its own as a full path.
-TEST(TargetFolder, TidiedAndCheckedAsAFullPath)
-{
-    struct Row {
-        const char *written;
-        const char *tidied;
-        int full;
-    };
-    const Row rows[] = {
-        {"C:\\Program Files\\Dorsel\\", "C:\\Program Files\\Dorsel", 1},
-        {"  C:\\a b\\c \\\\ \t", "C:\\a b\\c", 1},
-        {"C:\\", "C:\\", 1},
-        {"C:\\\\\\", "C:\\", 1},
-        {"d:\\x", "d:\\x", 1},
-        {"\\\\server\\share\\", "\\\\server\\share", 1},
-        {"\\\\server\\share\\Dorsel", "\\\\server\\share\\Dorsel", 1},
-        {"MyApp", "MyApp", 0},
-        {"C:MyApp", "C:MyApp", 0},
-        {"C:", "C:", 0},
-        {"\\Dorsel", "\\Dorsel", 0},
-        {"\\\\server", "\\\\server", 0},
-        {"\\\\server\\", "\\\\server", 0},
-        {"\\\\\\share", "\\\\\\share", 0},
-        {"1:\\x", "1:\\x", 0},
-        {"   ", "", 0},
-        {"", "", 0},
-    };
-    for (const Row &row : rows) {
-        char folder[MAX_PATH] = {0};
-        lstrcpyA(folder, row.written);
-        TidyTargetFolder(folder);
-        EXPECT_STREQ(row.tidied, folder) << row.written;
-        EXPECT_EQ(row.full, IsFullPath(folder)) << row.written;
-    }
-}
-
-TEST(TargetFolder, SecondByteOfADoubleByteCharacterIsNoBackslash)
-{
-    if (GetACP() != 932)
-        GTEST_SKIP() << "needs the Japanese code page";
-    char folder[MAX_PATH] = "C:\\\x95\x5C";  // a kanji whose second byte is 0x5C
-    TidyTargetFolder(folder);
-    EXPECT_STREQ("C:\\\x95\x5C", folder);
-    lstrcpyA(folder, "C:\\\x95\x5C\\");
-    TidyTargetFolder(folder);
-    EXPECT_STREQ("C:\\\x95\x5C", folder);
 }
 
 TEST_F(SetupScript, FolderLists)

@@ -1,6 +1,6 @@
 // Rendering an element's mixed content out of the document's text copy.
+#include "descriptor/render.h"
 #include "xml/platform.h"
-#include "xml/render.h"
 
 #include <gtest/gtest.h>
 

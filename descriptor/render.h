@@ -1,9 +1,9 @@
 // Element text rendering: an element's whole mixed content as one ANSI
 // string, with "pd" and "gd" placeholder elements replaced by machine values.
-#ifndef XML_RENDER_H
-#define XML_RENDER_H
+#ifndef DESCRIPTOR_RENDER_H
+#define DESCRIPTOR_RENDER_H
 
-#include "descriptor/machine_info.h"
+#include "base/machine_info.h"
 #include "xml/xml.h"
 
 // Returns a heap block the caller releases with HeapBlockFree (LocalFree on

@@ -1,6 +1,8 @@
 // Kept in a file of its own so that tests can link a replacement that records
 // the calls made through the returned entry points.
-#include "registry/registry.h"
+#include "base/system_entry.h"
+
+#include <windows.h>
 
 void *LookupSystemEntry(const char *module, const char *name)
 {

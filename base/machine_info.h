@@ -1,7 +1,7 @@
 // Machine identification used to choose among a value's variants. The setup
 // program fills only the two system-language fields; the rest stay zero.
-#ifndef DESCRIPTOR_MACHINE_INFO_H
-#define DESCRIPTOR_MACHINE_INFO_H
+#ifndef BASE_MACHINE_INFO_H
+#define BASE_MACHINE_INFO_H
 
 #include <stdint.h>
 

@@ -1,9 +1,10 @@
 // The platform family, as the phases ask for it.
-#ifndef DRIVER_SYSTEM_VERSION_H
-#define DRIVER_SYSTEM_VERSION_H
+#ifndef BASE_SYSTEM_VERSION_H
+#define BASE_SYSTEM_VERSION_H
 
 #include <windows.h>
 
+// Fills `version` (cleared first); 0 when the system does not answer.
 inline int QueryVersion(OSVERSIONINFOA *version)
 {
     ZeroMemory(version, sizeof(*version));

@@ -1,7 +1,7 @@
 // Bounded formatting into fixed buffers. A text that does not fit fails and
 // leaves an empty string, so a cut path is never used as if it were whole.
-#ifndef DRIVER_FORMAT_H
-#define DRIVER_FORMAT_H
+#ifndef BASE_FORMAT_H
+#define BASE_FORMAT_H
 
 #include <stdarg.h>
 #include <stddef.h>

@@ -1,7 +1,7 @@
 // The Run options word: one 32-bit flags word steers a run, and every phase
 // gets it. Without RUNOPT_INSTALL a phase works in the removal direction.
-#ifndef DRIVER_RUN_OPTIONS_H
-#define DRIVER_RUN_OPTIONS_H
+#ifndef BASE_RUN_OPTIONS_H
+#define BASE_RUN_OPTIONS_H
 
 typedef unsigned long RunOptions;
 

@@ -2,8 +2,9 @@
 // elements included, into one ANSI string. The tree keeps only the text before
 // an element's first child; the rest is read back out of the document's text
 // copy, using the places where the parser left its NUL bytes.
-#include "xml/render.h"
+#include "descriptor/render.h"
 
+#include "base/text.h"
 #include "descriptor/descriptor.h"
 #include "xml/platform.h"
 
@@ -40,12 +41,6 @@ int InCopy(const Collector *collector, const char *position)
     return position >= collector->start && position < collector->end;
 }
 
-// The piece that follows the NUL ending `piece`.
-const char *NextPiece(const char *piece)
-{
-    return piece + strlen(piece) + 1;
-}
-
 // Appends a piece (up to its NUL or a "<") and every piece that continues it
 // across comments, whose "<" the parser overwrote.
 int AppendPieces(Collector *collector, const char *piece)
@@ -54,7 +49,7 @@ int AppendPieces(Collector *collector, const char *piece)
         size_t length = strcspn(piece, "<");
         if (!Append(collector, piece, length))
             return 0;
-        const char *after = NextPiece(piece);
+        const char *after = NextEntry(piece);
         // Entity decoding may have left NULs where a text shrank.
         while (InCopy(collector, after) && *after == 0)
             ++after;
@@ -86,12 +81,12 @@ const char *ElementEnd(const Collector *collector, const XmlNode *node)
             return 0;
         piece = lastEnd + 1;
     } else {
-        const char *behind = NextPiece(node->text);
+        const char *behind = NextEntry(node->text);
         if (InCopy(collector, behind) && *behind == '>')
             return behind;  // an empty-element tag
         piece = behind;
     }
-    for (; InCopy(collector, piece); piece = NextPiece(piece))
+    for (; InCopy(collector, piece); piece = NextEntry(piece))
         if (IsEndTagOf(piece, node->name))
             return strchr(piece, '>');
     return 0;

@@ -1,6 +1,6 @@
 // The target folder as a user or a Setup script may write it: blanks and
 // trailing backslashes around it, and whether it names a place on its own.
-#include "driver/install_plan.h"
+#include "driver/ui/user_interface.h"
 
 #include <string.h>
 

@@ -1,11 +1,12 @@
 // Process-wide values that start-up records once and the whole run reads.
-#ifndef DRIVER_STARTUP_STATE_H
-#define DRIVER_STARTUP_STATE_H
+#ifndef BASE_STARTUP_STATE_H
+#define BASE_STARTUP_STATE_H
 
-#include "descriptor/machine_info.h"
-#include "xml/xml.h"
+#include "base/machine_info.h"
 
 #include <windows.h>
+
+struct XmlDocument;  // the XML engine's tree; only its address is kept here
 
 struct StartupState {
     HINSTANCE instance;

@@ -1,3 +1,0 @@
-#include "driver/startup_state.h"
-
-StartupState g_startup;
