@@ -282,7 +282,8 @@ TEST_F(EveryLanguage, TypedFolderBrowserAndProgress)
     for (int id : {1003, 1006, 1021, IDOK, IDCANCEL}) {
         tab = GetNextDlgTabItem(dialog, tab, FALSE);
         EXPECT_EQ(GetDlgItem(dialog, id), tab) << id;
-        keys += id > IDCANCEL ? AccessKey(ControlText(dialog, id)) : 0;
+        if (id > IDCANCEL)
+            keys += AccessKey(ControlText(dialog, id));
     }
     EXPECT_EQ(3u, strlen(keys.c_str()));
     for (char key : keys)
@@ -366,7 +367,7 @@ TEST(MessageBoxes, CarryTheProgramIcon)
                              : MessageBoxA(0, "text", "Icon probe", MB_ICONWARNING));
         WaitForSingleObject(reader, 30000);
         CloseHandle(reader);
-        EXPECT_EQ(ours ? icon : 0, probe.icon);
+        EXPECT_EQ(ours, probe.icon == icon);
     }
 }
 
