@@ -11,6 +11,7 @@ enum {
     RUNOPT_RELAUNCH = 0x4,
     RUNOPT_HIDDEN = 0x100,
     RUNOPT_NO_REPORT = 0x200,
+    RUNOPT_LOG = 0x800,             // "/L": the run writes its log
     RUNOPT_FRESH_INSTALL = 0x10000  // the Install plan's copy only
 };
 

@@ -2,6 +2,7 @@
 // its ready event, for the relaunch after an install with "/O".
 #include "driver/application_start.h"
 
+#include "base/log.h"
 #include "driver/setup_driver.h"
 
 #include <shellapi.h>
@@ -50,7 +51,7 @@ int StartElevatedCopy(const char *parameters, DWORD *exitCode)
     launch.lpParameters = parameters;
     launch.nShow = SW_SHOWNORMAL;
     if (!ShellExecuteExA(&launch) || !launch.hProcess)
-        return 0;
+        return LogFailure("ShellExecuteExA runas", program);
     WaitForSingleObject(launch.hProcess, INFINITE);
     int ok = GetExitCodeProcess(launch.hProcess, exitCode) != 0;
     CloseHandle(launch.hProcess);

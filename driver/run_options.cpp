@@ -3,6 +3,7 @@
 #include "driver/setup_driver.h"
 
 #include "base/format.h"
+#include "base/log.h"
 
 #include <string.h>
 
@@ -21,6 +22,7 @@ void ApplySwitch(char letter, RunOptions *options)
     case 'S': case 's': *options |= RUNOPT_SILENT; break;
     case 'U': case 'u': *options &= ~(RunOptions)RUNOPT_INSTALL; break;
     case 'W': case 'w': *options |= RUNOPT_HIDDEN; break;
+    case 'L': case 'l': *options |= RUNOPT_LOG; break;
     default: break;
     }
 }
@@ -52,6 +54,25 @@ int ParseRunOptions(const char *commandLine, RunOptions *options)
     return 1;
 }
 
+// Read from the command line itself rather than from a switch token, whose
+// white space would end the folder at its first blank.
+int FindLogFolder(const char *commandLine, char *folder)
+{
+    memset(folder, 0, MAX_PATH);
+    for (const char *slash = commandLine ? strchr(commandLine, '/') : 0; slash;
+         slash = strchr(slash + 1, '/')) {
+        if ((slash[1] != 'L' && slash[1] != 'l') || slash[2] != '=')
+            continue;
+        const char *start = slash[3] == '"' ? slash + 4 : slash + 3;
+        memset(folder, 0, MAX_PATH);
+        lstrcpynA(folder, start, MAX_PATH);
+        folder[strcspn(folder, "/\"")] = 0;
+        for (size_t i = strlen(folder); i-- > 0 && IsSwitchWhiteSpace(folder[i]);)
+            folder[i] = 0;
+    }
+    return folder[0] != 0;
+}
+
 int IsElevatedCopy(const char *commandLine)
 {
     if (!commandLine)
@@ -69,5 +90,10 @@ int IsElevatedCopy(const char *commandLine)
 
 int BuildElevatedCommandLine(const char *commandLine, char *buffer, size_t size)
 {
-    return FormatText(buffer, size, "%s /" ELEVATED_COPY_TOKEN, commandLine ? commandLine : "");
+    // The elevated copy writes to this copy's log: another account has
+    // another temporary folder.
+    char logSwitch[MAX_PATH + 8];
+    FormatLogSwitch(logSwitch, sizeof(logSwitch));
+    return FormatText(buffer, size, "%s%s /" ELEVATED_COPY_TOKEN, commandLine ? commandLine : "",
+                      logSwitch);
 }

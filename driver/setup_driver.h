@@ -16,6 +16,10 @@ int IsLaunchCommandLine(const char *commandLine);
 // Adds the switches of the command line to `*options`; a null command line
 // adds none. Always 1: an unknown switch is ignored.
 int ParseRunOptions(const char *commandLine, RunOptions *options);
+// The folder of the last "/L=<folder>" on the command line into `folder`
+// (260 characters): up to the next '/' or '"', without the blanks that end
+// it, quotes around it dropped. 0 with "" when there is none.
+int FindLogFolder(const char *commandLine, char *folder);
 
 // The copy that a run without administrator rights starts elevated carries
 // this token. Its first letter is no switch letter, so the switches read the

@@ -9,6 +9,7 @@
 #include "driver/application_start.h"
 #include "driver/folder_lists.h"
 #include "driver/install_plan.h"
+#include "driver/run_log.h"
 #include "driver/ui/user_interface.h"
 #include "files/files.h"
 #include "registry/registry.h"
@@ -45,6 +46,7 @@ struct RunState {
 void Step(RunState *run, int position)
 {
     SetProgress(run->progress, position, 1);
+    LogStep(run->phaseCode, position);
 }
 
 struct PayloadCall {
@@ -213,14 +215,9 @@ int IsApplicationRunning(const RunState *run)
 
 void WriteResultValue(int phaseCode)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, RESULT_KEY, 0, 0, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, 0, &key, 0) != ERROR_SUCCESS)
-        return;
     char text[8];
     FormatText(text, sizeof(text), "%04X", (unsigned)phaseCode);
-    RegSetValueExA(key, "Setup", 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
-    RegCloseKey(key);
+    SetResultKeyValue("Setup", text);
 }
 
 void TellUser(const RunState *run)
@@ -277,6 +274,7 @@ void RelaunchApplication(const RunState *run)
 int Report(const RunState *run)
 {
     WriteResultValue(run->phaseCode);
+    LogRunEnd(run->phaseCode, run->runOk, run->appRunning);
     if (!(run->options & (RUNOPT_SILENT | RUNOPT_NO_REPORT)))
         TellUser(run);
     // The copy that started an elevated one restarts the application itself,
@@ -337,6 +335,7 @@ int RunElevatedCopy(RunState *run, const char *commandLine, int *exitCode)
     if (!BuildElevatedCommandLine(commandLine, elevated, sizeof(elevated)) ||
         !StartElevatedCopy(elevated, &code))
         return 0;
+    LogElevatedCopy(code);
     *exitCode = FinishElevatedRun(run, (int)code, type == ELEVATION_DEFAULT);
     return 1;
 }
@@ -381,6 +380,7 @@ int RunSetup(const char *commandLine)
     if (!ParseRunOptions(commandLine, &run.options))
         return -1;
     run.runOk = InitSetupRun(run.options);
+    LogStartup(run.runOk, run.options);
     if (nt) {
         if (!IsAdministrator()) {
             int exitCode = 0;
@@ -414,6 +414,7 @@ int RunSetup(const char *commandLine)
         ReleaseStartupData();
     run.progress = OpenProgressWindow(run.notifyRegistered ? run.callerWindow : 0);
     run.appRunning = IsApplicationRunning(&run);
+    LogInstallPlan(&run.plan, run.installedVersion, run.appRunning);
     int done = run.options & RUNOPT_INSTALL ? RunInstallPhases(&run) : RunUninstallPhases(&run);
     if (done)
         run.phaseCode = 0;
@@ -426,6 +427,9 @@ int RunSetup(const char *commandLine)
 int RunCommandLine(const char *commandLine)
 {
     if (IsLaunchCommandLine(commandLine))
-        return RunLaunchMode();  // needs no rights, so it never elevates
-    return RunSetup(commandLine);
+        return RunLaunchMode();  // needs no rights, so it never elevates; it has no log
+    OpenRunLog(commandLine);
+    int exitCode = RunSetup(commandLine);
+    CloseRunLog(exitCode);
+    return exitCode;
 }

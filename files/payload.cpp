@@ -3,6 +3,7 @@
 // start; removed again on uninstall.
 #include "files/files.h"
 
+#include "base/log.h"
 #include "base/format.h"
 #include "base/startup_state.h"
 #include "base/system_entry.h"
@@ -86,7 +87,11 @@ int ShellOperation(HWND owner, UINT operation, const char *from, const char *to,
     request.pFrom = from;
     request.pTo = to;
     request.fFlags = flags;
-    return SHFileOperationA(&request) == 0;
+    int result = SHFileOperationA(&request);
+    LogOutcome((DWORD)result, "SHFileOperationA %s", operation == FO_DELETE ? "delete"
+                                                      : operation == FO_MOVE ? "move" : "copy");
+    LogPathLists(from, to);
+    return result == 0;
 }
 
 // A folder usable as a place for the payload: a path that the shell cannot
@@ -167,7 +172,7 @@ int CreateStagingFolder(char *folder)
         if (nt ? CreatePrivateFolder(folder) : CreateDirectoryA(folder, 0))
             return 1;
         if (GetLastError() != ERROR_ALREADY_EXISTS)
-            return 0;
+            return LogFailure("CreateDirectoryA", folder);
     }
     return 0;
 }
@@ -210,7 +215,7 @@ int InstallPayload(HWND owner, const char *folder, int deferred, const char *sou
         return 0;
     }
     if (!CreateFolderPath(folder))
-        return 0;
+        return LogFailure("CreateDirectoryA", folder);
     int nt = IsNtPlatform();
     if (nt)
         for (const char *file = staged.text; *file; file = NextEntry(file))

@@ -2,6 +2,8 @@
 // MoveFileExA, and taking one back when its pair cannot be completed.
 #include "files/files.h"
 
+#include "base/log.h"
+
 #include <string.h>
 
 namespace {
@@ -44,7 +46,9 @@ DWORD RemoveLastDeletion(char *data, DWORD size, const char *path)
 
 int RegisterRestartOperation(const char *from, const char *to)
 {
-    return MoveFileExA(from, to, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+    int ok = MoveFileExA(from, to, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+    LogOutcome(ok ? 0 : GetLastError(), "restart: %s > %s", from, to ? to : "(deleted)");
+    return ok;
 }
 
 int WithdrawRestartDeletion(const char *path)
@@ -68,5 +72,6 @@ int WithdrawRestartDeletion(const char *path)
         LocalFree(data);
     }
     RegCloseKey(key);
+    LogLine("restart: deletion of %s taken back: %d", path, ok);
     return ok;
 }

@@ -2,6 +2,7 @@
 // through the shell's link object, and the clean-up of legacy shortcuts.
 #include "files/files.h"
 
+#include "base/log.h"
 #include "base/format.h"
 #include "base/system_library.h"
 #include "base/system_version.h"
@@ -57,6 +58,7 @@ HRESULT WriteLink(const char *program, const char *file, int notifyAfterSave)
     HRESULT result = link->QueryInterface(IID_IPersistFile, (void **)&persist);
     if (SUCCEEDED(result)) {
         result = SaveLinkFile(persist, file);
+        LogOutcome(FAILED(result) ? (DWORD)result : 0, "shortcut %s", file);
         if (notifyAfterSave)
             NotifyShell();
         persist->Release();

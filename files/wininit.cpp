@@ -2,6 +2,7 @@
 // next start. Lines that other programs left pending there are kept.
 #include "files/files.h"
 
+#include "base/log.h"
 #include "base/format.h"
 
 #include <string.h>
@@ -30,7 +31,9 @@ size_t MultiStringLength(const char *lines)
 int WriteRenameEntry(const char *key, const char *value)
 {
     char path[MAX_PATH];
-    return WininitPath(path) && WritePrivateProfileStringA("rename", key, value, path);
+    int ok = WininitPath(path) && WritePrivateProfileStringA("rename", key, value, path);
+    LogOutcome(ok ? 0 : GetLastError(), "WININIT.INI [rename] %s=%s", key, value);
+    return ok;
 }
 
 int AppendRenameLines(const char *lines)
@@ -52,5 +55,7 @@ int AppendRenameLines(const char *lines)
         ok = WritePrivateProfileSectionA("rename", section, path) != 0;
     }
     LocalFree(section);
+    LogOutcome(ok ? 0 : GetLastError(), "WININIT.INI [rename] lines added");
+    LogPathLists(lines, 0);
     return ok;
 }

@@ -2,6 +2,7 @@
 // folder, internet settings, search folders and the package records.
 #include "registry/registry.h"
 
+#include "base/log.h"
 #include "base/format.h"
 
 #include <string.h>
@@ -112,8 +113,11 @@ int QueryStringValue(HKEY key, const char *name, char *buffer, DWORD size)
 
 int CreateRegistryKey(HKEY parent, const char *path, HKEY *key)
 {
-    return RegCreateKeyExA(parent, path, 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0, key,
-                           0) == ERROR_SUCCESS;
+    LONG error = RegCreateKeyExA(parent, path, 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0,
+                                 key, 0);
+    if (error != ERROR_SUCCESS)
+        LogOutcome((DWORD)error, "RegCreateKeyExA %s", path);
+    return error == ERROR_SUCCESS;
 }
 
 int SetDwordValue(HKEY key, const char *name, DWORD value)
@@ -124,8 +128,12 @@ int SetDwordValue(HKEY key, const char *name, DWORD value)
 
 int SetStringValue(HKEY key, const char *name, const char *text)
 {
-    return text && RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text,
-                                  (DWORD)strlen(text) + 1) == ERROR_SUCCESS;
+    LONG error = text ? RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text,
+                                       (DWORD)strlen(text) + 1)
+                      : ERROR_INVALID_PARAMETER;
+    if (error != ERROR_SUCCESS)
+        LogOutcome((DWORD)error, "RegSetValueExA %s", name);
+    return error == ERROR_SUCCESS;
 }
 
 int ReadCurrentVersionValue(const char *name, char *buffer, DWORD size)

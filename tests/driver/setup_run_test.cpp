@@ -2,9 +2,11 @@
 // calls: order, Phase codes, progress, result value, messages, exit codes.
 #include "tests/driver/walk_doubles.h"
 
-#include "driver/ui/user_interface.h"
-
+#include "base/log.h"
 #include "base/startup_state.h"
+#include "driver/setup_driver.h"
+#include "driver/ui/user_interface.h"
+#include "tests/files/file_access.h"
 #include "tests/registry/registry_access.h"
 
 #include <gtest/gtest.h>
@@ -462,6 +464,108 @@ TEST(TargetFolder, SecondByteOfADoubleByteCharacterIsNoBackslash)
     char folder[MAX_PATH] = "C:\\\x95\x5C\\";
     TidyTargetFolder(folder);
     EXPECT_STREQ(GetACP() == 932 ? "C:\\\x95\x5C" : "C:\\\x95", folder);
+}
+
+} // namespace
+
+namespace {
+
+const char kLogFile[] = "C:\\zwalk\\log\\ZynSetup.log";
+
+// The log's end lines for endings the real program cannot be brought to.
+TEST_F(SetupRun, LogTellsHowTheRunEnded)
+{
+    const struct {
+        const char *failing;
+        int administrator, running, elevation, exitCode;  // elevation 3: limited token
+        std::vector<std::string> lines;
+    } cases[] = {
+        // Files were registered for the restart before registration failed.
+        {"WriteMenuFolder", 1, 1, 2, 12,
+         {"phase 12 (registration): step 5 done\r\n", "phase 12 (registration) failed\r\n",
+          "end: Phase code 12\r\n", "restart needed: yes\r\n", "exit code 12\r\n"}},
+        {"", 0, 0, 2, -1, {"end: stopped before the phases, exit code -1\r\n"}},
+        // The elevated copy is told the log's folder; this copy logs its exit code.
+        {"", 0, 0, 3, 0, {"elevated copy ended, exit code 0\r\n", "] exit code 0\r\n"}},
+    };
+    for (const auto &run : cases) {
+        SetUp();
+        CreateDirectoryA("C:\\zwalk", 0);
+        CreateDirectoryA("C:\\zwalk\\log", 0);
+        if (*run.failing)
+            walk.failing = {run.failing};
+        walk.administrator = run.administrator;
+        walk.elevationType = run.elevation;
+        Set(walk.installedVersion, "3.00.0000");
+        HANDLE mutex = run.running ? CreateMutexA(0, TRUE, "Dorsel") : 0;
+        EXPECT_EQ(run.exitCode, RunWalk("/S /L=C:\\zwalk\\log"));
+        CloseHandle(mutex);
+        EXPECT_EQ(kLogFile, ResultValue("SetupLog"));
+        if (run.elevation == 3) {
+            EXPECT_EQ("StartElevatedCopy /S /L=C:\\zwalk\\log /L=C:\\zwalk\\log /Elevated",
+                      walk.log.back());
+        }
+        std::string log = ReadText(kLogFile);
+        for (const std::string &line : run.lines)
+            EXPECT_NE(std::string::npos, log.find(line)) << line << "\n" << log;
+        DeleteFileA(kLogFile);
+        RemoveDirectoryA("C:\\zwalk\\log");
+    }
+}
+
+// "/L" is a switch like the others; "/L=<folder>" also names the log's folder,
+// blanks included, up to the next switch.
+TEST(LogSwitch, ParsedLikeEveryOtherSwitch)
+{
+    const struct {
+        const char *commandLine;
+        RunOptions options;
+        const char *folder;
+    } cases[] = {
+        {"/S /l", 0x803, ""}, {"/Log", 0x801, ""}, {"-L", 0x1, ""}, {"/L=", 0x801, ""},
+        {"/S/L=C:\\Users\\Jo Smith\\Temp\\ /U", 0x802, "C:\\Users\\Jo Smith\\Temp\\"},
+        {"/L=\"C:\\a b\" /S", 0x803, "C:\\a b"},
+        {"/L=C:\\first /L=D:\\second\t", 0x801, "D:\\second"},
+    };
+    for (const auto &run : cases) {
+        RunOptions options = RUNOPT_INSTALL;
+        char folder[MAX_PATH];
+        ParseRunOptions(run.commandLine, &options);
+        EXPECT_EQ(run.options, options) << run.commandLine;
+        EXPECT_EQ(run.folder[0] != 0, FindLogFolder(run.commandLine, folder)) << run.commandLine;
+        EXPECT_STREQ(run.folder, folder);
+    }
+}
+
+// A long line is cut, never overrun; logging keeps the caller's last error;
+// a log name that links to another file is refused, since trimming would cut
+// that file for whoever planted the link.
+TEST(LogFile, BoundedLinesAndNoLinkedFile)
+{
+    CreateDirectoryA("C:\\zwalk", 0);
+    ASSERT_TRUE(OpenLog(RUNOPT_LOG, "C:\\zwalk\\", "/L"));
+    EXPECT_STREQ("C:\\zwalk\\ZynSetup.log", LogPath());
+    LogLine("long %s", std::string(3000, 'x').c_str());
+    SetLastError(1234);
+    LogOutcome(ERROR_ACCESS_DENIED, "RegSetValueExA %s", "Version");
+    EXPECT_EQ(1234u, GetLastError());
+    CloseLog();
+    LogLine("after the close");
+    std::string log = ReadText("C:\\zwalk\\ZynSetup.log");
+    size_t start = log.rfind("\r\n", log.find("] long ")) + 2;
+    EXPECT_EQ(LOG_LINE_SIZE - 1u, log.find("\r\n", start) + 2 - start);
+    EXPECT_NE(std::string::npos, log.find("] RegSetValueExA Version: failed, error 5: "));
+    EXPECT_EQ(std::string::npos, log.find("after the close"));
+
+    DeleteFileA("C:\\zwalk\\ZynSetup.log");
+    WriteText("C:\\zwalk\\other.txt", "someone's data");
+    ASSERT_TRUE(CreateHardLinkA("C:\\zwalk\\ZynSetup.log", "C:\\zwalk\\other.txt", 0));
+    EXPECT_FALSE(OpenLog(RUNOPT_LOG, "C:\\zwalk", "/L"));
+    EXPECT_EQ("someone's data", ReadText("C:\\zwalk\\other.txt"));
+    EXPECT_FALSE(OpenLog(RUNOPT_INSTALL, "C:\\zwalk", "/S"));  // no /L, no log
+    DeleteFileA("C:\\zwalk\\ZynSetup.log");
+    DeleteFileA("C:\\zwalk\\other.txt");
+    RemoveDirectoryA("C:\\zwalk");
 }
 
 } // namespace

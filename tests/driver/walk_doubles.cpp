@@ -2,6 +2,7 @@
 
 #include "base/startup_state.h"
 #include "driver/application_start.h"
+#include "driver/run_log.h"
 #include "driver/setup_driver.h"
 #include "driver/ui/user_interface.h"
 #include "files/files.h"

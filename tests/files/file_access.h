@@ -28,11 +28,13 @@ inline std::string ReadText(const std::string &path)
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0);
     if (file == INVALID_HANDLE_VALUE)
         return "<missing>";
-    char buffer[4096];
+    std::string text;
+    char buffer[65536];
     DWORD read = 0;
-    ReadFile(file, buffer, sizeof(buffer), &read, 0);
+    while (ReadFile(file, buffer, sizeof(buffer), &read, 0) && read > 0)
+        text.append(buffer, read);
     CloseHandle(file);
-    return std::string(buffer, read);
+    return text;
 }
 
 inline bool Exists(const std::string &path)

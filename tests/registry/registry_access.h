@@ -71,16 +71,17 @@ inline std::string Dword(DWORD value)
     return std::string((const char *)&value, sizeof(value));
 }
 
-// The result value "Setup" of the last run, or "<none>".
-inline std::string ResultValue()
+// A value beside the result: by default the result value "Setup" of the last
+// run; "<none>" when it is not there.
+inline std::string ResultValue(const char *name = "Setup")
 {
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Vak\\QuillsenSoftwareInstaller", 0, KEY_READ,
                       &key) != ERROR_SUCCESS)
         return "<none>";
-    char text[16] = {0};
-    DWORD size = sizeof(text);
-    LONG result = RegQueryValueExA(key, "Setup", 0, 0, (BYTE *)text, &size);
+    char text[MAX_PATH + 1] = {0};
+    DWORD size = MAX_PATH;
+    LONG result = RegQueryValueExA(key, name, 0, 0, (BYTE *)text, &size);
     RegCloseKey(key);
     return result == ERROR_SUCCESS ? text : "<none>";
 }

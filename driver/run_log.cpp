@@ -1,0 +1,120 @@
+// What the setup run writes to its log, and the "SetupLog" value that tells a
+// caller where the log is.
+#include "driver/run_log.h"
+
+#include "base/log.h"
+#include "base/startup_state.h"
+#include "driver/setup_driver.h"
+#include "resources/resource.h"
+
+#include <string.h>
+
+namespace {
+
+int g_reported;
+
+// English and fixed, so that a log can be searched whatever the language.
+const char *PhaseName(int phaseCode)
+{
+    switch (phaseCode) {
+    case IDS_PHASE_INITIALIZATION: return "initialization";
+    case IDS_PHASE_INSTALL_FILES: case IDS_PHASE_UNINSTALL_FILES: return "files";
+    case IDS_PHASE_SHORTCUTS: case IDS_PHASE_REGISTRATION: return "registration";
+    case IDS_SERVICE_PACK: return "service pack";
+    case IDS_UNSUPPORTED_SYSTEM: return "system";
+    default: return "done";
+    }
+}
+
+} // namespace
+
+void SetResultKeyValue(const char *name, const char *text)
+{
+    HKEY key;
+    if (text ? RegCreateKeyExA(HKEY_CURRENT_USER, RESULT_KEY, 0, 0, REG_OPTION_NON_VOLATILE,
+                               KEY_ALL_ACCESS, 0, &key, 0)
+             : RegOpenKeyExA(HKEY_CURRENT_USER, RESULT_KEY, 0, KEY_SET_VALUE, &key))
+        return;
+    if (text)
+        RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
+    else
+        RegDeleteValueA(key, name);
+    RegCloseKey(key);
+}
+
+void OpenRunLog(const char *commandLine)
+{
+    RunOptions options = RUNOPT_INSTALL;
+    char folder[MAX_PATH];
+    ParseRunOptions(commandLine, &options);
+    FindLogFolder(commandLine, folder);
+    g_reported = 0;
+    OpenLog(options, folder, commandLine);
+    // Written at the start, so that even a killed run leaves the way to its
+    // log; deleted without a log, so that it never names an earlier run's.
+    SetResultKeyValue("SetupLog", *LogPath() ? LogPath() : 0);
+}
+
+void LogStartup(int ok, RunOptions options)
+{
+    if (!(options & RUNOPT_INSTALL)) {
+        LogLine("setup data: none (uninstall)");
+        return;
+    }
+    LogLine("setup folder %s", g_startup.setupFolder);
+    LogLine("setup script %s", g_startup.scriptPath[0] ? g_startup.scriptPath : "not found");
+    LogLine("descriptor %s, %s form%s",
+            g_startup.descriptorPath[0] ? g_startup.descriptorPath : "not found",
+            g_startup.descriptorMode ? "XML" : "INI", ok ? "" : ", start-up failed");
+}
+
+void LogInstallPlan(const InstallPlan *plan, const char *installedVersion, int appRunning)
+{
+    if (plan->flags & RUNOPT_INSTALL) {
+        LogLine("plan: install %s %s", plan->productName, plan->productVersion);
+        if (installedVersion[0])
+            LogLine("installed: %s %s in %s", plan->previousName, installedVersion,
+                    plan->targetFolder);
+        else
+            LogLine("installed: none");
+        LogLine("target folder %s", plan->targetFolder);
+        LogLine("shortcuts: desktop %d, start menu %d, group %s; toolbar button %d",
+                plan->desktopIcon, plan->startMenuIcon, plan->shortcutPath,
+                plan->toolbarButton);
+    } else {
+        LogLine("plan: uninstall %s %s from %s", plan->productName, plan->productVersion,
+                plan->installedFolder);
+    }
+    LogLine(appRunning ? "files: at the next Windows start (application running)"
+                       : "files: at once");
+}
+
+void LogStep(int phaseCode, int position)
+{
+    LogLine("phase %d (%s): step %d done", phaseCode, PhaseName(phaseCode), position);
+}
+
+void LogRunEnd(int phaseCode, int runOk, int appRunning)
+{
+    g_reported = 1;
+    if (!runOk)
+        LogLine("phase %d (%s) failed", phaseCode, PhaseName(phaseCode));
+    LogLine("end: Phase code %d", phaseCode);
+    // The files went to the restart list once the transfer phase had passed.
+    int pending = appRunning && (runOk || phaseCode == IDS_PHASE_SHORTCUTS ||
+                                 phaseCode == IDS_PHASE_REGISTRATION);
+    LogLine("restart needed: %s", pending ? "yes" : "no");
+}
+
+void LogElevatedCopy(DWORD exitCode)
+{
+    g_reported = 1;
+    LogLine("elevated copy ended, exit code %ld", (long)exitCode);
+}
+
+void CloseRunLog(int exitCode)
+{
+    LogLine(g_reported ? "exit code %d" : "end: stopped before the phases, exit code %d",
+            exitCode);
+    CloseLog();
+}

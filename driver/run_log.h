@@ -1,0 +1,27 @@
+// The setup run's lines in its log (see base/log.h). Each call writes nothing
+// when the run has no log.
+#ifndef DRIVER_RUN_LOG_H
+#define DRIVER_RUN_LOG_H
+
+#include "driver/install_plan.h"
+
+// Sets the value `name` under HKEY_CURRENT_USER\RESULT_KEY to `text`, creating
+// the key when needed; a null `text` deletes the value. Failures are ignored.
+void SetResultKeyValue(const char *name, const char *text);
+
+// Opens the log when the command line has "/L" (in the folder of "/L=<folder>"
+// when given), writes its header, and writes the "SetupLog" value beside the
+// result value; without a log that value is deleted.
+void OpenRunLog(const char *commandLine);
+// Where the setup data was found and which descriptor form was read.
+void LogStartup(int ok, RunOptions options);
+void LogInstallPlan(const InstallPlan *plan, const char *installedVersion, int appRunning);
+void LogStep(int phaseCode, int position);
+// The failed phase, the Phase code and whether a restart is needed.
+void LogRunEnd(int phaseCode, int runOk, int appRunning);
+// The exit code of the elevated copy that did the run for this one.
+void LogElevatedCopy(DWORD exitCode);
+// The exit code, and the log is closed.
+void CloseRunLog(int exitCode);
+
+#endif

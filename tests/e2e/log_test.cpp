@@ -1,0 +1,251 @@
+// The run's log as a silent caller and a support desk read it: one table of
+// runs of the real setup.exe, each checked for its exit code, the log's key
+// lines, the "SetupLog" value beside the result value, and what else it left.
+#include "tests/e2e/setup_exe.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+const size_t kLimit = 0x100000;
+const char kStale[] = "C:\\stale\\ZynSetup.log";
+const char kEarlier[] = "00:00:00 [1] earlier run\r\n";
+
+std::string TempLog()
+{
+    return TempFolderPath() + "ZynSetup.log";
+}
+
+// %TARGET%, %MEDIUM%, %WINDOWS% and %TEMP% (without its last backslash)
+// stand for this machine's paths.
+std::string Expand(std::string text)
+{
+    std::string temp = TempFolderPath();
+    const std::pair<const char *, std::string> places[] = {
+        {"%TARGET%", Target()}, {"%MEDIUM%", kMedium}, {"%WINDOWS%", WindowsFolderPath()},
+        {"%TEMP%", temp.substr(0, temp.size() - 1)}};
+    for (const auto &place : places)
+        for (size_t at; (at = text.find(place.first)) != std::string::npos;)
+            text.replace(at, strlen(place.first), place.second);
+    return text;
+}
+
+size_t Count(const std::string &text, const std::string &part)
+{
+    size_t count = 0;
+    for (size_t at = 0; (at = text.find(part, at)) != std::string::npos; ++at, ++count) {}
+    return count;
+}
+
+struct RunLog;
+struct LogCase {
+    const char *name;
+    void (*arrange)(RunLog *);
+    const char *commandLine;  // "@" first: run the installed uninstaller
+    DWORD exitCode;
+    const char *setupLog;     // the value afterwards; the log is read from there
+    std::vector<const char *> lines;  // parts of the log's lines; "!" first: of none
+    void (*check)(RunLog *, const std::string &log);
+};
+
+struct RunLog : SetupExeTest, ::testing::WithParamInterface<LogCase> {
+    std::unique_ptr<RunningStandIn> application;
+    HANDLE locked = INVALID_HANDLE_VALUE;
+    std::string before;  // the log as the arrangement left it
+    using SetupExeTest::ExpectPayloadInstalled;
+    using SetupExeTest::WriteMedium;
+
+    void SetUp() override
+    {
+        SetupExeTest::SetUp();
+        DeleteFileA(TempLog().c_str());
+        WriteValue(kStale);  // a stale path from an earlier run
+    }
+    void TearDown() override
+    {
+        application.reset();
+        CloseHandle(locked);
+        DeleteFileA(TempLog().c_str());
+        SetupExeTest::TearDown();
+    }
+    void WriteValue(const char *text)
+    {
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Vak\\" PRODUCT_KEY_NAME,
+                                                 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0));
+        RegSetValueExA(key, "SetupLog", 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
+        RegCloseKey(key);
+    }
+    void WriteLog(const std::string &text)
+    {
+        before = text;
+        WriteText(TempLog(), text);
+    }
+};
+
+void EarlierLog(RunLog *test) { test->WriteLog(kEarlier); }
+void PayloadFileMissing(RunLog *) { ASSERT_TRUE(DeleteFileA(MediumFile("ZynFlash.dll").c_str())); }
+void Installed(RunLog *) { ASSERT_EQ(0u, RunSetup("/S")); }
+void NtFour(RunLog *) { SetWineVersion("nt40"); }  // launch mode ends at once with 50
+void Windows98(RunLog *) { SetWineVersion("win98"); }
+
+void InstalledAndRunning(RunLog *test)
+{
+    ASSERT_EQ(0u, RunSetup("/S"));
+    test->application.reset(new RunningStandIn(kProduct));
+    test->WriteMedium("v2", kProduct, "3.01.0000");
+    ClearPendingOperations();
+}
+
+// Numbered lines of earlier runs, 200 bytes short of the limit.
+void NearlyFullLog(RunLog *test)
+{
+    std::string text;
+    char line[64];
+    for (int number = 0; text.size() + 240 <= kLimit; ++number) {
+        snprintf(line, sizeof(line), "00:00:00 [1] earlier line %07d ..........\r\n", number);
+        text += line;
+    }
+    test->WriteLog(text);
+}
+
+void LockedLog(RunLog *test)
+{
+    test->WriteLog(kEarlier);
+    test->locked = CreateFileA(TempLog().c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
+    ASSERT_NE(INVALID_HANDLE_VALUE, test->locked);
+}
+
+void ElevatingBuild(RunLog *)
+{
+    ASSERT_TRUE(CopyFileA(TestFile("setup_elevating.exe").c_str(), MediumFile("setup.exe").c_str(),
+                          FALSE));
+}
+
+void AppendedAndInstalled(RunLog *test, const std::string &log)
+{
+    EXPECT_EQ(0u, log.find(kEarlier));
+    EXPECT_EQ(Count(log, "\n"), Count(log, "\r\n"));
+    test->ExpectPayloadInstalled("v1");
+}
+void NothingCopied(RunLog *, const std::string &) { EXPECT_FALSE(Exists(Target())); }
+void FilesRemoved(RunLog *, const std::string &) { EXPECT_FALSE(Exists(InstalledPath(1))); }
+void NoLogFile(RunLog *, const std::string &) { EXPECT_FALSE(Exists(TempLog())); }
+void PayloadInstalled(RunLog *test, const std::string &) { test->ExpectPayloadInstalled("v1"); }
+void RestartRegistered(RunLog *, const std::string &)
+{
+    EXPECT_EQ(4u * 12, PendingOperations().size());
+}
+
+// The last half stays, from a whole line on, and the new run follows it.
+void TrimmedToTheLastHalf(RunLog *test, const std::string &log)
+{
+    EXPECT_LE(log.size(), kLimit);
+    EXPECT_GT(log.size(), kLimit / 2);
+    EXPECT_EQ(0u, log.find("00:00:00 [1] earlier line "));
+    EXPECT_EQ(std::string::npos, log.find("earlier line 0000000 "));
+    std::string lastLine = test->before.substr(test->before.rfind("00:00:00"));
+    EXPECT_LT(log.find(lastLine), log.find("==== ZynSetup log"));
+    EXPECT_EQ(1u, Count(log, "==== ZynSetup log"));
+}
+
+// Exactly as without /L: installed, result value written, the file untouched.
+void LockedLogChangedNothingElse(RunLog *test, const std::string &)
+{
+    EXPECT_EQ("0000", ResultValue());
+    test->ExpectPayloadInstalled("v1");
+    CloseHandle(test->locked);
+    test->locked = INVALID_HANDLE_VALUE;
+    EXPECT_EQ(test->before, ReadText(TempLog()));
+}
+
+// Both copies wrote to one file, each line marked with its process id.
+void TwoProcessesShareTheLog(RunLog *, const std::string &log)
+{
+    std::set<unsigned> processes;
+    for (size_t start = 0; start < log.size(); start = log.find("\r\n", start) + 2) {
+        unsigned hour, minute, second, process;
+        char close = 0;
+        EXPECT_EQ(5, sscanf(log.c_str() + start, "%2u:%2u:%2u [%u%c", &hour, &minute, &second,
+                            &process, &close));
+        EXPECT_EQ(']', close);
+        processes.insert(process);
+    }
+    EXPECT_EQ(2u, processes.size());
+    EXPECT_EQ(2u, Count(log, "==== ZynSetup log"));
+}
+
+const LogCase kCases[] = {
+    {"SilentInstall", EarlierLog, "/S /L", 0, "%TEMP%\\ZynSetup.log",
+     {"] ==== ZynSetup log of ", "] program %MEDIUM%\\setup.exe, version 1.0\r\n",
+      "] command line: /S /L\r\n", "] run options 0x00000803\r\n", ", platform 2\r\n",
+      "] language: user 0x0409, system 0x0409\r\n", "] elevated: yes\r\n",
+      "] descriptor %MEDIUM%\\Dorsel.zyn, INI form\r\n", "] installed: none\r\n",
+      "] target folder %TARGET%\r\n", "] files: at once\r\n", "] SHFileOperationA copy: ok\r\n",
+      "]   %MEDIUM%\\Dorsel > ", "> %WINDOWS%\\_zynu000.exe\r\n", "] end: Phase code 0\r\n",
+      "] restart needed: no\r\n", "] exit code 0\r\n", "!failed"},
+     AppendedAndInstalled},
+    {"MissingPayloadFile", PayloadFileMissing, "/S /L", 9, "%TEMP%\\ZynSetup.log",
+     {"] SHFileOperationA copy: failed, error ", "]   %MEDIUM%\\ZynFlash.dll > ",
+      "] phase 9 (files) failed\r\n", "] end: Phase code 9\r\n", "] restart needed: no\r\n",
+      "] exit code 9\r\n", "!step 1 done"},
+     NothingCopied},
+    {"ReplaceOnRestart", InstalledAndRunning, "/S /L", 0, "%TEMP%\\ZynSetup.log",
+     {"] installed: Dorsel Manager 3.00.0000 in %TARGET%\r\n",
+      "] files: at the next Windows start (application running)\r\n",
+      "] restart: %TARGET%\\Dorsel.exe > (deleted): ok\r\n",
+      "\\Dorsel.exe > %TARGET%\\Dorsel.exe: ok\r\n", "] restart needed: yes\r\n",
+      "!SHFileOperationA move"},
+     RestartRegistered},
+    {"Uninstall", Installed, "@/S /U /L", 0, "%TEMP%\\ZynSetup.log",
+     {"] run options 0x00000802\r\n", "] setup data: none (uninstall)\r\n",
+      "] plan: uninstall Dorsel Manager 3.00.0000 from %TARGET%\r\n",
+      "] SHFileOperationA delete: ok\r\n", "]   %TARGET%\\Dorsel.exe\r\n",
+      "] restart: %WINDOWS%\\_zynu000.exe > (deleted): ok\r\n", "] end: Phase code 0\r\n",
+      "] restart needed: no\r\n"},
+     FilesRemoved},
+    {"FullLogKeepsItsLastHalf", NearlyFullLog, "/S /L", 0, "%TEMP%\\ZynSetup.log",
+     {"] exit code 0\r\n"}, TrimmedToTheLastHalf},
+    {"Windows98", Windows98, "/S /L", 0, "%TEMP%\\ZynSetup.log",
+     {"] Windows 4.10.", ", platform 1\r\n", "] SHFileOperationA move: ok\r\n",
+      "] end: Phase code 0\r\n"},
+     PayloadInstalled},
+    {"LockedLogChangesNothingElse", LockedLog, "/S /L", 0, "<none>", {},
+     LockedLogChangedNothingElse},
+    {"WithoutTheSwitch", 0, "/S", 0, "<none>", {}, NoLogFile},
+    {"ElevatedCopyWritesToTheSameLog", ElevatingBuild, "/S /L", 0, "%TEMP%\\ZynSetup.log",
+     {"] command line: /S /L\r\n", "] command line: /S /L /L=%TEMP% /Elevated\r\n",
+      "] end: Phase code 0\r\n", "] elevated copy ended, exit code 0\r\n"},
+     TwoProcessesShareTheLog},
+    {"LaunchModeHasNone", NtFour, "/Tfeature /L", 50, kStale, {}, NoLogFile},
+};
+
+TEST_P(RunLog, Run)
+{
+    const LogCase &run = GetParam();
+    if (run.arrange)
+        run.arrange(this);
+    ASSERT_FALSE(HasFatalFailure());
+    bool uninstaller = run.commandLine[0] == '@';
+    EXPECT_EQ(run.exitCode, uninstaller ? RunUninstaller(run.commandLine + 1)
+                                        : RunSetup(run.commandLine));
+    EXPECT_EQ(Expand(run.setupLog), ResultValue("SetupLog"));
+    std::string log = ReadText(Expand(run.setupLog));
+    for (const char *line : run.lines) {
+        bool absent = line[0] == '!';
+        EXPECT_EQ(absent, log.find(Expand(line + absent)) == std::string::npos) << line << "\n" << log;
+    }
+    run.check(this, log);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RunLog, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<LogCase> &info) {
+                             return std::string(info.param.name);
+                         });
+
+} // namespace
