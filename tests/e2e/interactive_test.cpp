@@ -354,10 +354,11 @@ TEST(MessageBoxes, CarryTheProgramIcon)
             static DWORD WINAPI Read(LPVOID data)  // then closes the box
             {
                 HWND box = 0;
-                for (int tries = 0; tries < 300 && !(box && IsWindowVisible(box)); ++tries, Sleep(20))
+                for (int tries = 0; tries < 1500 && !box; ++tries, Sleep(20))
                     box = FindWindowA("#32770", "Icon probe");
-                DWORD_PTR icon = 0;
-                SendMessageTimeoutA(box, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+                DWORD_PTR icon = 0;  // the box may show before it has set itself up
+                for (int tries = 0; tries < 100 && !icon; ++tries, Sleep(20))
+                    SendMessageTimeoutA(box, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, 5000, &icon);
                 ((Probe *)data)->icon = (HICON)icon;
                 return PostMessageA(box, WM_COMMAND, IDOK, 0);
             }
@@ -367,7 +368,7 @@ TEST(MessageBoxes, CarryTheProgramIcon)
                              : MessageBoxA(0, "text", "Icon probe", MB_ICONWARNING));
         WaitForSingleObject(reader, 30000);
         CloseHandle(reader);
-        EXPECT_EQ(ours, probe.icon == icon);
+        EXPECT_EQ(ours, probe.icon == icon) << probe.icon << " " << icon;
     }
 }
 
