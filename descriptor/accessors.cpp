@@ -148,11 +148,13 @@ int GetBuildFileInfo(char *fileName, uint32_t fileNameSize, char *readme, uint32
         !GetDescriptorText("/build/readme", readme, readmeSize, document, machine))
         return 0;
     XmlNode *date = 0;
-    unsigned number = 0;
-    if (!QueryPath("/build/releaseDate", &date, document) || strlen(date->text) != 8 ||
-        sscanf(date->text, "%08X", &number) != 1)
+    if (!QueryPath("/build/releaseDate", &date, document) || strlen(date->text) != 8)
         return 0;
-    *releaseDate = number;
+    // Only the length is a condition: eight characters that are not (all)
+    // hexadecimal digits still succeed, with what the scan could read.
+    unsigned number = 0;
+    if (sscanf(date->text, "%08X", &number) == 1)
+        *releaseDate = number;
     return 1;
 }
 

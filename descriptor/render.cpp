@@ -70,10 +70,26 @@ int IsEndTagOf(const char *piece, const char *name)
     return piece[0] == '/' && strncmp(piece + 1, name, length) == 0 && piece[length + 1] == '>';
 }
 
+int IsCData(const XmlNode *node)
+{
+    return strcmp(node->name, XML_CDATA_NAME) == 0;
+}
+
+// A CDATA section ends at the "]]>" whose first "]" ends its text.
+const char *CDataEnd(const Collector *collector, const XmlNode *node)
+{
+    const char *close = node->text + strlen(node->text);
+    if (!InCopy(collector, close + 2) || close[1] != ']' || close[2] != '>')
+        return 0;
+    return close + 2;
+}
+
 // The ">" that ends `node` in the text copy, or null when the copy holds no
 // end for it (then nothing is read beyond the copy).
 const char *ElementEnd(const Collector *collector, const XmlNode *node)
 {
+    if (IsCData(node))
+        return CDataEnd(collector, node);
     const char *piece;
     if (node->children && node->children->count) {
         const char *lastEnd = ElementEnd(collector, &node->children->items[node->children->count - 1]);
@@ -104,6 +120,10 @@ int RenderChild(Collector *collector, const XmlNode *child, const XmlDocument *d
     } else if (strcmp(child->name, "gd") == 0) {
         const XmlNode *data = SelectedDataNode(child, document, machine);
         if (!data || !AppendPieces(collector, data->text))
+            return 0;
+    } else if (IsCData(child)) {
+        // Its text is raw: a "<" in it is text, and it holds no comment.
+        if (!Append(collector, child->text, strlen(child->text)))
             return 0;
     } else {
         if (!AppendPieces(collector, child->text))

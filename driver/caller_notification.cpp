@@ -105,8 +105,9 @@ int DeleteCallerNotification(void)
     return 1;
 }
 
-int RegisterCallerNotification(HWND *callerWindow)
+int RegisterCallerNotification(HWND *callerWindow, int *busy)
 {
+    *busy = 0;
     int count = 0;
     wchar_t **arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     if (!arguments)
@@ -126,18 +127,20 @@ int RegisterCallerNotification(HWND *callerWindow)
             slotsOk = 0;
     int ok = 0;
     HKEY key;
-    if (slotsOk) {
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY, 0, KEY_READ, &key) ==
-            ERROR_SUCCESS) {
-            RegCloseKey(key);  // a pending request is never overwritten
-        } else if (RegCreateKeyExA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY, 0, 0,
+    DWORD disposition = 0;
+    // Creating is the test: a key that was there already, even one another
+    // caller created a moment ago, holds a pending request, which is never
+    // overwritten.
+    if (slotsOk && RegCreateKeyExA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY, 0, 0,
                                    REG_OPTION_VOLATILE, KEY_ALL_ACCESS, 0, &key,
-                                   0) == ERROR_SUCCESS) {
+                                   &disposition) == ERROR_SUCCESS) {
+        if (disposition == REG_OPENED_EXISTING_KEY)
+            *busy = 1;
+        else
             ok = WriteValues(key, values);
-            RegCloseKey(key);
-            if (!ok)
-                RegDeleteKeyA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY);
-        }
+        RegCloseKey(key);
+        if (!ok && !*busy)
+            RegDeleteKeyA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY);
     }
     GlobalFree(arguments);
     return ok;

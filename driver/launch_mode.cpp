@@ -26,7 +26,10 @@ int RunLaunchMode(void)
             error = ERROR_BUSY;  // another request is pending
         } else {
             error = admin ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED;
-            registered = RegisterCallerNotification(&callerWindow);
+            int busy = 0;
+            registered = RegisterCallerNotification(&callerWindow, &busy);
+            if (busy)
+                error = ERROR_BUSY;  // a request arrived since the check
         }
     }
     if (registered) {

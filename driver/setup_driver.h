@@ -56,8 +56,9 @@ int ReadCallerWindow(HWND *callerWindow);
 int DeleteCallerNotification(void);
 // Stores the request of the process's command line in a new key. Sets
 // `*callerWindow` to the request's "HWND=" window even when the request is
-// refused; 0 when the request is malformed, a request is already pending,
-// or the key cannot be written (nothing is then left behind).
-int RegisterCallerNotification(HWND *callerWindow);
+// refused; 0 when the request is malformed, a request is already pending
+// (then `*busy` is 1: the key existed, with or without "HWND"), or the key
+// cannot be written (nothing is then left behind).
+int RegisterCallerNotification(HWND *callerWindow, int *busy);
 
 #endif

@@ -10,6 +10,7 @@
 #include "driver/folder_lists.h"
 #include "driver/install_plan.h"
 #include "driver/run_log.h"
+#include "driver/run_waits.h"
 #include "driver/ui/user_interface.h"
 #include "files/files.h"
 #include "registry/registry.h"
@@ -41,6 +42,7 @@ struct RunState {
     char downloadList[MAX_PATH];
     char buttonText[MAX_PATH];
     HWND progress;
+    HANDLE runLock;
 };
 
 void Step(RunState *run, int position)
@@ -75,7 +77,7 @@ int TransferPayloadResponsively(const RunState *run, const char *folder)
         MovePayload(&call);
         return call.result;
     }
-    if (WaitHandlingMessages(worker, INFINITE) != WAIT_OBJECT_0)
+    if (WaitServingWindows(worker) != WAIT_OBJECT_0)
         WaitForSingleObject(worker, INFINITE);  // the thread uses `call` until it ends
     CloseHandle(worker);
     return call.result;
@@ -167,7 +169,10 @@ int RunUninstallPhases(RunState *run)
     const InstallPlan &plan = run->plan;
     RunOptions options = run->options;
     run->phaseCode = IDS_PHASE_UNINSTALL_FILES;
-    if (!TransferPayloadResponsively(run, plan.installedFolder))
+    // A tampered installed folder must not turn the uninstall against the
+    // system's or the user's own folders.
+    if (IsCriticalFolder(plan.installedFolder) ||
+        !TransferPayloadResponsively(run, plan.installedFolder))
         return 0;
     Step(run, 2);
     run->phaseCode = IDS_PHASE_SHORTCUTS;
@@ -207,10 +212,23 @@ int IsApplicationRunning(const RunState *run)
     if (!mutex)
         return 0;
     int running = 1;
-    if (run->options & RUNOPT_RELAUNCH)
-        running = WaitForSingleObject(mutex, INFINITE) != WAIT_OBJECT_0;
+    if (run->options & RUNOPT_RELAUNCH) {
+        DWORD result = WaitServingWindows(mutex);
+        // The wait made this run the owner: give the mutex back at once, so
+        // that the restarted application finds it free.
+        if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED)
+            ReleaseMutex(mutex);
+        running = result != WAIT_OBJECT_0;
+    }
     CloseHandle(mutex);
     return running;
+}
+
+// A run that is killed leaves no result, so the caller never reads an
+// earlier run's result as this one's.
+void DeleteResultValue(void)
+{
+    SetResultKeyValue("Setup", 0);
 }
 
 void WriteResultValue(int phaseCode)
@@ -251,17 +269,27 @@ void RelaunchApplication(const RunState *run)
             DeleteCallerNotification();
         return;
     }
+    // Through the group shortcut; a run that made none (/W on a fresh
+    // install) starts the application itself, in the folder the shortcut
+    // would have given it.
+    const char *file = run->plan.shortcutPath;
+    const char *folder = run->plan.menuFolder;
+    DWORD attributes = GetFileAttributesA(file);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        file = run->plan.programPath;
+        folder = run->plan.targetFolder;
+    }
     if (!run->notifyRegistered) {
         SHELLEXECUTEINFOA launch;
         ZeroMemory(&launch, sizeof(launch));
         launch.cbSize = sizeof(launch);
-        launch.lpFile = run->plan.shortcutPath;
-        launch.lpDirectory = run->plan.menuFolder;
+        launch.lpFile = file;
+        launch.lpDirectory = folder;
         launch.nShow = SW_SHOWNORMAL;
         ShellExecuteExA(&launch);
         return;
     }
-    if (StartAndAwaitReady(run->plan.shortcutPath, run->plan.menuFolder))
+    if (StartAndAwaitReady(file, folder))
         return;
     DeleteCallerNotification();
     char text[MAX_PATH];
@@ -275,6 +303,9 @@ int Report(const RunState *run)
 {
     WriteResultValue(run->phaseCode);
     LogRunEnd(run->phaseCode, run->runOk, run->appRunning);
+    // Files, registry and log are final now: a waiting run may go on while
+    // this one reports.
+    ReleaseRunLock(run->runLock);
     if (!(run->options & (RUNOPT_SILENT | RUNOPT_NO_REPORT)))
         TellUser(run);
     // The copy that started an elevated one restarts the application itself,
@@ -290,13 +321,17 @@ int IsPhaseCode(int code)
     return code == 0 || (code >= 8 && code <= 15 && code != 14);
 }
 
-// The group shortcut as the elevated copy recorded it in the product key.
+// The group shortcut and the program as the elevated copy recorded them in the
+// product key.
 void ReadRelaunchTarget(InstallPlan *plan)
 {
     char version[MAX_PATH] = {0};
     if (ReadMenuFolder(plan->menuFolder) && ReadProductIdentity(plan->productName, version))
         FormatText(plan->shortcutPath, MAX_PATH, "%s\\%s.lnk", plan->menuFolder,
                    plan->productName);
+    // And the program itself, for a run that made no group shortcut.
+    if (ReadInstalledFolder(plan->targetFolder))
+        FormatText(plan->programPath, MAX_PATH, "%s\\Dorsel.exe", plan->targetFolder);
 }
 
 // What the elevated copy leaves to this one: the result value when it ran
@@ -306,8 +341,12 @@ int FinishElevatedRun(RunState *run, int code, int otherAccount)
 {
     if (code == ERROR_CANCELLED)
         return 0;  // the user backed out of the elevated copy's plan
-    if (!IsPhaseCode(code))
-        return code;  // it ended before its report, on a rights check
+    if (!IsPhaseCode(code)) {
+        // Killed before its report: no earlier result may stand for it.
+        if (otherAccount && code != -1)
+            DeleteResultValue();
+        return code;  // it ended before its report: killed, or on a rights check
+    }
     if (otherAccount)
         WriteResultValue(code);
     if ((run->options & RUNOPT_INSTALL) && (run->options & RUNOPT_RELAUNCH)) {
@@ -396,6 +435,13 @@ int RunSetup(const char *commandLine)
             return -1;
     }
     run.phaseCode = IDS_PHASE_INITIALIZATION;
+    // Taken by the copy that passed the rights checks: that one does the work.
+    run.runLock = AcquireRunLock(run.isNt5);
+    if (!run.runLock) {
+        run.runOk = 0;
+        return Report(&run);
+    }
+    DeleteResultValue();
     if (!run.runOk)
         return Report(&run);
     run.phaseCode = IDS_UNSUPPORTED_SYSTEM;
@@ -408,8 +454,10 @@ int RunSetup(const char *commandLine)
         run.runOk = 0;
         return Report(&run);
     }
-    if (run.cancelled)  // the first copy learns it apart from a completed run
+    if (run.cancelled) {  // the first copy learns it apart from a completed run
+        ReleaseRunLock(run.runLock);
         return run.elevatedCopy ? ERROR_CANCELLED : 0;
+    }
     if (run.options & RUNOPT_INSTALL)
         ReleaseStartupData();
     run.progress = OpenProgressWindow(run.notifyRegistered ? run.callerWindow : 0);

@@ -13,6 +13,10 @@ enum {
 };
 
 int TransferPayload(HWND owner, const char *folder, int deferred, RunOptions options);
+// 1 when an uninstall must delete nothing in `folder`: a drive root, the
+// Windows, system or Program Files folder, the profile or a shell folder, or
+// a folder above one of them; also when the folder cannot be judged.
+int IsCriticalFolder(const char *folder);
 // The payload's size as installed, in KB (rounded up): the sizes of the
 // source files beside the setup program.
 int MeasurePayload(DWORD *kilobytes);

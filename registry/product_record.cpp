@@ -146,9 +146,35 @@ int ReadCurrentVersionValue(const char *name, char *buffer, DWORD size)
     return ok;
 }
 
+int IsFullPath(const char *path)
+{
+    if (!path)
+        return 0;
+    char drive = (char)(path[0] | 0x20);
+    if (drive >= 'a' && drive <= 'z' && path[1] == ':' && path[2] == '\\')
+        return 1;
+    if (path[0] != '\\' || path[1] != '\\' || !path[2] || path[2] == '\\')
+        return 0;
+    const char *share = strchr(path + 2, '\\');  // \\server\share at least
+    return share && share[1] && share[1] != '\\';
+}
+
+// Only a REG_SZ holding a full path counts: any other ProgDir (a number, an
+// unexpanded or a relative text) would point into whatever folder is current.
 int ReadInstalledFolder(char *folder)
 {
-    return ReadProductValue("ProgDir", folder);
+    HKEY key;
+    if (!OpenKey(PRODUCT_KEY, KEY_READ, &key))
+        return 0;
+    DWORD type = 0;
+    int ok = RegQueryValueExA(key, "ProgDir", 0, &type, 0, 0) == ERROR_SUCCESS &&
+             type == REG_SZ && QueryStringValue(key, "ProgDir", folder, REGISTRY_VALUE_SIZE);
+    RegCloseKey(key);
+    if (ok && !IsFullPath(folder))
+        ok = 0;
+    if (!ok)
+        memset(folder, 0, REGISTRY_VALUE_SIZE);
+    return ok;
 }
 
 int ReadMenuFolder(char *folder)
@@ -287,9 +313,9 @@ int RegisterSearchFolder(const char *folder, RunOptions options)
 {
     if (!(options & RUNOPT_INSTALL))
         return DeleteKeyTree(HKEY_LOCAL_MACHINE, SEARCH_PATH_KEY);
-    // An empty entry of the folder list would address "SearchPath" itself:
-    // skip it, so that earlier registrations stay.
-    if (!folder || !*folder)
+    // An entry that names no folder ("", "\" or " \ ") would address
+    // "SearchPath" itself: skip it, so that earlier registrations stay.
+    if (!folder || !folder[strspn(folder, "\\ \t")])
         return 1;
     char path[MAX_PATH];
     if (strlen(folder) > SEARCH_FOLDER_LIMIT ||

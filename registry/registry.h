@@ -31,7 +31,10 @@ enum {
 // Writers with RUNOPT_INSTALL in `options` write, without it they remove.
 // A Windows "CurrentVersion" value into `buffer` of `size` characters.
 int ReadCurrentVersionValue(const char *name, char *buffer, DWORD size);
-// "ProgDir".
+// A drive letter with ":\", or a network path "\\server\share".
+int IsFullPath(const char *path);
+// "ProgDir", only when it is a REG_SZ holding a full path; otherwise 0 with
+// `folder` emptied.
 int ReadInstalledFolder(char *folder);
 // "ProgDir" and the default value (the folder and "\Dorsel.exe"); refuses a
 // folder longer than INSTALLED_FOLDER_LIMIT before writing anything.
@@ -52,9 +55,9 @@ int WriteInternetSettings(DWORD radarChoice, const char *downloadFolder, RunOpti
 // Removes `name` below `parent` with all its values and subkeys; with a null
 // name, empties `parent` itself. Always 1: what cannot be removed stays.
 int DeleteKeyTree(HKEY parent, const char *name);
-// Install: the folder's own key below "SearchPath" (an empty or null folder is
-// skipped with 1; one longer than SEARCH_FOLDER_LIMIT fails). Removal: the
-// whole "SearchPath" tree.
+// Install: the folder's own key below "SearchPath" (a folder that is empty or
+// only backslashes and blanks is skipped with 1; one longer than
+// SEARCH_FOLDER_LIMIT fails). Removal: the whole "SearchPath" tree.
 int RegisterSearchFolder(const char *folder, RunOptions options);
 // Completes the values every package record below "Install" needs. Always 1.
 int MigratePackageRecords(void);

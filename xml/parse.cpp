@@ -2,41 +2,278 @@
 // the tree points into the document's private copy of the input, ended by a NUL
 // written over the delimiter behind it; where those NULs go is relied on by the
 // element-text renderer, which reads mixed content back out of the copy.
+//
+// Speed comes from three things: all records of a document come from chunks the
+// document owns (one pointer bump each, released together), the input is read
+// once, with texts and attribute values decoded as soon as their end is known,
+// and the scans test a character-class table instead of calling the C library.
 #include "xml.h"
 #include "platform.h"
 
 #include "base/text.h"
 
+#include <stddef.h>
 #include <string.h>
 
 namespace {
 
-struct ParseContext {
-    char *end;      // one past the last input byte: the copy's own terminator
-    int lenient;
+// Character classes, one bit each. NUL is in every stop set: the copy ends
+// with one, so no scan runs past it, and a scan that stops at an embedded NUL
+// checks whether it reached the end.
+enum {
+    kSpace = 1,
+    kNul = 2,
+    kLess = 4,
+    kAmpersand = 8,
+    kQuote = 16,
+    kGreater = 32,
+    kSlash = 64,
+    kEquals = 128
 };
 
-char *ParseNode(const ParseContext *context, XmlNode *node, char *position,
-                const char *terminator, unsigned depth);
+#define S_ kSpace
+const unsigned char kClass[256] = {
+    kNul, 0, 0, 0, 0, 0, 0, 0, 0, S_, S_, S_, S_, S_, 0, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    S_, 0, kQuote, 0, 0, 0, kAmpersand, 0, 0, 0, 0, 0, 0, 0, 0, kSlash,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, kLess, kEquals, kGreater, 0,
+};
+#undef S_
 
-char *SkipWhiteSpace(char *position, const char *end)
+const unsigned kElementNameStop = kSpace | kGreater | kSlash | kNul;
+const unsigned kAttributeNameStop = kSpace | kEquals | kGreater | kSlash | kNul;
+
+int IsClass(char c, unsigned mask)
 {
-    while (position < end && IsXmlWhiteSpace(*position))
-        ++position;
-    return position;
+    return kClass[(unsigned char)c] & mask;
 }
 
-char *FindByte(char *from, const char *end, char c)
+// The first byte at or after `p` in the class set `mask`, four bytes a step.
+char *ScanTo(char *p, unsigned mask)
 {
-    if (from >= end)
+    const unsigned char *s = (const unsigned char *)p;
+    for (;;) {
+        if (kClass[s[0]] & mask)
+            return (char *)s;
+        if (kClass[s[1]] & mask)
+            return (char *)s + 1;
+        if (kClass[s[2]] & mask)
+            return (char *)s + 2;
+        if (kClass[s[3]] & mask)
+            return (char *)s + 3;
+        s += 4;
+    }
+}
+
+// The first byte at or after `p` that is not white space, four bytes a step.
+char *SkipWhiteSpace(char *p)
+{
+    const unsigned char *s = (const unsigned char *)p;
+    for (;;) {
+        if (!(kClass[s[0]] & kSpace))
+            return (char *)s;
+        if (!(kClass[s[1]] & kSpace))
+            return (char *)s + 1;
+        if (!(kClass[s[2]] & kSpace))
+            return (char *)s + 2;
+        if (!(kClass[s[3]] & kSpace))
+            return (char *)s + 3;
+        s += 4;
+    }
+}
+
+// Chunks that hold a document's records. The first chunk is the document's own
+// block, which starts with the document record so that its address is the
+// document's; every further chunk starts with a link to the next.
+union ChunkLink {
+    ChunkLink *next;
+    uint64_t alignment;
+};
+
+struct DocumentBlock {
+    XmlDocument document;
+    ChunkLink *chunks;
+};
+
+struct Arena {
+    char *next;
+    char *limit;
+    ChunkLink **chunks;
+    uint32_t chunkSize;
+};
+
+// Chunks stay below the size from which the Windows heap maps every block
+// afresh from the system.
+const uint32_t kMinimumChunk = 4096;
+const uint32_t kMaximumChunk = 256u << 10;
+const uint32_t kLargestBlock = 0x7FFFFFFF;
+
+void *NewChunk(Arena *arena, uint32_t size)
+{
+    uint32_t wanted = size > arena->chunkSize ? size : arena->chunkSize;
+    if (wanted > kLargestBlock - sizeof(ChunkLink))
         return 0;
-    return (char *)memchr(from, c, (size_t)(end - from));
+    ChunkLink *chunk = (ChunkLink *)HeapBlockAllocRaw((uint32_t)sizeof(ChunkLink) + wanted);
+    if (!chunk)
+        return 0;
+    // Chunks double up to a bound: few allocations for large documents,
+    // little unused room for small ones.
+    if (arena->chunkSize < kMaximumChunk)
+        arena->chunkSize *= 2;
+    chunk->next = *arena->chunks;
+    *arena->chunks = chunk;
+    char *start = (char *)(chunk + 1);
+    // A large request gets a chunk of its own; the current one stays in use
+    // when it has more room left.
+    if (wanted - size > (uint32_t)(arena->limit - arena->next)) {
+        arena->next = start + size;
+        arena->limit = start + wanted;
+    }
+    return start;
+}
+
+// Makes `size` bytes free at the arena's next position, in a new chunk when
+// the current one has less room.
+int ArenaReserve(Arena *arena, uint64_t size)
+{
+    if (size <= (uint64_t)(arena->limit - arena->next))
+        return 1;
+    if (size > kLargestBlock)
+        return 0;
+    uint32_t rounded = ((uint32_t)size + 7) & ~7u;
+    uint32_t wanted = rounded > arena->chunkSize ? rounded : arena->chunkSize;
+    char *start = (char *)NewChunk(arena, wanted);
+    if (!start)
+        return 0;
+    arena->next = start;
+    arena->limit = start + wanted;
+    return 1;
+}
+
+void *ArenaAlloc(Arena *arena, uint64_t size)
+{
+    if (size > kLargestBlock)
+        return 0;
+    uint32_t rounded = ((uint32_t)size + 7) & ~7u;
+    if ((uint32_t)(arena->limit - arena->next) < rounded)
+        return NewChunk(arena, rounded);
+    void *block = arena->next;
+    arena->next += rounded;
+    return block;
+}
+
+// Where one open element's parsing stands.
+struct Frame {
+    uint32_t node;        // its record on the scratch stack; its children follow
+    uint32_t nameLength;  // up to the first NUL, as strlen would give
+};
+
+struct Parser {
+    char *end;              // one past the last input byte: the copy's own terminator
+    int lenient;
+    Arena arena;
+    XmlNode *stack;         // records of the open elements and of their children so far
+    uint32_t stackCount;
+    uint32_t stackCapacity;
+    unsigned depth;         // number of open elements
+    Frame frames[XML_MAX_DEPTH];  // last: left uninitialised until used
+};
+
+// Room for the open elements of a document at the depth limit, so that the
+// scratch stack grows only for elements with many children.
+const uint32_t kFirstStackItems = 1024;
+
+// A new record on the scratch stack, its fields cleared; null when out of
+// memory. The stack doubles when full.
+XmlNode *PushNode(Parser *parser, char *name, char *text)
+{
+    if (parser->stackCount == parser->stackCapacity) {
+        uint64_t grown = parser->stackCapacity ? (uint64_t)parser->stackCapacity * 2 : kFirstStackItems;
+        if (grown * sizeof(XmlNode) > kLargestBlock)
+            return 0;
+        uint32_t size = (uint32_t)(grown * sizeof(XmlNode));
+        void *moved = parser->stack ? HeapBlockReAllocRaw(parser->stack, size) : HeapBlockAllocRaw(size);
+        if (!moved)
+            return 0;
+        parser->stack = (XmlNode *)moved;
+        parser->stackCapacity = (uint32_t)grown;
+    }
+    XmlNode *node = &parser->stack[parser->stackCount++];
+    node->name = name;
+    node->text = text;
+    node->attributes = 0;
+    node->attributeCount = 0;
+    node->children = 0;
+    return node;
+}
+
+// The character of the entity at `at` ("&" there), or 0 when none of the five
+// begins there; compares byte by byte, so it never reads past a NUL.
+char MatchEntity(const char *at, size_t *length)
+{
+    switch (at[1]) {
+    case 'l':
+    case 'g':
+        if (at[2] == 't' && at[3] == ';') {
+            *length = 4;
+            return at[1] == 'l' ? '<' : '>';
+        }
+        break;
+    case 'a':
+        if (at[2] == 'm' && at[3] == 'p' && at[4] == ';') {
+            *length = 5;
+            return '&';
+        }
+        if (at[2] == 'p' && at[3] == 'o' && at[4] == 's' && at[5] == ';') {
+            *length = 6;
+            return '\'';
+        }
+        break;
+    case 'q':
+        if (at[2] == 'u' && at[3] == 'o' && at[4] == 't' && at[5] == ';') {
+            *length = 6;
+            return '"';
+        }
+        break;
+    }
+    return 0;
+}
+
+// Decodes a string from its first "&" on.
+void DecodeFrom(char *read)
+{
+    char *write = read;
+    while (*read) {
+        size_t length = 0;
+        char decoded = *read == '&' ? MatchEntity(read, &length) : 0;
+        if (decoded) {
+            *write++ = decoded;
+            read += length;
+        } else {
+            *write++ = *read++;
+        }
+    }
+    // The string only shrinks within its own span; clear what it gave up.
+    memset(write, 0, (size_t)(read - write));
+}
+
+// The next "<" at or after `from`, or null.
+char *FindLess(const Parser *parser, char *from)
+{
+    for (;;) {
+        from = ScanTo(from, kLess | kNul);
+        if (*from == '<')
+            return from;
+        if (from == parser->end)
+            return 0;
+        ++from;
+    }
 }
 
 char *FindBytes(char *from, const char *end, const char *pattern, size_t length)
 {
     while (from < end && (size_t)(end - from) >= length) {
-        char *hit = FindByte(from, end - length + 1, pattern[0]);
+        char *hit = (char *)memchr(from, pattern[0], (size_t)(end - length + 1 - from));
         if (!hit)
             return 0;
         if (memcmp(hit, pattern, length) == 0)
@@ -46,341 +283,425 @@ char *FindBytes(char *from, const char *end, const char *pattern, size_t length)
     return 0;
 }
 
-int StartsWith(const char *position, const char *end, const char *prefix)
+int StartsWith(const char *position, const char *end, const char *prefix, size_t length)
 {
-    size_t length = strlen(prefix);
     return (size_t)(end - position) >= length && memcmp(position, prefix, length) == 0;
 }
 
-int IsStored(const XmlNode *node)
+// Names are short: four bytes a step, then a loop, beat a call.
+int EqualBytes(const char *a, const char *b, size_t length)
 {
-    return node->name && node->name[0];
-}
-
-// Entities are decoded as each node is completed: its children first (they
-// complete before it), then its attribute values, then its text, except in a
-// CDATA section. So the finished tree is never walked a second time.
-void DecodeNodeStrings(XmlNode *node)
-{
-    for (XmlCount i = 0; i < node->attributeCount; ++i)
-        DecodeEntities(node->attributes[i].value);
-    if (node->text && strcmp(node->name, XML_CDATA_NAME) != 0)
-        DecodeEntities(node->text);
-}
-
-// Releases what a slot holds and clears it for reuse.
-void ReleaseSlot(XmlNode *node)
-{
-    FreeNode(node);
-    memset(node, 0, sizeof(*node));
-}
-
-// Size of a node array block grown to hold at least `needed` bytes: blocks
-// double, so wide documents parse in linear time.
-int GrownSize(uint32_t size, uint64_t needed, uint32_t *grown)
-{
-    uint64_t doubled = (uint64_t)size * 2;
-    if (needed > 0x7FFFFFFF)
-        return 0;
-    *grown = (uint32_t)(doubled > needed && doubled <= 0x7FFFFFFF ? doubled : needed);
-    return 1;
-}
-
-// Makes room for top-level record number `count`.
-int ReserveTopLevelSlot(XmlNode **array, XmlCount count)
-{
-    uint64_t needed = ((uint64_t)count + 1) * sizeof(XmlNode);
-    if (!*array) {
-        *array = (XmlNode *)HeapBlockAlloc(sizeof(XmlNode));
-        return *array != 0;
-    }
-    uint32_t size = HeapBlockSize(*array);
-    uint32_t grown;
-    if (size >= needed)
-        return 1;
-    if (!GrownSize(size, needed, &grown))
-        return 0;
-    XmlNode *moved = (XmlNode *)HeapBlockReAlloc(*array, grown);
-    if (!moved)
-        return 0;
-    *array = moved;
-    return 1;
-}
-
-// A child list and its item array share one block, the items right behind
-// the list record: one allocation per element with children instead of two.
-const uint32_t kFirstChildSlots = 4;
-
-XmlNode *ItemsOf(XmlChildList *list)
-{
-    return (XmlNode *)(list + 1);
-}
-
-// Makes room for one more child of `node`, creating its child list.
-int ReserveChildSlot(XmlNode *node)
-{
-    XmlChildList *list = node->children;
-    if (!list) {
-        list = (XmlChildList *)HeapBlockAlloc(sizeof(XmlChildList) +
-                                              kFirstChildSlots * sizeof(XmlNode));
-        if (!list)
+    for (; length >= 4; a += 4, b += 4, length -= 4) {
+        uint32_t x, y;
+        memcpy(&x, a, 4);
+        memcpy(&y, b, 4);
+        if (x != y)
             return 0;
-        list->items = ItemsOf(list);
-        node->children = list;
-        return 1;
     }
-    uint64_t needed = sizeof(XmlChildList) + ((uint64_t)list->count + 1) * sizeof(XmlNode);
-    uint32_t size = HeapBlockSize(list);
-    uint32_t grown;
-    if (size >= needed)
-        return 1;
-    if (!GrownSize(size, needed, &grown))
-        return 0;
-    XmlChildList *moved = (XmlChildList *)HeapBlockReAlloc(list, grown);
-    if (!moved)
-        return 0;
-    moved->items = ItemsOf(moved);
-    node->children = moved;
+    for (size_t i = 0; i < length; ++i)
+        if (a[i] != b[i])
+            return 0;
     return 1;
 }
 
 // Where parsing goes on after a construct: the next "<". A top-level
 // construct may be the last thing in the document.
-char *NextConstruct(const ParseContext *context, char *from, unsigned depth)
+char *NextConstruct(const Parser *parser, char *from)
 {
-    char *next = FindByte(from, context->end, '<');
-    if (!next && depth == 0)
-        return context->end;
+    char *next = FindLess(parser, from);
+    if (!next && parser->depth == 0)
+        return parser->end;
     return next;
 }
 
-// Counts the attribute tokens of [position, end), or -1 on a syntax error.
-// With `out` it also stores them and writes their NUL terminators.
-int ScanAttributes(char *position, const char *end, XmlAttribute *out)
+// Scans a text or attribute value up to the first byte of `stop` other than
+// "&" and an embedded NUL. *ampersand gets the first "&" in front of any NUL,
+// the place where decoding has to start, or null.
+char *ScanDecodable(const Parser *parser, char *p, unsigned stop, char **ampersand)
 {
-    int count = 0;
+    char *first = 0;
+    int cut = 0;
     for (;;) {
-        position = SkipWhiteSpace(position, end);
-        if (position >= end)
-            return count;
-        char *name = position;
-        while (position < end && *position != '=' && !IsXmlWhiteSpace(*position))
-            ++position;
-        if (position >= end)
-            return count;  // a bare word at the end of the tag is dropped
-        char *value;
-        if (*position == '=') {
-            if (position + 1 >= end || position[1] != '"')
-                return -1;
-            value = position + 2;
-            char *quote = FindByte(value, end, '"');
-            if (!quote)
-                return -1;
-            if (out) {
-                *position = 0;
-                *quote = 0;
-            }
-            position = quote + 1;
+        p = ScanTo(p, stop | kAmpersand | kNul);
+        if (*p == '&') {
+            if (!first && !cut)
+                first = p;
+        } else if (*p) {
+            break;
+        } else if (p == parser->end) {
+            break;
         } else {
-            if (out)
-                *position = 0;
-            value = position;  // the name's terminator doubles as the empty value
-            ++position;
+            cut = 1;  // the string ends here; later bytes are not decoded
         }
-        if (out) {
-            out[count].name = name;
-            out[count].value = value;
-        }
-        ++count;
+        ++p;
     }
+    *ampersand = first;
+    return p;
 }
 
-int ParseAttributes(XmlNode *node, char *bytes, const char *end)
+// The attributes of the tag being read are written straight into the free
+// room of the current chunk, which nothing else takes meanwhile; when it runs
+// out they move to a new chunk. StoreAttributes then takes them.
+int AddAttribute(Parser *parser, XmlCount count, char *name, char *value)
 {
-    int count = ScanAttributes(bytes, end, 0);
-    if (count <= 0)
-        return count == 0;
-    node->attributes = (XmlAttribute *)HeapBlockAlloc((uint32_t)count * sizeof(XmlAttribute));
-    if (!node->attributes)
-        return 0;
-    node->attributeCount = (XmlCount)count;
-    ScanAttributes(bytes, end, node->attributes);
+    Arena *arena = &parser->arena;
+    XmlAttribute *slots = (XmlAttribute *)arena->next;
+    uint64_t needed = ((uint64_t)count + 1) * sizeof(XmlAttribute);
+    if (needed > (uint64_t)(arena->limit - arena->next)) {
+        if (!ArenaReserve(arena, needed * 2))
+            return 0;
+        XmlAttribute *moved = (XmlAttribute *)arena->next;
+        for (XmlCount i = 0; i < count; ++i)
+            moved[i] = slots[i];
+        slots = moved;
+    }
+    slots[count].name = name;
+    slots[count].value = value;
     return 1;
 }
 
-char *ParseCData(const ParseContext *context, XmlNode *node, char *position, unsigned depth)
+// Reads a quoted value behind "=" and writes its terminators; the position
+// behind the closing quote, or null. No quoting protects a ">".
+char *ReadValue(Parser *parser, char *equals, int decode, char **value)
+{
+    if (equals[1] != '"')
+        return 0;
+    *value = equals + 2;
+    char *ampersand;
+    char *quote = ScanDecodable(parser, *value, kQuote | kGreater, &ampersand);
+    if (*quote != '"')
+        return 0;
+    *equals = 0;
+    *quote = 0;
+    if (decode && ampersand)
+        DecodeFrom(ampersand);
+    return quote + 1;
+}
+
+// Reads a start tag's attributes in one pass up to the tag's end, the ">" or
+// the "/" of "/>", and returns that end, or null on a syntax error.
+char *ReadTagAttributes(Parser *parser, char *position, int decode, XmlCount *count)
+{
+    *count = 0;
+    for (;;) {
+        position = SkipWhiteSpace(position);
+        if (*position == '>' || (*position == '/' && position[1] == '>'))
+            return position;
+        if (position == parser->end)
+            return 0;
+        char *name = position;
+        for (;;) {
+            position = ScanTo(position, kAttributeNameStop);
+            int goesOn = *position == '/' ? position[1] != '>' : !*position && position != parser->end;
+            if (!goesOn)
+                break;
+            ++position;
+        }
+        char *value;
+        if (*position == '=') {
+            position = ReadValue(parser, position, decode, &value);
+            if (!position)
+                return 0;
+        } else if (IsClass(*position, kSpace)) {
+            *position = 0;
+            value = position++;  // the name's terminator doubles as the empty value
+        } else if (*position) {
+            return position;  // a bare word at the end of the tag is dropped
+        } else {
+            return 0;  // the tag runs to the end of the input
+        }
+        if (!AddAttribute(parser, *count, name, value))
+            return 0;
+        ++*count;
+    }
+}
+
+// Reads the attributes of an instruction's body [position, end), where the
+// end is known.
+int ReadBodyAttributes(Parser *parser, char *position, char *end, XmlCount *count)
+{
+    *count = 0;
+    for (;;) {
+        while (position < end && IsClass(*position, kSpace))
+            ++position;
+        if (position >= end)
+            return 1;
+        char *name = position;
+        while (position < end && *position != '=' && !IsClass(*position, kSpace))
+            ++position;
+        if (position >= end)
+            return 1;  // a bare word at the end is dropped
+        char *value;
+        if (*position == '=') {
+            if (position + 1 >= end || position[1] != '"')
+                return 0;
+            value = position + 2;
+            char *quote = (char *)memchr(value, '"', (size_t)(end - value));
+            if (!quote)
+                return 0;
+            *position = 0;
+            *quote = 0;
+            DecodeEntities(value);
+            position = quote + 1;
+        } else {
+            *position = 0;
+            value = position++;
+        }
+        if (!AddAttribute(parser, *count, name, value))
+            return 0;
+        ++*count;
+    }
+}
+
+// Keeps the attributes AddAttribute wrote for the node.
+void StoreAttributes(Parser *parser, XmlNode *node, XmlCount count)
+{
+    if (count == 0)
+        return;
+    node->attributes = (XmlAttribute *)parser->arena.next;
+    node->attributeCount = count;
+    parser->arena.next += count * sizeof(XmlAttribute);
+}
+
+char *ParseCData(Parser *parser, char *position)
 {
     char *text = position + 8;
-    char *close = FindBytes(text, context->end, "]]>", 3);
+    char *close = FindBytes(text, parser->end, "]]>", 3);
     if (!close)
         return 0;
     position[7] = 0;
     *close = 0;
-    node->name = position;
-    node->text = text;
-    return NextConstruct(context, close + 3, depth);
+    if (!PushNode(parser, position, text))
+        return 0;
+    return NextConstruct(parser, close + 3);
 }
 
-// Comments and tags skipped in lenient mode leave a nameless node.
-char *SkipTo(const ParseContext *context, char *from, const char *closing, unsigned depth)
+// Comments and tags skipped in lenient mode leave no node.
+char *SkipTo(Parser *parser, char *from, const char *closing, size_t length)
 {
-    size_t length = strlen(closing);
-    char *close = FindBytes(from, context->end, closing, length);
+    char *close = FindBytes(from, parser->end, closing, length);
     if (!close)
         return 0;
-    return NextConstruct(context, close + length, depth);
+    return NextConstruct(parser, close + length);
 }
 
 int IsSkippedTag(const char *position, const char *end)
 {
-    return StartsWith(position, end, "META ") || StartsWith(position, end, "INPUT ") ||
-           StartsWith(position, end, "input ") ||
-           StartsWith(position, end, "meta name=\"robots\" ");
+    switch (*position) {
+    case 'M':
+        return StartsWith(position, end, "META ", 5);
+    case 'I':
+        return StartsWith(position, end, "INPUT ", 6);
+    case 'i':
+        return StartsWith(position, end, "input ", 6);
+    case 'm':
+        return StartsWith(position, end, "meta name=\"robots\" ", 19);
+    }
+    return 0;
 }
 
 // A processing instruction or declaration at the top level.
-char *ParseInstruction(const ParseContext *context, XmlNode *node, char *position,
-                       const char *terminator, unsigned depth)
+char *ParseInstruction(Parser *parser, char *position, const char *terminator)
 {
-    const char *end = context->end;
+    const char *end = parser->end;
     size_t terminatorLength = strlen(terminator);
     char *cursor = position;
-    while (cursor < end && !IsXmlWhiteSpace(*cursor) && !StartsWith(cursor, end, terminator))
+    while (cursor < end && !IsClass(*cursor, kSpace) &&
+           !StartsWith(cursor, end, terminator, terminatorLength))
         ++cursor;
     if (cursor >= end)
         return 0;
     char *close = cursor;
-    if (IsXmlWhiteSpace(*cursor)) {
+    XmlCount count = 0;
+    if (IsClass(*cursor, kSpace)) {
         close = FindBytes(cursor + 1, end, terminator, terminatorLength);
         if (!close)
             return 0;
         *cursor = 0;
-        if (!ParseAttributes(node, SkipWhiteSpace(cursor + 1, close), close))
+        if (!ReadBodyAttributes(parser, cursor + 1, close, &count))
             return 0;
     }
     *close = 0;
-    node->name = position;
-    node->text = close;
-    return NextConstruct(context, close + terminatorLength, depth);
+    if (close != position) {  // "<?>" leaves an empty name and no node
+        XmlNode *node = PushNode(parser, position, close);
+        if (!node)
+            return 0;
+        StoreAttributes(parser, node, count);
+    }
+    return NextConstruct(parser, close + terminatorLength);
 }
 
-void UpperCaseDocumentName(const ParseContext *context, char *name)
+void UpperCaseDocumentName(const Parser *parser, char *name, uint32_t length)
 {
-    if (!context->lenient)
+    if (!parser->lenient || length != 4)
         return;
     static const char *const kNames[] = {"HTML", "HEAD", "BODY"};
     for (size_t i = 0; i < sizeof(kNames) / sizeof(kNames[0]); ++i) {
-        if (strlen(name) == 4 && EqualIgnoringCase(name, kNames[i], 4)) {
+        if (EqualIgnoringCase(name, kNames[i], 4)) {
             memcpy(name, kNames[i], 4);
             return;
         }
     }
 }
 
-// Reads the children up to the end tag and checks it. `content` is the first
-// byte behind the start tag.
-char *ParseContent(const ParseContext *context, XmlNode *node, char *content, unsigned depth)
+// Reads an element's leading text and opens its frame. Returns the "<" that
+// ends the text (already a NUL), or null.
+char *OpenContent(Parser *parser, uint32_t index, uint32_t nameLength, char *content)
 {
-    const char *end = context->end;
-    char *position = FindByte(content, end, '<');
-    if (!position)
+    char *text = SkipWhiteSpace(content);
+    char *ampersand;
+    char *less = ScanDecodable(parser, text, kLess, &ampersand);
+    if (*less != '<')
         return 0;
-    node->text = SkipWhiteSpace(content, position);
-    while (!(position + 1 < end && position[1] == '/')) {
-        if (!ReserveChildSlot(node))
-            return 0;
-        XmlChildList *list = node->children;
-        XmlNode *child = &list->items[list->count];
-        *position = 0;
-        char *after = ParseNode(context, child, position + 1, 0, depth + 1);
-        if (!after) {
-            ReleaseSlot(child);
-            return 0;
+    *less = 0;
+    if (nameLength && ampersand)
+        DecodeFrom(ampersand);
+    parser->stack[index].text = text;
+    Frame *frame = &parser->frames[parser->depth++];
+    frame->node = index;
+    frame->nameLength = nameLength;
+    return less;
+}
+
+// The element's name: up to white space, ">" or "/>". Returns where it ends,
+// or null when it runs to the end of the input.
+char *ScanElementName(const Parser *parser, char *position, uint32_t *length)
+{
+    char *cursor = position;
+    char *nul = 0;
+    for (;;) {
+        cursor = ScanTo(cursor, kElementNameStop);
+        if (*cursor == '/' && cursor[1] != '>') {
+            ++cursor;
+            continue;
         }
-        if (IsStored(child))
-            ++list->count;
-        else
-            ReleaseSlot(child);
-        // Text behind a child's end tag is mixed content: not part of the
-        // tree, read back from the copy by the renderer.
-        position = *after == '<' ? after : FindByte(after, end, '<');
-        if (!position)
+        if (*cursor)
+            break;
+        if (cursor == parser->end)
             return 0;
+        if (!nul)
+            nul = cursor;
+        ++cursor;
     }
-    if (node->children && node->children->count == 0) {
-        HeapBlockFree(node->children);
-        node->children = 0;
-    }
-    *position = 0;
-    char *endName = position + 2;
-    size_t length = strlen(node->name);
-    if ((size_t)(end - endName) <= length)
+    *length = (uint32_t)((nul ? nul : cursor) - position);
+    return cursor;
+}
+
+// A start tag. An empty-element tag is complete on return; otherwise the
+// element's frame is open and the "<" behind its leading text is returned.
+char *ParseElement(Parser *parser, char *position)
+{
+    uint32_t nameLength;
+    char *cursor = ScanElementName(parser, position, &nameLength);
+    if (!cursor)
         return 0;
-    int same = context->lenient ? EqualIgnoringCase(endName, node->name, length)
-                                : memcmp(endName, node->name, length) == 0;
+    uint32_t index = parser->stackCount;
+    XmlNode *node = PushNode(parser, position, 0);
+    if (!node)
+        return 0;
+    char *close = cursor;
+    if (*cursor != '/') {
+        UpperCaseDocumentName(parser, position, nameLength);
+        XmlCount count = 0;
+        if (*cursor != '>')
+            close = ReadTagAttributes(parser, cursor + 1, nameLength != 0, &count);
+        *cursor = 0;
+        if (!close)
+            return 0;
+        if (nameLength)
+            StoreAttributes(parser, node, count);
+    }
+    int empty = *close == '/';  // "<name/>" or "<name attributes/>"
+    *close = 0;
+    if (empty) {
+        node->text = close;
+        if (!nameLength)
+            --parser->stackCount;
+        return NextConstruct(parser, close + 2);
+    }
+    return OpenContent(parser, index, nameLength, close + 1);
+}
+
+// Checks the end tag behind `less` against the innermost open element, moves
+// its children into the document's chunks and closes it. Returns the first
+// byte after the end tag that is not white space, or null.
+char *CloseElement(Parser *parser, char *less)
+{
+    const Frame *frame = &parser->frames[parser->depth - 1];
+    XmlNode *node = &parser->stack[frame->node];
+    char *endName = less + 2;
+    uint32_t length = frame->nameLength;
+    if ((size_t)(parser->end - endName) <= length)
+        return 0;
+    int same = parser->lenient ? EqualIgnoringCase(endName, node->name, length)
+                               : EqualBytes(endName, node->name, length);
     if (!same || endName[length] != '>')
         return 0;
-    return SkipWhiteSpace(endName + length + 1, end);
-}
-
-char *ParseElement(const ParseContext *context, XmlNode *node, char *position, unsigned depth)
-{
-    const char *end = context->end;
-    char *cursor = position;
-    while (cursor < end && !IsXmlWhiteSpace(*cursor) && *cursor != '>' &&
-           !(cursor[0] == '/' && cursor + 1 < end && cursor[1] == '>'))
-        ++cursor;
-    if (cursor >= end)
-        return 0;
-    node->name = position;
-    if (*cursor == '/') {  // "<name/>"
-        *cursor = 0;
-        node->text = cursor;
-        return NextConstruct(context, cursor + 2, depth);
-    }
-    if (*cursor == '>') {
-        *cursor = 0;
-        UpperCaseDocumentName(context, position);
-        return ParseContent(context, node, cursor + 1, depth);
-    }
-    *cursor = 0;
-    UpperCaseDocumentName(context, position);
-    char *attributes = SkipWhiteSpace(cursor + 1, end);
-    char *close = FindByte(attributes, end, '>');
-    if (!close)
-        return 0;
-    if (close[-1] == '/') {  // "<name attributes/>"
-        char *slash = close - 1;
-        if (!ParseAttributes(node, attributes, slash))
+    uint32_t first = frame->node + 1;
+    uint32_t count = parser->stackCount - first;
+    if (length && count) {
+        XmlChildList *list = (XmlChildList *)ArenaAlloc(
+            &parser->arena, sizeof(XmlChildList) + (uint64_t)count * sizeof(XmlNode));
+        if (!list)
             return 0;
-        *slash = 0;
-        node->text = slash;
-        return NextConstruct(context, close + 1, depth);
+        list->items = (XmlNode *)(list + 1);  // the items right behind the list record
+        list->count = count;
+        const XmlNode *children = &parser->stack[first];
+        if (count <= 4) {  // the common case is cheaper without a call
+            for (uint32_t i = 0; i < count; ++i)
+                list->items[i] = children[i];
+        } else {
+            memcpy(list->items, children, count * sizeof(XmlNode));
+        }
+        node->children = list;
     }
-    if (!ParseAttributes(node, attributes, close))
-        return 0;
-    *close = 0;
-    return ParseContent(context, node, close + 1, depth);
+    // An element with an empty name is dropped together with its children.
+    parser->stackCount = length ? first : frame->node;
+    --parser->depth;
+    return SkipWhiteSpace(endName + length + 1);
 }
 
-// One construct that starts behind its "<". Returns where the caller goes on.
-char *ParseNode(const ParseContext *context, XmlNode *node, char *position,
-                const char *terminator, unsigned depth)
+// One construct that starts behind its "<". Returns where the caller goes on:
+// the next "<" (or the end at the top level), or for an element with content
+// the "<" behind its leading text, with its frame opened.
+char *ParseConstruct(Parser *parser, char *position, const char *terminator)
 {
-    const char *end = context->end;
-    if (depth >= XML_MAX_DEPTH)
+    const char *end = parser->end;
+    if (parser->depth >= XML_MAX_DEPTH)
         return 0;
-    if (StartsWith(position, end, "![CDATA["))
-        return ParseCData(context, node, position, depth);
-    if (StartsWith(position, end, "!--"))
-        return SkipTo(context, position + 3, "-->", depth);
-    if (context->lenient && IsSkippedTag(position, end))
-        return SkipTo(context, position, ">", depth);
-    char *after = terminator ? ParseInstruction(context, node, position, terminator, depth)
-                             : ParseElement(context, node, position, depth);
-    if (after && IsStored(node))
-        DecodeNodeStrings(node);
-    return after;
+    if (*position == '!') {
+        if (StartsWith(position, end, "![CDATA[", 8))
+            return ParseCData(parser, position);
+        if (StartsWith(position, end, "!--", 3))
+            return SkipTo(parser, position + 3, "-->", 3);
+    }
+    if (parser->lenient && IsSkippedTag(position, end))
+        return SkipTo(parser, position, ">", 1);
+    if (terminator)
+        return ParseInstruction(parser, position, terminator);
+    return ParseElement(parser, position);
+}
+
+// A top-level construct and everything inside it, without recursion: the open
+// elements are kept in the parser's frames.
+char *ParseTopLevel(Parser *parser, char *position, const char *terminator)
+{
+    char *next = ParseConstruct(parser, position, terminator);
+    while (next && parser->depth > 0) {
+        *next = 0;  // every "<" inside an element: a child's or the end tag's
+        if (next[1] == '/') {
+            next = CloseElement(parser, next);
+            if (!next || parser->depth == 0)
+                break;
+            // Text behind a child's end tag is mixed content: not part of the
+            // tree, read back from the copy by the renderer.
+            if (*next != '<')
+                next = FindLess(parser, next);
+        } else {
+            next = ParseConstruct(parser, next + 1, 0);
+        }
+    }
+    return next;
 }
 
 // The first "<" within the first 12 bytes must open "<?xml " there.
@@ -394,104 +715,118 @@ int HasProlog(const char *text, int32_t length)
     return open && window - (open - text) >= 6 && memcmp(open, "<?xml ", 6) == 0;
 }
 
+void ReleaseChunks(ChunkLink *chunk)
+{
+    while (chunk) {
+        ChunkLink *next = chunk->next;
+        HeapBlockFree(chunk);
+        chunk = next;
+    }
+}
+
 void ReleaseDocument(XmlDocument *document)
 {
-    for (XmlCount i = 0; i < document->count; ++i)
-        FreeNode(&document->nodes[i]);
-    HeapBlockFree(document->nodes);
+    ReleaseChunks(((DocumentBlock *)document)->chunks);
     HeapBlockFree(document->buffer);
     HeapBlockFree(document);
+}
+
+// Room for the records in the document's own block: in proportion to the
+// input, within bounds.
+uint32_t ChunkSizeFor(int32_t length)
+{
+    uint32_t size = (uint32_t)length / 8;
+    return size < kMinimumChunk ? kMinimumChunk : size > kMaximumChunk ? kMaximumChunk : size;
+}
+
+XmlDocument *NewDocument(int32_t length, Arena *arena)
+{
+    uint32_t room = ChunkSizeFor(length);
+    DocumentBlock *block = (DocumentBlock *)HeapBlockAllocRaw((uint32_t)sizeof(DocumentBlock) + room);
+    if (!block)
+        return 0;
+    memset(block, 0, sizeof(*block));
+    block->document.buffer = (char *)HeapBlockAllocRaw((uint32_t)length + 1);
+    if (!block->document.buffer) {
+        HeapBlockFree(block);
+        return 0;
+    }
+    arena->next = (char *)(block + 1);
+    arena->limit = arena->next + room;
+    arena->chunks = &block->chunks;
+    arena->chunkSize = room;
+    return &block->document;
+}
+
+int ParseInto(Parser *parser, XmlDocument *document)
+{
+    char *position = FindLess(parser, document->buffer);
+    if (!position)
+        return 0;
+    while (position < parser->end && *position == '<') {
+        const char *terminator = position[1] == '!' ? ">" : position[1] == '?' ? "?>" : 0;
+        position = ParseTopLevel(parser, position + 1, terminator);
+        if (!position)
+            return 0;
+    }
+    XmlCount count = parser->stackCount;
+    if (count == 0)
+        return 0;
+    document->nodes = (XmlNode *)ArenaAlloc(&parser->arena, (uint64_t)count * sizeof(XmlNode));
+    if (!document->nodes)
+        return 0;
+    memcpy(document->nodes, parser->stack, count * sizeof(XmlNode));
+    document->count = count;
+    return 1;
 }
 
 } // namespace
 
 int IsXmlWhiteSpace(char c)
 {
-    return c == ' ' || (c >= '\t' && c <= '\r');
+    return IsClass(c, kSpace);
 }
 
 void DecodeEntities(char *string)
 {
-    static const struct {
-        const char *text;
-        size_t length;
-        char character;
-    } kEntities[] = {
-        {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&amp;", 5, '&'}, {"&quot;", 6, '"'}, {"&apos;", 6, '\''},
-    };
-    char *read = strchr(string, '&');
-    if (!read)
-        return;
-    char *write = read;
-    while (*read) {
-        size_t i = 0;
-        if (*read == '&')
-            while (i < 5 && strncmp(read, kEntities[i].text, kEntities[i].length) != 0)
-                ++i;
-        if (*read == '&' && i < 5) {
-            *write++ = kEntities[i].character;
-            read += kEntities[i].length;
-        } else {
-            *write++ = *read++;
-        }
-    }
-    // The string only shrinks within its own span; clear what it gave up.
-    memset(write, 0, (size_t)(read - write));
+    char *first = strchr(string, '&');
+    if (first)
+        DecodeFrom(first);
 }
 
 void FreeNode(XmlNode *node)
 {
     if (!node)
         return;
-    HeapBlockFree(node->attributes);
     node->attributes = 0;
     node->attributeCount = 0;
-    if (node->children) {
-        for (XmlCount i = 0; i < node->children->count; ++i)
-            FreeNode(&node->children->items[i]);
-        HeapBlockFree(node->children);  // the items share its block
-        node->children = 0;
-    }
+    node->children = 0;
 }
 
 XmlDocument *ParseDocument(const char *text, int32_t length, int lenient)
 {
     if (!text || length < 0 || (!lenient && !HasProlog(text, length)))
         return 0;
-    XmlDocument *document = (XmlDocument *)HeapBlockAlloc(sizeof(XmlDocument));
-    if (!document)
+    Parser *parser = (Parser *)HeapBlockAllocRaw(sizeof(Parser));
+    if (!parser)
         return 0;
-    document->buffer = (char *)HeapBlockAlloc((uint32_t)length + 1);
-    if (!document->buffer) {
-        HeapBlockFree(document);
-        return 0;
+    memset(parser, 0, offsetof(Parser, frames));
+    XmlDocument *document = NewDocument(length, &parser->arena);
+    int parsed = 0;
+    if (document) {
+        memcpy(document->buffer, text, (size_t)length);
+        // The terminator, and zeros in any room the heap gave beyond it: the
+        // renderer reads the copy up to the block's size.
+        memset(document->buffer + length, 0, HeapBlockSize(document->buffer) - (uint32_t)length);
+        parser->end = document->buffer + length;
+        parser->lenient = lenient;
+        parsed = ParseInto(parser, document);
     }
-    memcpy(document->buffer, text, (size_t)length);
-    ParseContext context = {document->buffer + length, lenient};
-    char *position = FindByte(document->buffer, context.end, '<');
-    int failed = !position;
-    while (!failed && position < context.end && *position == '<') {
-        if (!ReserveTopLevelSlot(&document->nodes, document->count)) {
-            failed = 1;
-            break;
-        }
-        XmlNode *node = &document->nodes[document->count];
-        const char *terminator = position[1] == '!' ? ">" : position[1] == '?' ? "?>" : 0;
-        char *after = ParseNode(&context, node, position + 1, terminator, 0);
-        if (!after) {
-            ReleaseSlot(node);
-            failed = 1;
-            break;
-        }
-        if (IsStored(node))
-            ++document->count;
-        else
-            ReleaseSlot(node);
-        position = after;
-    }
-    if (failed || document->count == 0) {
+    HeapBlockFree(parser->stack);
+    HeapBlockFree(parser);
+    if (document && !parsed) {
         ReleaseDocument(document);
-        return 0;
+        document = 0;
     }
     return document;
 }

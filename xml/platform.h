@@ -33,9 +33,14 @@ typedef int (XML_WINAPI *XmlToAnsiFn)(unsigned int codePage, unsigned long flags
 
 // Zero-filled block, or null.
 void *HeapBlockAlloc(uint32_t size);
+// Block whose bytes are left as they are, for memory that is written before
+// it is read; or null.
+void *HeapBlockAllocRaw(uint32_t size);
 // Grows or shrinks a block, zero-filling what is added; may move it. Null on failure
 // (the old block then stays valid).
 void *HeapBlockReAlloc(void *block, uint32_t size);
+// The same, leaving what is added as it is.
+void *HeapBlockReAllocRaw(void *block, uint32_t size);
 // The usable size of a block, which may exceed what was asked for.
 uint32_t HeapBlockSize(void *block);
 // Releases a block; null is accepted.
@@ -45,5 +50,12 @@ void HeapBlockFree(void *block);
 int QueryPlatformIs9x(int *is9x);
 // LookupSystemEntry: the entry point of an already loaded module, or null.
 // On Windows the floor's own; the host build supplies its conversions.
+
+#ifndef _WIN32
+// Host only, for the benchmark: the largest number of bytes held in heap
+// blocks at one time since the last reset.
+uint64_t HostHeapPeak(void);
+void HostHeapResetPeak(void);
+#endif
 
 #endif

@@ -15,6 +15,27 @@ uint32_t &StoredSize(void *block)
     return *(uint32_t *)((char *)block - kHeader);
 }
 
+uint64_t heapHeld = 0;
+uint64_t heapPeak = 0;
+
+void CountHeld(uint64_t added, uint64_t removed)
+{
+    heapHeld += added;
+    heapHeld -= removed;
+    if (heapHeld > heapPeak)
+        heapPeak = heapHeld;
+}
+
+void *NewBlock(uint32_t size, int zeroed)
+{
+    char *raw = (char *)(zeroed ? calloc(1, kHeader + size) : malloc(kHeader + size));
+    if (!raw)
+        return 0;
+    StoredSize(raw + kHeader) = size;
+    CountHeld(size, 0);
+    return raw + kHeader;
+}
+
 int XML_WINAPI HostUtf8ToWide(unsigned int codePage, unsigned long flags, const char *source,
                               int sourceLength, XmlWideChar *destination, int destinationLength);
 int XML_WINAPI HostWideToLatin1(unsigned int codePage, unsigned long flags,
@@ -96,22 +117,31 @@ int XML_WINAPI HostWideToLatin1(unsigned int codePage, unsigned long flags,
 
 void *HeapBlockAlloc(uint32_t size)
 {
-    char *raw = (char *)calloc(1, kHeader + size);
-    if (!raw)
-        return 0;
-    StoredSize(raw + kHeader) = size;
-    return raw + kHeader;
+    return NewBlock(size, 1);
+}
+
+void *HeapBlockAllocRaw(uint32_t size)
+{
+    return NewBlock(size, 0);
 }
 
 void *HeapBlockReAlloc(void *block, uint32_t size)
 {
     uint32_t old = StoredSize(block);
+    char *grown = (char *)HeapBlockReAllocRaw(block, size);
+    if (grown && size > old)
+        memset(grown + old, 0, size - old);
+    return grown;
+}
+
+void *HeapBlockReAllocRaw(void *block, uint32_t size)
+{
+    uint32_t old = StoredSize(block);
     char *raw = (char *)realloc((char *)block - kHeader, kHeader + size);
     if (!raw)
         return 0;
-    if (size > old)
-        memset(raw + kHeader + old, 0, size - old);
     StoredSize(raw + kHeader) = size;
+    CountHeld(size, old);
     return raw + kHeader;
 }
 
@@ -122,8 +152,20 @@ uint32_t HeapBlockSize(void *block)
 
 void HeapBlockFree(void *block)
 {
-    if (block)
-        free((char *)block - kHeader);
+    if (!block)
+        return;
+    CountHeld(0, StoredSize(block));
+    free((char *)block - kHeader);
+}
+
+uint64_t HostHeapPeak(void)
+{
+    return heapPeak;
+}
+
+void HostHeapResetPeak(void)
+{
+    heapPeak = heapHeld;
 }
 
 int QueryPlatformIs9x(int *is9x)

@@ -1,5 +1,6 @@
 // The XML engine's platform layer on Windows: blocks of the process's local
-// heap (zero-filled, as the engine expects) and the platform family.
+// heap (zero-filled, or left as they are where the engine writes them first)
+// and the platform family.
 #include "platform.h"
 
 #include <windows.h>
@@ -9,9 +10,19 @@ void *HeapBlockAlloc(uint32_t size)
     return LocalAlloc(LMEM_ZEROINIT, size);
 }
 
+void *HeapBlockAllocRaw(uint32_t size)
+{
+    return LocalAlloc(LMEM_FIXED, size);
+}
+
 void *HeapBlockReAlloc(void *block, uint32_t size)
 {
     return LocalReAlloc(block, size, LMEM_MOVEABLE | LMEM_ZEROINIT);
+}
+
+void *HeapBlockReAllocRaw(void *block, uint32_t size)
+{
+    return LocalReAlloc(block, size, LMEM_MOVEABLE);
 }
 
 uint32_t HeapBlockSize(void *block)

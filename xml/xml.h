@@ -44,13 +44,15 @@ enum {
 // Parses `length` bytes of `text` (no terminator needed) into a tree over a
 // private copy. Strict mode needs an "<?xml" prolog; `lenient` accepts HTML-
 // like input. Returns null on any error (nothing is kept), else a document
-// the caller releases with FreeDocument.
+// the caller releases with FreeDocument. All records of the tree (nodes,
+// attribute arrays, child lists) live in memory the document owns.
 XmlDocument *ParseDocument(const char *text, int32_t length, int lenient);
-// Releases the document, its tree and its text copy. 0 for a null document
-// or one without text copy (then nothing is released).
+// Releases the document: its records, its text copy and the document record.
+// 0 for a null document or one without text copy (then nothing is released).
 int FreeDocument(XmlDocument *document);
-// Releases a node's attributes and children (not the node itself, which
-// lives in its parent's list); a null node is accepted.
+// Empties the node: clears its attribute array, attribute count and child
+// list. It releases no memory; that goes back with the document. The name and
+// text are left alone (they belong to the text copy); a null node is accepted.
 void FreeNode(XmlNode *node);
 // Replaces the five predefined entities in place; the string only shrinks,
 // and what it gives up is cleared.

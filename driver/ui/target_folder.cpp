@@ -1,5 +1,5 @@
 // The target folder as a user or a Setup script may write it: blanks and
-// trailing backslashes around it, and whether it names a place on its own.
+// trailing backslashes around it.
 #include "driver/ui/user_interface.h"
 
 #include <string.h>
@@ -20,16 +20,4 @@ void TidyTargetFolder(char *folder)
             return;
         *last = 0;
     }
-}
-
-int IsFullPath(const char *folder)
-{
-    char drive = (char)(folder[0] | 0x20);
-    if (drive >= 'a' && drive <= 'z' && folder[1] == ':' && folder[2] == '\\')
-        return 1;
-    if (folder[0] != '\\' || folder[1] != '\\')
-        return 0;
-    size_t server = strcspn(folder + 2, "\\");
-    const char *share = folder + 2 + server;
-    return server > 0 && share[0] == '\\' && share[1] && share[1] != '\\';
 }

@@ -38,8 +38,6 @@ DWORD WaitHandlingMessages(HANDLE handle, DWORD milliseconds);
 // Drops the blanks around a folder and its trailing backslashes, except the
 // one of a drive root ("C:\\").
 void TidyTargetFolder(char *folder);
-// A drive letter with a backslash, or "\\\\server\\share" with or without more.
-int IsFullPath(const char *folder);
 
 // Runs the modal target-folder dialog on the plan, which it updates on OK;
 // returns IDOK, IDCANCEL or IDCLOSE, or -1 when

@@ -244,6 +244,31 @@ TEST_F(Descriptor, FileInfoConditions)
     }
 }
 
+TEST_F(Descriptor, ReleaseDateOfEightCharactersThatAreNotHex)
+{
+    const struct {
+        const char *date;
+        uint32_t value;
+    } cases[] = {
+        {"zzzzzzzz", 0},            // nothing readable: the date stays 0
+        {"2026120z", 0x2026120},    // read up to the first non-hex character
+        {"2026-12-", 0x2026},
+    };
+    for (const auto &c : cases) {
+        std::string text = std::string("<?xml version=\"1.0\"?><build><file size=\"1\" crc=\"0x1\">f</file>"
+                                        "<readme>r</readme><releaseDate>") + c.date + "</releaseDate></build>";
+        XmlDocument *other = ParseDocument(text.data(), (int32_t)text.size(), 0);
+        ASSERT_TRUE(other);
+        char name[16], readme[16];
+        long size;
+        uint32_t crc, date = 7;
+        EXPECT_TRUE(GetBuildFileInfo(name, sizeof(name), readme, sizeof(readme), &size, &crc, &date,
+                                     other, &machine)) << c.date;
+        EXPECT_EQ(c.value, date) << c.date;
+        FreeDocument(other);
+    }
+}
+
 TEST_F(Descriptor, MachineValues)
 {
     strcpy(machine.typeModel, "1234-ABC");

@@ -66,6 +66,14 @@ TEST_F(Render, NestedElementsAndTheirTails)
     EXPECT_EQ("onetwo", RenderRoot("<r>one<e k=\"v\"/>two</r>"));
 }
 
+TEST_F(Render, CDataChildIsRenderedRawAndEndsAtItsBrackets)
+{
+    EXPECT_EQ("abc", RenderRoot("<r>a<![CDATA[b]]>c</r>"));
+    EXPECT_EQ("a<b>&x</b>c", RenderRoot("<r>a<![CDATA[<b>&amp;x</b>]]>c</r>"));
+    EXPECT_EQ("xby", RenderRoot("<r><e>x<![CDATA[b]]></e>y</r>"));  // CDATA as the last child
+    EXPECT_EQ("ab", RenderRoot("<r><![CDATA[a]]><![CDATA[]]>b</r>"));
+}
+
 TEST_F(Render, SelectedData)
 {
     const std::string table =

@@ -200,6 +200,11 @@ TEST_F(SetupRun, UninstallRemovesInItsOwnOrder)
     EXPECT_EQ(10, RunWalk("/U /S"));
     EXPECT_EQ("000A", ResultValue());
     EXPECT_TRUE(walk.messages.empty());
+
+    SetUp();
+    walk.criticalFolder = 1;  // refused before any file is touched
+    EXPECT_EQ(10, RunWalk("/U /S"));
+    EXPECT_EQ("OpenProgressWindow", walk.log[walk.log.size() - 2]);
 }
 
 TEST_F(SetupRun, FailingSearchFolderStopsTheRunOnlyAfterAllAreRegistered)
@@ -346,7 +351,8 @@ TEST_F(SetupRun, RelaunchWithNotification)
     walk.appReady = 0;
     EXPECT_EQ(0, RunWalk("/O /S"));
     ASSERT_GE(walk.log.size(), 2u);
-    EXPECT_EQ("StartAndAwaitReady C:\\M\\Dorsel\\Dorsel.lnk C:\\M\\Dorsel",
+    // No group shortcut there (as after /W on a fresh install): the program itself.
+    EXPECT_EQ("StartAndAwaitReady C:\\P\\Dorsel\\Dorsel.exe C:\\P\\Dorsel",
               walk.log[walk.log.size() - 2]);
     EXPECT_EQ("DeleteCallerNotification", walk.log.back());
     ASSERT_EQ(1u, walk.messages.size());  // shown even when silent
@@ -354,11 +360,15 @@ TEST_F(SetupRun, RelaunchWithNotification)
     EXPECT_EQ((HWND)0x1234, walk.messages[0].owner);
     EXPECT_EQ((UINT)MB_ICONWARNING, walk.messages[0].style);
 
-    SetUp();
+    SetUp();  // through the group shortcut where there is one
     walk.callerWindow = 0x1234;
+    CreateDirectoryA("C:\\zwalk", 0);
+    CloseHandle(CreateFileA("C:\\zwalk\\Dorsel.lnk", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));
+    Set(walk.plan.shortcutPath, "C:\\zwalk\\Dorsel.lnk");
     EXPECT_EQ(0, RunWalk("/O /S"));
+    DeleteFileA("C:\\zwalk\\Dorsel.lnk");
     EXPECT_TRUE(walk.messages.empty());
-    EXPECT_NE("DeleteCallerNotification", walk.log.back());
+    EXPECT_EQ("StartAndAwaitReady C:\\zwalk\\Dorsel.lnk C:\\M\\Dorsel", walk.log.back());
 
     SetUp();  // a failed run deletes the request and starts nothing
     walk.callerWindow = 0x1234;
@@ -391,7 +401,7 @@ TEST_F(SetupRun, ElevationDecision)
         {"/U /S", kDefault, 1, (DWORD)-1, -1, {kStart + "/U /S /Elevated"}, "<none>"},
         {"", kDefault, 1, ERROR_CANCELLED, 0, {kStart + " /Elevated"}, "<none>"},
         {"/O /S", kLimited, 1, 0, 0,
-         {kStart + "/O /S /Elevated", "StartAndAwaitReady C:\\M\\Dorsel\\Dorsel.lnk C:\\M\\Dorsel"},
+         {kStart + "/O /S /Elevated", "StartAndAwaitReady C:\\P\\Dorsel\\Dorsel.exe C:\\P\\Dorsel"},
          "<none>"},
         {"/O /S", kLimited, 1, 12, 12, {kStart + "/O /S /Elevated", "DeleteCallerNotification"},
          "<none>"},
@@ -423,38 +433,34 @@ TEST_F(SetupRun, ElevationDecision)
     EXPECT_EQ(kInstallLog.back(), walk.log.back());
     walk.cancel = 1;  // and tells its cancelled plan apart from a completed run
     EXPECT_EQ(ERROR_CANCELLED, RunWalk("/O /Elevated"));
+
+    SetUp();  // a copy under another account killed: the earlier result is gone
+    EXPECT_EQ(0, RunWalk("/S"));
+    walk.administrator = 0;
+    walk.elevationType = kDefault;
+    walk.elevatedExitCode = 1;
+    EXPECT_EQ(1, RunWalk("/S"));
+    EXPECT_EQ("<none>", ResultValue());
 }
 
-// What a TARGET value or a typed folder becomes, and whether it stands on
-// its own as a full path.
-TEST(TargetFolder, TidiedAndCheckedAsAFullPath)
+// What a TARGET value or a typed folder becomes.
+TEST(TargetFolder, TidiedOfBlanksAndTrailingBackslashes)
 {
-    struct Row {
-        const char *written;
-        const char *tidied;
-        int full;
+    const char *const rows[][2] = {
+        {"C:\\Program Files\\Dorsel\\", "C:\\Program Files\\Dorsel"},
+        {"  C:\\a b\\c \\\\ \t", "C:\\a b\\c"},
+        {"C:\\", "C:\\"},
+        {"C:\\\\\\", "C:\\"},
+        {"\\\\server\\share\\", "\\\\server\\share"},
+        {" MyApp", "MyApp"},
+        {"\\", ""},
+        {"   ", ""},
     };
-    const Row rows[] = {
-        {"C:\\Program Files\\Dorsel\\", "C:\\Program Files\\Dorsel", 1},
-        {"  C:\\a b\\c \\\\ \t", "C:\\a b\\c", 1},
-        {"C:\\", "C:\\", 1},
-        {"C:\\\\\\", "C:\\", 1},
-        {"\\\\server\\share\\", "\\\\server\\share", 1},
-        {"\\\\server\\share\\Dorsel", "\\\\server\\share\\Dorsel", 1},
-        {"MyApp", "MyApp", 0},
-        {"C:MyApp", "C:MyApp", 0},
-        {"\\Dorsel", "\\Dorsel", 0},
-        {"\\\\server\\", "\\\\server", 0},
-        {"\\\\\\share", "\\\\\\share", 0},
-        {"1:\\x", "1:\\x", 0},
-        {"   ", "", 0},
-    };
-    for (const Row &row : rows) {
+    for (const auto &row : rows) {
         char folder[MAX_PATH] = {0};
-        lstrcpyA(folder, row.written);
+        lstrcpyA(folder, row[0]);
         TidyTargetFolder(folder);
-        EXPECT_STREQ(row.tidied, folder) << row.written;
-        EXPECT_EQ(row.full, IsFullPath(folder)) << row.written;
+        EXPECT_STREQ(row[1], folder) << row[0];
     }
 }
 

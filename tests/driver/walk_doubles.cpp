@@ -57,6 +57,7 @@ int StartElevatedCopy(const char *parameters, DWORD *exitCode)
 
 // The product key as the elevated copy leaves it.
 int ReadMenuFolder(char *folder) { return lstrlenA(lstrcpyA(folder, walk.plan.menuFolder)); }
+int ReadInstalledFolder(char *folder) { return lstrlenA(lstrcpyA(folder, walk.plan.targetFolder)); }
 
 int ReadProductIdentity(char *name, char *)
 {
@@ -105,6 +106,8 @@ int TransferPayload(HWND, const char *folder, int deferred, RunOptions options)
 {
     return Record("TransferPayload", Text(folder) + (deferred ? " deferred " : " now ") + Options(options));
 }
+
+int IsCriticalFolder(const char *) { return walk.criticalFolder; }
 
 int UpdateDesktopShortcut(const char *program, const char *name, RunOptions options)
 {

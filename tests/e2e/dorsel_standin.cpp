@@ -3,7 +3,7 @@
 // when a file "end-early.txt" lies beside it. Otherwise it holds the
 // single-instance mutex named by the product name (or, with /window, shows a
 // window with that title) until the event "DorselStandInQuit" is set or a
-// minute has passed.
+// minute has passed; with /release it releases the mutex before it ends.
 #include <windows.h>
 
 #include <string.h>
@@ -52,7 +52,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
     }
     if (window)
         DestroyWindow(window);
+    if (mutex && strncmp(commandLine, "/release", 8) == 0)
+        ReleaseMutex(mutex);
     if (mutex)
-        CloseHandle(mutex);  // ends without releasing: the mutex is abandoned
+        CloseHandle(mutex);  // otherwise the mutex is abandoned
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "tests/e2e/setup_exe.h"
 
 #include "base/startup_state.h"
+#include "driver/run_waits.h"
 #include "driver/ui/user_interface.h"
 #include "resources/resource.h"
 
@@ -67,7 +68,24 @@ TEST_F(Interactive, UninstallConfirmationNoChangesNothing)
     EXPECT_EQ(0u, uninstall.ExitCode());
     EXPECT_EQ(Sz(kProduct), ReadRaw(PRODUCT_KEY, "Name").bytes);
     EXPECT_TRUE(Exists(InstalledPath(1)));
-    EXPECT_EQ("0000", ResultValue());  // the install's; the cancelled run wrote none
+    EXPECT_EQ("<none>", ResultValue());  // the install's is gone; the cancelled run wrote none
+}
+
+// A run killed in its dialog leaves no result and a lock that the next run
+// takes at once.
+TEST_F(Interactive, KilledRunLeavesNoResultAndAFreeLock)
+{
+    ASSERT_EQ(0u, RunSetup("/S"));
+    Started install("\"" + MediumFile("setup.exe") + "\"");
+    ASSERT_TRUE(WaitForDialog("Installation Program", 1000));
+    HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, GLOBAL_RUN_LOCK_NAME);  // outlives the run
+    EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(lock, 0));
+    TerminateProcess(install.process.hProcess, 1);
+    EXPECT_EQ(1u, install.ExitCode());
+    EXPECT_EQ("<none>", ResultValue());
+    EXPECT_EQ(0u, RunSetup("/S"));  // well within the minute a held lock costs
+    EXPECT_EQ("0000", ResultValue());
+    CloseHandle(lock);
 }
 
 TEST_F(Interactive, UninstallConfirmedEndsWithCompleted)

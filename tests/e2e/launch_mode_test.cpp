@@ -65,9 +65,17 @@ TEST_F(LaunchMode, StoresTheRequestAndWaitsForTheApplication)
     EXPECT_EQ(L"note", WideValue("NOTIFY"));
     EXPECT_EQ(L"stop", WideValue("KILL"));
 
-    // A pending request blocks the next one and stays as it was.
+    // A pending request blocks the next one and stays as it was; so does one
+    // whose caller has created the key but not written "HWND" yet.
     EXPECT_EQ(170u, RunSetup("/Tother HWND=1A2B"));
     EXPECT_EQ(L"feature", WideValue("FEATUREID"));
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kCallerKey, 0, KEY_ALL_ACCESS, &key));
+    RegDeleteValueA(key, "HWND");
+    RegCloseKey(key);
+    EXPECT_EQ(170u, RunSetup("/Tother HWND=1A2B"));
+    EXPECT_EQ(L"feature", WideValue("FEATUREID"));
+    EXPECT_EQ(0xFFFFFFFFu, WindowValue());
 }
 
 TEST_F(LaunchMode, RefusedRequestsAreNotStored)
@@ -99,6 +107,22 @@ TEST_F(LaunchMode, ProductNotInstalled)
     EXPECT_EQ(1012u, RunSetupAnswering("/Tfeature", &messages));
     EXPECT_EQ(1u, messages.size());
     EXPECT_EQ(L"<no key>", WideValue("FEATUREID"));
+}
+
+// /O /W on a fresh install makes no group shortcut: the application itself
+// is started, and the waiting caller's request stays for it.
+TEST_F(LaunchMode, RelaunchWithoutGroupShortcutStartsTheApplication)
+{
+    ASSERT_TRUE(CopyFileA(TestFile("dorsel_standin.exe").c_str(), MediumFile("Dorsel").c_str(), FALSE));
+    HKEY key;
+    DWORD caller = 0x1A2B;  // no such window: a failure message would not appear
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kCallerKey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0));
+    RegSetValueExA(key, "HWND", 0, REG_DWORD, (const BYTE *)&caller, sizeof(caller));
+    RegCloseKey(key);
+    ASSERT_EQ(0u, RunSetup("/S /O /W"));
+    EXPECT_FALSE(Exists(GroupShortcut(kProduct)));
+    EXPECT_EQ(caller, WindowValue());  // the application signalled that it is ready
+    AwaitStartedApplicationEnd();
 }
 
 TEST_F(LaunchMode, ApplicationEndingFirstFails)

@@ -224,17 +224,28 @@ inline DWORD RunUninstaller(const std::string &arguments)
     return RunProgram(InstalledPath(0), arguments);
 }
 
+// Waits until the application that a run started has ended (its file can
+// then be deleted), so that it cannot hold the next test's files.
+inline void AwaitStartedApplicationEnd()
+{
+    for (int tries = 0; tries < 600 && !DeleteFileA((Target() + "\\Dorsel.exe").c_str()); ++tries)
+        Sleep(100);
+}
+
 // The installed application, held running by a stand-in program.
 struct RunningStandIn {
     PROCESS_INFORMATION process;
     HANDLE quit;
-    explicit RunningStandIn(const char *name, bool window = false)
+    // With `release` the mutex is released when the stand-in ends; without,
+    // it is abandoned.
+    explicit RunningStandIn(const char *name, bool window = false, bool release = false)
     {
         quit = CreateEventA(0, TRUE, FALSE, "DorselStandInQuit");
         ResetEvent(quit);
         HANDLE ready = CreateEventA(0, TRUE, FALSE, "DorselStandInReady");
         EXPECT_TRUE(StartProgram("\"" + TestFile("dorsel_standin.exe") + "\" " +
-                                     (window ? "/window " : "/mutex ") + name,
+                                     (window ? "/window " : release ? "/release " : "/mutex ") +
+                                     name,
                                  &process));
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 30000));
         CloseHandle(ready);

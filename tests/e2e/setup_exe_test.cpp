@@ -5,6 +5,8 @@
 #include "tests/e2e/setup_exe.h"
 #include "xml/xml.h"
 
+#include "driver/run_waits.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -203,6 +205,135 @@ TEST_F(SetupExe, DllPlantedBesideTheProgramIsNotLoaded)
     ASSERT_EQ(0u, RunSetup("/S"));
     EXPECT_FALSE(Exists(MediumFile("planted-dll-loaded.txt")));
     EXPECT_TRUE(Exists(GroupShortcut(kProduct)));  // the shell link object still works
+}
+
+// Odd input: a search-folder entry that names no folder registers nothing.
+TEST_F(SetupExe, SearchFolderEntryNamingNoFolderIsSkipped)
+{
+    std::string script = ReadText(MediumFile("ZynSetup.dat"));
+    script.insert(script.find("search\r\n") + 6, ";\\; \\\\ ;C:\\ze2e\\more");
+    WriteText(MediumFile("ZynSetup.dat"), script);
+    ASSERT_EQ(0u, RunSetup("/S"));
+    EXPECT_EQ(Sz("C:\\ze2e\\search"), ReadRaw(SEARCH_PATH_KEY "\\C:\\ze2e\\search", 0).bytes);
+    EXPECT_EQ(Sz("C:\\ze2e\\more"), ReadRaw(SEARCH_PATH_KEY "\\C:\\ze2e\\more", 0).bytes);
+    EXPECT_FALSE(ReadRaw(SEARCH_PATH_KEY, 0).present);
+}
+
+// Races and waits: /O waits for the application with its window served,
+// and gives the application's mutex back at once.
+TEST_F(SetupExe, RelaunchWaitServesTheWindowAndFreesTheMutex)
+{
+    ASSERT_TRUE(CopyFileA(TestFile("dorsel_standin.exe").c_str(), MediumFile("Dorsel").c_str(), FALSE));
+    ASSERT_EQ(0u, RunSetup("/S"));
+    RunningStandIn application(kProduct, false, true);
+    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, kProduct);  // keeps it for the check
+    PROCESS_INFORMATION setup;
+    ASSERT_TRUE(StartProgram("\"" + MediumFile("setup.exe") + "\" /S /O", &setup));
+    HWND progress = 0;
+    for (int tries = 0; tries < 300 && !progress; ++tries, Sleep(100))
+        progress = FindWindowA("#32770", "Installation Program");
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(progress && SendMessageTimeoutA(progress, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+    EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(setup.hProcess, 0));  // still waiting
+    application.Stop();
+    EXPECT_EQ(0u, AwaitExit(setup, 120000));
+    CloseProcess(&setup);
+    EXPECT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(mutex, 0));  // free, not abandoned
+    CloseHandle(mutex);
+    AwaitStartedApplicationEnd();  // the restarted stand-in sees the quit event
+}
+
+// One run at a time: of two installs started together, one waits for the
+// other, so the registry always names the version whose files are there.
+TEST_F(SetupExe, TwoInstallsStartedTogetherAgree)
+{
+    const std::string second = "C:\\ze2e\\second";
+    WriteMedium("v2", kProduct, "3.01.0000");
+    CreateDirectoryA(second.c_str(), 0);
+    for (const char *name : kSourceNames)
+        ASSERT_TRUE(CopyFileA(MediumFile(name).c_str(), (second + "\\" + name).c_str(), FALSE));
+    WriteMedium("v1", kProduct, "3.00.0000");
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        PROCESS_INFORMATION first, other;
+        ASSERT_TRUE(StartProgram("\"" + MediumFile("setup.exe") + "\" /S", &first));
+        ASSERT_TRUE(StartProgram("\"" + second + "\\setup.exe\" /S", &other));
+        EXPECT_EQ(0u, AwaitExit(first, 120000));
+        EXPECT_EQ(0u, AwaitExit(other, 120000));
+        CloseProcess(&first);
+        CloseProcess(&other);
+        ExpectPayloadInstalled(ReadRaw(PRODUCT_KEY, "Version").bytes == Sz("3.00.0000") ? "v1" : "v2");
+    }
+}
+
+// A run that holds the lock for longer than a minute makes the next one fail
+// with the initialization message, or silently with /S.
+TEST_F(SetupExe, SecondRunGivesUpAfterAMinute)
+{
+    HANDLE lock = CreateMutexA(0, TRUE, GLOBAL_RUN_LOCK_NAME);
+    PROCESS_INFORMATION silent;
+    ASSERT_TRUE(StartProgram("\"" + MediumFile("setup.exe") + "\" /S", &silent));
+    std::vector<std::string> messages;
+    EXPECT_EQ(8u, RunSetupAnswering("", &messages));
+    EXPECT_EQ(8u, AwaitExit(silent, 120000));
+    CloseProcess(&silent);
+    EXPECT_EQ(std::vector<std::string>{"Failed in operation for initialization."}, messages);
+    EXPECT_EQ("0008", ResultValue());
+    EXPECT_FALSE(Exists(Target()));
+    CloseHandle(lock);
+}
+
+// A ProgDir that is not a string holding a full path is no installation: the
+// uninstall refuses it, an install takes the fresh-install road.
+TEST_F(SetupExe, ProgDirThatIsNoFullPathIsNoInstallation)
+{
+    const std::pair<DWORD, std::string> stored[] = {
+        {REG_DWORD, Dword(0x41)}, {REG_EXPAND_SZ, Sz("C:\\ze2e\\A")}, {REG_SZ, Sz("A")},
+        {REG_SZ, Sz("\\A")}, {REG_SZ, Sz("C:A")}};
+    CreateFolders("C:\\ze2e\\A");
+    WriteText("C:\\ze2e\\A\\Dorsel.exe", "the user's");  // the runs' current folder is C:\ze2e
+    for (const auto &value : stored) {
+        ASSERT_EQ(0u, RunSetup("/S"));
+        WriteRaw(PRODUCT_KEY, "ProgDir", value.first, value.second);
+        EXPECT_EQ(8u, RunUninstaller("/S /U"));
+        EXPECT_TRUE(Exists(InstalledPath(1)));
+        EXPECT_EQ(0u, RunSetup("/S"));
+        EXPECT_EQ(Sz(Target()), ReadRaw(PRODUCT_KEY, "ProgDir").bytes);
+        EXPECT_EQ("the user's", ReadText("C:\\ze2e\\A\\Dorsel.exe"));
+    }
+}
+
+// An uninstall deletes nothing in a critical folder, whatever ProgDir says.
+TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
+{
+    ASSERT_EQ(0u, RunSetup("/S"));
+    std::string programFiles = Target().substr(0, Target().rfind('\\'));
+    std::string profile = SpecialFolder(CSIDL_PROFILE);
+    char system[MAX_PATH] = {0}, shortForm[MAX_PATH] = {0};
+    GetSystemDirectoryA(system, MAX_PATH);
+    GetShortPathNameA(programFiles.c_str(), shortForm, MAX_PATH);
+    const std::string folders[] = {WindowsFolderPath(), "C:\\", "c:\\WINDOWS\\", system, programFiles,
+                                   shortForm, profile, profile.substr(0, profile.rfind('\\')),
+                                   SpecialFolder(CSIDL_DESKTOPDIRECTORY),
+                                   SpecialFolder(CSIDL_COMMON_DOCUMENTS)};
+    for (const std::string &folder : folders) {
+        WriteRaw(PRODUCT_KEY, "ProgDir", REG_SZ, Sz(folder));
+        std::vector<std::string> baits;  // payload names that are not there yet
+        for (int row = 1; row < 12; ++row) {
+            std::string bait = folder + (folder.back() == '\\' ? "" : "\\") + kInstalledNames[row];
+            if (!Exists(bait) && row != 9) {
+                WriteText(bait, "keep");
+                baits.push_back(bait);
+            }
+        }
+        ClearPendingOperations();
+        EXPECT_EQ(10u, RunUninstaller("/S /U")) << folder;
+        for (const std::string &bait : baits) {
+            EXPECT_EQ("keep", ReadText(bait)) << bait;
+            DeleteFileA(bait.c_str());
+        }
+        EXPECT_TRUE(PendingOperations().empty()) << folder;
+        EXPECT_EQ(Sz(kProduct), ReadRaw(PRODUCT_KEY, "Name").bytes) << folder;
+    }
 }
 
 TEST_F(SetupExe, ManifestDeclaresRightsDpiAwarenessAndSystems)

@@ -147,6 +147,14 @@ TEST_F(ProductRecord, OverlongInstalledFolderIsRefusedBeforeWriting)
     EXPECT_EQ(Sz(longest + "\\Dorsel.exe"), ReadRaw(PRODUCT_KEY, 0).bytes);
 }
 
+TEST_F(ProductRecord, OnlyAFullPathIsAnInstalledFolder)
+{
+    for (const char *path : {"C:\\", "d:\\x", "\\\\server\\share", "\\\\s\\share\\x"})
+        EXPECT_TRUE(IsFullPath(path)) << path;
+    for (const char *path : {"", "C:", "C:x", "\\x", "\\\\server", "\\\\server\\", "\\\\\\x", "1:\\"})
+        EXPECT_FALSE(IsFullPath(path)) << path;
+}
+
 TEST_F(ProductRecord, StringReadsAlwaysEndInsideTheBuffer)
 {
     ASSERT_TRUE(WriteInstalledFolder(kFolder, RUNOPT_INSTALL));
@@ -162,7 +170,7 @@ TEST_F(ProductRecord, StringReadsAlwaysEndInsideTheBuffer)
     EXPECT_FALSE(ReadInstalledFolder(buffer));  // fills the buffer: no room for the NUL
     EXPECT_EQ(0, buffer[sizeof(buffer) - 1]);
 
-    WriteRaw(PRODUCT_KEY, "ProgDir", REG_SZ, Sz(std::string(REGISTRY_VALUE_SIZE - 1, 'b')));
+    WriteRaw(PRODUCT_KEY, "ProgDir", REG_SZ, Sz("C:\\" + std::string(REGISTRY_VALUE_SIZE - 4, 'b')));
     ASSERT_TRUE(ReadInstalledFolder(buffer));
     EXPECT_EQ(REGISTRY_VALUE_SIZE - 1, (int)strlen(buffer));
 
@@ -219,7 +227,8 @@ TEST_F(SearchFolders, EmptyEntryIsSkippedAndOverlongRefused)
 {
     ASSERT_TRUE(RegisterSearchFolder("C:\\DRIVERS", RUNOPT_INSTALL));
     ASSERT_TRUE(RegisterSearchFolder("D:\\MORE", RUNOPT_INSTALL));
-    EXPECT_TRUE(RegisterSearchFolder("", RUNOPT_INSTALL));
+    for (const char *none : {"", "\\", " \\\\ "})
+        EXPECT_TRUE(RegisterSearchFolder(none, RUNOPT_INSTALL)) << none;
     EXPECT_TRUE(KeyExists(SEARCH_PATH_KEY "\\C:\\DRIVERS"));
     EXPECT_TRUE(KeyExists(SEARCH_PATH_KEY "\\D:\\MORE"));
     EXPECT_FALSE(ReadRaw(SEARCH_PATH_KEY, 0).present);

@@ -101,6 +101,28 @@ TEST(Parse, AttributeSyntax)
     EXPECT_STREQ("2", q.Root().attributes[2].value);  // duplicates kept in order
 }
 
+// The tag's end is its first ">", with a "/" right before it for an
+// empty-element tag; a "/" elsewhere is part of a name or value.
+TEST(Parse, AttributesAroundTheTagEnd)
+{
+    EXPECT_FALSE(Parses(kProlog + "<r a=/>"));
+    EXPECT_FALSE(Parses(kProlog + "<r a=>x</r>"));
+    EXPECT_FALSE(Parses(kProlog + "<r a=\"/>"));
+    EXPECT_FALSE(Parses(kProlog + "<r a=\"x\" b=\"y>z\"/>"));
+    Parsed bare(kProlog + "<r a/>");
+    ASSERT_TRUE(bare.document);
+    EXPECT_EQ(0u, bare.Root().attributeCount);
+    Parsed slash(kProlog + "<r / ></r>");  // a lone "/" is a name
+    ASSERT_TRUE(slash.document);
+    ASSERT_EQ(1u, slash.Root().attributeCount);
+    EXPECT_STREQ("/", slash.Root().attributes[0].name);
+    Parsed values(kProlog + "<r a=\"x/\" b=\"1/\"/>");
+    ASSERT_TRUE(values.document);
+    EXPECT_STREQ("x/", values.Root().attributes[0].value);
+    EXPECT_STREQ("1/", values.Root().attributes[1].value);
+    EXPECT_EQ(0, values.Root().children);
+}
+
 TEST(Parse, EntitiesDecodedOnceLeftToRight)
 {
     Parsed p(kProlog + "<r a=\"&lt;&gt;&amp;&quot;&apos;\">&amp;lt; &#65; &bogus; &</r>");
@@ -175,6 +197,45 @@ TEST(Parse, TopLevelMayEndWithoutAnotherTag)
     ASSERT_TRUE(prologOnly.document);
     XmlNode *root = 0;
     EXPECT_EQ(0, FindRoot(prologOnly.document, &root));
+}
+
+TEST(Parse, EmptyNamesLeaveNoNode)
+{
+    const std::string text = kProlog + "<?><r>< k=\"&amp;\">t&amp;<c a=\"&lt;\"/></><d/></r>";
+    Parsed p(text);
+    ASSERT_TRUE(p.document);
+    ASSERT_EQ(2u, p.document->count);  // "<?>" gives no instruction node
+    XmlNode &r = p.Root();
+    ASSERT_EQ(1u, r.children->count);  // the nameless element goes with its child
+    EXPECT_STREQ("d", Child(r, 0).name);
+    // Its own strings stay undecoded in the copy; its child's were decoded.
+    const std::string copy(p.document->buffer, p.document->buffer + text.size());
+    EXPECT_NE(std::string::npos, copy.find("&amp;\0t&amp;"));
+    EXPECT_NE(std::string::npos, copy.find(std::string("a\0\"<\0\0\0\0\0>", 10)));
+}
+
+TEST(Parse, EmbeddedNulEndsNamesAndDecoding)
+{
+    const std::string text = kProlog + std::string("<r\0x>&amp;\0&amp;</r>", 20);
+    Parsed p(text);
+    ASSERT_TRUE(p.document);
+    EXPECT_STREQ("r", p.Root().name);  // the end tag matches the name up to its NUL
+    const char *content = p.document->buffer + text.find("&amp;");
+    EXPECT_EQ(0, memcmp(content, "&\0\0\0\0\0&amp;", 11));  // decoded only before the NUL
+}
+
+TEST(Parse, ManyAttributesInOneTag)
+{
+    std::string text = kProlog + "<r";
+    for (int i = 0; i < 3000; ++i)
+        text += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "&amp;\"";
+    text += "><c k=\"v\"/></r>";
+    Parsed p(text);
+    ASSERT_TRUE(p.document);
+    ASSERT_EQ(3000u, p.Root().attributeCount);
+    EXPECT_STREQ("a0", p.Root().attributes[0].name);
+    EXPECT_STREQ("2999&", p.Root().attributes[2999].value);
+    EXPECT_STREQ("v", Child(p.Root(), 0).attributes[0].value);
 }
 
 TEST(Parse, MixedContentIsSkippedInTheTree)
@@ -263,9 +324,10 @@ TEST(Parse, LenientMode)
     EXPECT_EQ(0, Child(html, 1).children);
     EXPECT_FALSE(Parses("<html><META x</html>", 1));
 
-    Parsed empty("<r><body/></r>", 1);  // empty-element tag without attributes keeps its case
+    Parsed empty("<r><body/><head a=\"1\"/></r>", 1);  // only "<name/>" keeps its case
     ASSERT_TRUE(empty.document);
     EXPECT_STREQ("body", Child(empty.Root(), 0).name);
+    EXPECT_STREQ("HEAD", Child(empty.Root(), 1).name);
     EXPECT_FALSE(Parses("<r></R>"));
     EXPECT_TRUE(Parses("<r></R>", 1));
 }
@@ -283,6 +345,13 @@ TEST(Parse, DepthLimit)
     };
     EXPECT_TRUE(Parses(nested(XML_MAX_DEPTH)));
     EXPECT_FALSE(Parses(nested(XML_MAX_DEPTH + 1)));
+    // The limit holds for every construct, a comment at the deepest level too.
+    std::string commented = nested(XML_MAX_DEPTH);
+    commented.insert(commented.rfind('x'), "<!--c-->");
+    EXPECT_FALSE(Parses(commented));
+    commented = nested(XML_MAX_DEPTH - 1);
+    commented.insert(commented.rfind('x'), "<!--c-->");
+    EXPECT_TRUE(Parses(commented));
     EXPECT_FALSE(Parses(nested(100000)));  // fails cleanly instead of exhausting the stack
 }
 
