@@ -76,7 +76,7 @@ int PlanUninstall(int *cancelled, InstallPlan *plan, char *installedVersion, Run
         !ReadProductIdentity(plan->productName, plan->productVersion))
         return 0;
     char found[MAX_PATH];
-    g_startup.descriptorMode = FindInFolder(plan->installedFolder, "ZynSetup.xml", 0, found);
+    g_startup.descriptorMode = FindFileInFolder(plan->installedFolder, "ZynSetup.xml", found);
     lstrcpynA(installedVersion, plan->productVersion, MAX_PATH);
     if (!(options & RUNOPT_SILENT)) {
         char text[MAX_PATH];

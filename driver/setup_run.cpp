@@ -458,6 +458,7 @@ int RunSetup(const char *commandLine)
         ReleaseRunLock(run.runLock);
         return run.elevatedCopy ? ERROR_CANCELLED : 0;
     }
+    RemoveStaleStagingFolders();  // not before: a cancelled run changes nothing
     if (run.options & RUNOPT_INSTALL)
         ReleaseStartupData();
     run.progress = OpenProgressWindow(run.notifyRegistered ? run.callerWindow : 0);

@@ -16,7 +16,7 @@ const DWORD kReadChunk = 260;
 
 int FindBesideProgram(const char *name, char *path)
 {
-    return FindInFolder(g_startup.setupFolder, name, 0, path);
+    return FindFileInFolder(g_startup.setupFolder, name, path);
 }
 
 int RecordSetupFolder(void)

@@ -12,6 +12,8 @@ enum {
     PAYLOAD_FILE_COUNT = 12
 };
 
+// Reads RUNOPT_INSTALL, and RUNOPT_SILENT, under which the shell shows no
+// error box of its own.
 int TransferPayload(HWND owner, const char *folder, int deferred, RunOptions options);
 // 1 when an uninstall must delete nothing in `folder`: a drive root, the
 // Windows, system or Program Files folder, the profile or a shell folder, or
@@ -21,9 +23,15 @@ int IsCriticalFolder(const char *folder);
 // source files beside the setup program.
 int MeasurePayload(DWORD *kilobytes);
 int CreateFolderPath(const char *path);
-// Looks for `name` in `folder` alone (never on the search path); `extension`
-// is appended when the name has none. `found` (260 characters) gets the path.
-int FindInFolder(const char *folder, const char *name, const char *extension, char *found);
+// Whether "<folder>\<name>" is a file (a folder of that name is not): one
+// folder only, never a search list. `found` (260 characters) gets the path.
+int FindFileInFolder(const char *folder, const char *name, char *found);
+int IsExistingFile(const char *path);
+// Removes what earlier runs left in their staging folders in the current
+// user's temporary folder: only folders named as this program names them,
+// only files with payload names, only folders that end up empty, and never
+// one that a pending restart operation still takes files from.
+void RemoveStaleStagingFolders(void);
 
 int DesktopShortcutExists(const char *name);
 int StartMenuShortcutExists(const char *name);
@@ -36,13 +44,25 @@ void RemoveLegacyShortcuts(const char *program, const char *groupFolder);
 // Operations registered for the next Windows start on the NT family: a move,
 // or a deletion when `to` is null. Kept apart so that tests can make one fail.
 int RegisterRestartOperation(const char *from, const char *to);
-// Takes back the most recent registered deletion of `path`.
-int WithdrawRestartDeletion(const char *path);
+// Takes back every pending deletion of the paths in the multi-string `paths`
+// (at most 16), compared as full paths in any letter case. Nonzero when none
+// is left pending.
+int WithdrawRestartDeletions(const char *paths);
+// Whether a pending operation takes a file from within `folder`.
+int IsPendingRestartSource(const char *folder);
 
-// Adds lines to the "rename" section of WININIT.INI, keeping what is there.
+// Windows 9x: adds lines to the "rename" section of WININIT.INI, keeping what
+// is there; sets (or, with a null value, removes) one "key=value" line; takes
+// back the "NUL=" lines of `paths`; tells whether a line names a file within
+// `folder`.
 int AppendRenameLines(const char *lines);
-// Sets one "key=value" line of that section.
 int WriteRenameEntry(const char *key, const char *value);
+int WithdrawRenameDeletions(const char *paths);
+int IsPendingRenameSource(const char *folder);
+// The short (8.3) form of a path, or of a file not there yet: its folder's
+// short form and its name. `shortPath` holds 260 characters.
+int ShortPathOfFile(const char *path, char *shortPath);
+int ShortPathOfNewFile(const char *path, char *shortPath);
 
 // Saves a shell link; kept apart so that tests can make a save fail.
 struct IPersistFile;

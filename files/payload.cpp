@@ -1,6 +1,7 @@
 // The twelve payload files: staged beside nothing else in a private folder of
 // the temporary folder, then moved into place at once or at the next Windows
-// start; removed again on uninstall.
+// start; removed again on uninstall. A move or a deletion counts only when
+// the files on disk show it: the shell's own result is not enough.
 #include "files/files.h"
 
 #include "base/log.h"
@@ -16,28 +17,55 @@
 
 namespace {
 
-// Source and installed names of the Payload list, rows paired by position.
-// The two variants differ only in the descriptor (row 3).
-const char kSourceNamesIni[] =
-    "setup.exe\0Dorsel\0Dorsel.zyn\0ZynSetup.dat\0ZynSetup.dll\0ZYNSYSID.sys\0ZYNSYSID.vxd\0"
-    "zynliba.dll\0zynlibb.dll\0unicows.dll\0ZYNNTDEV.sys\0ZynFlash.dll\0";
-const char kSourceNamesXml[] =
-    "setup.exe\0Dorsel\0VAKZYN.xml\0ZynSetup.dat\0ZynSetup.dll\0ZYNSYSID.sys\0ZYNSYSID.vxd\0"
-    "zynliba.dll\0zynlibb.dll\0unicows.dll\0ZYNNTDEV.sys\0ZynFlash.dll\0";
-const char kInstalledNamesIni[] =
-    "_zynu000.exe\0Dorsel.exe\0ZynSetup.ini\0ZynSetup.dat\0ZynSetup.dll\0ZYNSYSID.sys\0"
-    "ZYNSYSID.vxd\0zynliba.dll\0zynlibb.dll\0unicows.dll\0ZYNNTDEV.sys\0ZynFlash.dll\0";
-const char kInstalledNamesXml[] =
-    "_zynu000.exe\0Dorsel.exe\0ZynSetup.xml\0ZynSetup.dat\0ZynSetup.dll\0ZYNSYSID.sys\0"
-    "ZYNSYSID.vxd\0zynliba.dll\0zynlibb.dll\0unicows.dll\0ZYNNTDEV.sys\0ZynFlash.dll\0";
+// The Payload list. Only the descriptor row differs in the XML form; a null
+// XML column means the same name as in the INI form. Row 1 goes to the
+// Windows folder, the others to the target folder.
+struct PayloadRow {
+    const char *source;
+    const char *installed;
+    const char *xmlSource;
+    const char *xmlInstalled;
+};
 
-const FILEOP_FLAGS kCopyFlags = 0x215;  // multi-destination, silent, no questions
-const FILEOP_FLAGS kDeleteFlags = 0x14;  // silent, no questions, no recycle bin
+const PayloadRow kPayload[PAYLOAD_FILE_COUNT] = {
+    {"setup.exe", "_zynu000.exe", 0, 0},
+    {"Dorsel", "Dorsel.exe", 0, 0},
+    {"Dorsel.zyn", "ZynSetup.ini", "VAKZYN.xml", "ZynSetup.xml"},
+    {"ZynSetup.dat", "ZynSetup.dat", 0, 0},
+    {"ZynSetup.dll", "ZynSetup.dll", 0, 0},
+    {"ZYNSYSID.sys", "ZYNSYSID.sys", 0, 0},
+    {"ZYNSYSID.vxd", "ZYNSYSID.vxd", 0, 0},
+    {"zynliba.dll", "zynliba.dll", 0, 0},
+    {"zynlibb.dll", "zynlibb.dll", 0, 0},
+    {"unicows.dll", "unicows.dll", 0, 0},
+    {"ZYNNTDEV.sys", "ZYNNTDEV.sys", 0, 0},
+    {"ZynFlash.dll", "ZynFlash.dll", 0, 0},
+};
+
+enum PayloadColumn { SOURCE_NAME, INSTALLED_NAME };
+
+// Each source goes to its own destination, without a progress window, and
+// existing files are replaced without a question; deletions skip the
+// recycle bin.
+const FILEOP_FLAGS kCopyFlags =
+    FOF_MULTIDESTFILES | FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR;
+const FILEOP_FLAGS kDeleteFlags = FOF_SILENT | FOF_NOCONFIRMATION;
+
+const char kStagingPrefix[] = "zyn";
+const size_t kStagingNameLength = 3 + 16;  // the prefix and 16 hexadecimal digits
 
 struct PathList {
     char text[PATH_LIST_SIZE];  // paths separated by NUL, ended by an empty one
     size_t used;
 };
+
+const char *PayloadName(int row, PayloadColumn column, int xml)
+{
+    const PayloadRow &entry = kPayload[row];
+    if (column == SOURCE_NAME)
+        return xml && entry.xmlSource ? entry.xmlSource : entry.source;
+    return xml && entry.xmlInstalled ? entry.xmlInstalled : entry.installed;
+}
 
 // Appends "prefix" + "separator" + "name"; fails rather than overrun the list.
 int AppendPath(PathList *list, const char *prefix, const char *separator, const char *name)
@@ -53,30 +81,33 @@ int AppendPath(PathList *list, const char *prefix, const char *separator, const 
     return 1;
 }
 
-// One path per name, all in `folder`.
-int BuildList(PathList *list, const char *folder, const char *names)
+void ClearList(PathList *list)
 {
     memset(list, 0, sizeof(*list));
-    for (const char *name = names; *name; name = NextEntry(name))
-        if (!AppendPath(list, folder, "\\", name))
+}
+
+// One path per row; row 1 in `firstFolder` when given, every other in `folder`.
+int BuildList(PathList *list, const char *folder, const char *firstFolder, PayloadColumn column)
+{
+    ClearList(list);
+    int xml = g_startup.descriptorMode;
+    for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row)
+        if (!AppendPath(list, row == 0 && firstFolder ? firstFolder : folder, "\\",
+                        PayloadName(row, column, xml)))
             return 0;
     return 1;
 }
 
 // Row 1 in the Windows folder, the other rows in `folder`.
-int BuildFinalList(PathList *list, const char *folder, const char *names)
+int BuildFinalList(PathList *list, const char *folder)
 {
-    memset(list, 0, sizeof(*list));
     char windows[MAX_PATH] = {0};
     UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || !AppendPath(list, windows, "\\", names))
-        return 0;
-    for (const char *name = NextEntry(names); *name; name = NextEntry(name))
-        if (!AppendPath(list, folder, "\\", name))
-            return 0;
-    return 1;
+    return length > 0 && length < MAX_PATH && BuildList(list, folder, windows, INSTALLED_NAME);
 }
 
+// Whether the shell reports the whole operation done; under Wine a failed
+// move can still return 0, which is why callers also look at the files.
 int ShellOperation(HWND owner, UINT operation, const char *from, const char *to,
                    FILEOP_FLAGS flags)
 {
@@ -88,6 +119,8 @@ int ShellOperation(HWND owner, UINT operation, const char *from, const char *to,
     request.pTo = to;
     request.fFlags = flags;
     int result = SHFileOperationA(&request);
+    if (result == 0 && request.fAnyOperationsAborted)
+        result = ERROR_CANCELLED;
     LogOutcome((DWORD)result, "SHFileOperationA %s", operation == FO_DELETE ? "delete"
                                                       : operation == FO_MOVE ? "move" : "copy");
     LogPathLists(from, to);
@@ -101,51 +134,73 @@ int IsPlainFolder(const char *folder)
     return folder && *folder && strlen(folder) < MAX_PATH && !strpbrk(folder, "*?");
 }
 
-int ShortPath(const char *path, char *shortPath)
+// FindFirstFileA rather than GetFileAttributesExA: Windows 95 must still load
+// the program to be told it is not supported.
+int FileSize(const char *path, DWORD *size)
 {
-    memset(shortPath, 0, MAX_PATH);
-    DWORD length = GetShortPathNameA(path, shortPath, MAX_PATH);
-    return length > 0 && length < MAX_PATH;
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(path, &data);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    FindClose(search);
+    *size = data.nFileSizeLow;
+    return !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !data.nFileSizeHigh;
 }
 
-// The short form of a file that may not exist yet: its folder's short form
-// joined with its name, which is already an 8.3 name for every payload file.
-int ShortPathOfNewFile(const char *path, char *shortPath)
+// The sizes of the twelve files of a list; fails when one is not a file.
+int RecordSizes(const PathList *files, DWORD *sizes)
 {
-    if (ShortPath(path, shortPath))
-        return 1;
-    char folder[MAX_PATH];
-    lstrcpynA(folder, path, MAX_PATH);
-    char *cut = strrchr(folder, '\\');
-    if (!cut)
-        return 0;
-    *cut = 0;
-    char shortFolder[MAX_PATH];
-    return ShortPath(folder, shortFolder) &&
-           FormatText(shortPath, MAX_PATH, "%s\\%s", shortFolder, cut + 1);
+    int row = 0;
+    for (const char *path = files->text; *path; path = NextEntry(path))
+        if (row == PAYLOAD_FILE_COUNT || !FileSize(path, &sizes[row++]))
+            return 0;
+    return row == PAYLOAD_FILE_COUNT;
+}
+
+// Every path of `files` is a file of the size recorded for its row.
+int SizesMatch(const PathList *files, const DWORD *sizes)
+{
+    int row = 0;
+    DWORD size = 0;
+    for (const char *path = files->text; *path; path = NextEntry(path), ++row) {
+        if (row == PAYLOAD_FILE_COUNT || !FileSize(path, &size) || size != sizes[row]) {
+            LogLine("payload: %s is missing or not of its size", path);
+            return 0;
+        }
+    }
+    return 1;
 }
 
 int AppendDeletionLine(PathList *lines, const char *path)
 {
     char shortPath[MAX_PATH];
-    if (!ShortPath(path, shortPath))
+    if (!ShortPathOfFile(path, shortPath))
         return 1;  // nothing there to delete
     return AppendPath(lines, "NUL=", "", shortPath);
 }
 
 // Deletes one file now, or registers its deletion for the next start.
-int RemoveAtOnceOrLater(HWND owner, const char *path, int deferred, int nt)
+int RemoveAtOnceOrLater(HWND owner, const char *path, int deferred, int nt, FILEOP_FLAGS quiet)
 {
     if (!deferred) {
         char single[MAX_PATH + 1] = {0};
         lstrcpynA(single, path, MAX_PATH);
-        return ShellOperation(owner, FO_DELETE, single, 0, kDeleteFlags);
+        ShellOperation(owner, FO_DELETE, single, 0, kDeleteFlags | quiet);
+        return !IsExistingFile(path);
     }
     if (nt)
         return RegisterRestartOperation(path, 0);
     PathList line;
-    memset(&line, 0, sizeof(line));
+    ClearList(&line);
     return AppendDeletionLine(&line, path) && AppendRenameLines(line.text);
+}
+
+// Pending deletions of the paths an install puts files at would remove the
+// new files at the next start: an uninstall of the application while it was
+// running, or of the uninstaller itself, leaves such deletions behind.
+int WithdrawPendingDeletions(const PathList *paths, int nt)
+{
+    return nt ? WithdrawRestartDeletions(paths->text) : WithdrawRenameDeletions(paths->text);
 }
 
 // A new folder in the temporary folder, for this run only, under a name that
@@ -167,7 +222,8 @@ int CreateStagingFolder(char *folder)
             words[0] = counter.LowPart ^ (GetCurrentProcessId() << 16) ^ (DWORD)(UINT_PTR)&counter;
             words[1] = counter.HighPart ^ GetTickCount() ^ (GetCurrentThreadId() * 2654435761u);
         }
-        if (!FormatText(folder, MAX_PATH, "%szyn%08lX%08lX", temp, words[0], words[1]))
+        if (!FormatText(folder, MAX_PATH, "%s%s%08lX%08lX", temp, kStagingPrefix, words[0],
+                        words[1]))
             return 0;
         if (nt ? CreatePrivateFolder(folder) : CreateDirectoryA(folder, 0))
             return 1;
@@ -177,65 +233,137 @@ int CreateStagingFolder(char *folder)
     return 0;
 }
 
+void DeleteFileOfAnyAttributes(const char *path)
+{
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path);
+}
+
+// Deletes the payload files of a staging folder, then the folder if that
+// left it empty. Nothing else in it is touched.
+void RemoveStagingFolder(const char *folder)
+{
+    for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row)
+        for (int xml = 0; xml < 2; ++xml) {
+            char path[MAX_PATH];
+            if (FormatText(path, MAX_PATH, "%s\\%s", folder, PayloadName(row, INSTALLED_NAME, xml)))
+                DeleteFileOfAnyAttributes(path);
+        }
+    RemoveDirectoryA(folder);
+}
+
 // Registers each staged file to replace its installed one at the next start.
-int RegisterReplacements(const PathList *staged, const PathList *finals, int nt)
+// `registered` counts the pairs done, so that a failure can take them back.
+int RegisterReplacements(const PathList *staged, const PathList *finals, int nt, int *registered)
 {
     const char *source = staged->text;
     for (const char *target = finals->text; *target && *source;
          target = NextEntry(target), source = NextEntry(source)) {
         if (nt) {
             RegisterRestartOperation(target, 0);
-            if (!RegisterRestartOperation(source, target)) {
-                // No deletion may stay without the file that replaces it.
-                WithdrawRestartDeletion(target);
+            if (!RegisterRestartOperation(source, target))
                 return 0;
-            }
-            continue;
+        } else {
+            char shortTarget[MAX_PATH];
+            char shortSource[MAX_PATH];
+            if (!ShortPathOfNewFile(target, shortTarget) || !ShortPathOfFile(source, shortSource) ||
+                !WriteRenameEntry(shortTarget, shortSource))
+                return 0;
         }
-        char shortTarget[MAX_PATH];
-        char shortSource[MAX_PATH];
-        if (!ShortPathOfNewFile(target, shortTarget) || !ShortPath(source, shortSource) ||
-            !WriteRenameEntry(shortTarget, shortSource))
-            return 0;
+        ++*registered;
     }
     return 1;
 }
 
-int InstallPayload(HWND owner, const char *folder, int deferred, const char *sourceNames,
-                   const char *installedNames)
+// After a failed registration no installed file may be deleted at the next
+// start without its replacement: the deletions go, and the moves are left
+// without sources once the staged copies are removed.
+void WithdrawReplacements(const PathList *finals, int registered, int nt)
+{
+    if (nt) {
+        WithdrawRestartDeletions(finals->text);
+        return;
+    }
+    const char *target = finals->text;
+    for (int pair = 0; pair < registered; ++pair, target = NextEntry(target)) {
+        char shortTarget[MAX_PATH];
+        if (ShortPathOfNewFile(target, shortTarget))
+            WriteRenameEntry(shortTarget, 0);
+    }
+}
+
+// Replace on restart: the staged copies stay until Windows moves them. On NT
+// their folder is deleted after them, once it is empty; WININIT.INI deletes
+// no folder, so on 9x the next run's start-up removes it.
+int RegisterReplacementsAndStaging(const PathList *staged, const PathList *finals,
+                                   const char *staging, int nt)
+{
+    int registered = 0;
+    if (!RegisterReplacements(staged, finals, nt, &registered)) {
+        WithdrawReplacements(finals, registered, nt);
+        return 0;
+    }
+    return !nt || RegisterRestartOperation(staging, 0);
+}
+
+// The immediate move, checked on disk: every final file is there with the
+// size of its staged copy, and the staging folder is empty and gone.
+int MoveIntoPlace(HWND owner, const PathList *staged, const PathList *finals, const char *staging,
+                  FILEOP_FLAGS quiet)
+{
+    DWORD sizes[PAYLOAD_FILE_COUNT];
+    return RecordSizes(staged, sizes) &&
+           ShellOperation(owner, FO_MOVE, staged->text, finals->text, kCopyFlags | quiet) &&
+           SizesMatch(finals, sizes) &&
+           (RemoveDirectoryA(staging) || LogFailure("RemoveDirectoryA", staging));
+}
+
+// The installed descriptor of the other form and, on NT, a stale application
+// manifest: only files, never a folder of that name.
+int RemoveOutdatedFiles(HWND owner, const char *folder, int deferred, int nt, FILEOP_FLAGS quiet)
+{
+    char found[MAX_PATH];
+    const char *otherDescriptor = g_startup.descriptorMode ? "ZynSetup.ini" : "ZynSetup.xml";
+    if (FindFileInFolder(folder, otherDescriptor, found) &&
+        !RemoveAtOnceOrLater(owner, found, deferred, nt, quiet))
+        return 0;
+    return !(nt && FindFileInFolder(folder, "dorsel.exe.manifest", found) &&
+             !RemoveAtOnceOrLater(owner, found, deferred, nt, quiet));
+}
+
+int PlaceStagedFiles(HWND owner, const char *folder, int deferred, const PathList *staged,
+                     const PathList *finals, const char *staging, FILEOP_FLAGS quiet)
+{
+    int nt = IsNtPlatform();
+    if (!WithdrawPendingDeletions(finals, nt))
+        return 0;
+    if (!CreateFolderPath(folder))
+        return LogFailure("CreateDirectoryA", folder);
+    if (nt)
+        for (const char *file = staged->text; *file; file = NextEntry(file))
+            SetFileAccessRights(file);
+    if (!RemoveOutdatedFiles(owner, folder, deferred, nt, quiet))
+        return 0;
+    if (deferred)
+        return RegisterReplacementsAndStaging(staged, finals, staging, nt);
+    return MoveIntoPlace(owner, staged, finals, staging, quiet);
+}
+
+int InstallPayload(HWND owner, const char *folder, int deferred, FILEOP_FLAGS quiet)
 {
     static PathList sources, staged, finals;
     char staging[MAX_PATH];
-    if (!BuildList(&sources, g_startup.setupFolder, sourceNames) ||
-        !BuildFinalList(&finals, folder, installedNames) || !CreateStagingFolder(staging))
+    if (!BuildList(&sources, g_startup.setupFolder, 0, SOURCE_NAME) ||
+        !BuildFinalList(&finals, folder) || !CreateStagingFolder(staging))
         return 0;
-    if (!BuildList(&staged, staging, installedNames) ||
-        !ShellOperation(owner, FO_COPY, sources.text, staged.text, kCopyFlags)) {
-        RemoveDirectoryA(staging);  // only when nothing was copied into it
-        return 0;
-    }
-    if (!CreateFolderPath(folder))
-        return LogFailure("CreateDirectoryA", folder);
-    int nt = IsNtPlatform();
-    if (nt)
-        for (const char *file = staged.text; *file; file = NextEntry(file))
-            SetFileAccessRights(file);
-
-    char found[MAX_PATH];
-    const char *otherDescriptor = g_startup.descriptorMode ? "ZynSetup.ini" : "ZynSetup.xml";
-    if (FindInFolder(folder, otherDescriptor, 0, found) &&
-        !RemoveAtOnceOrLater(owner, found, deferred, nt))
-        return 0;
-    if (nt && FindInFolder(folder, "dorsel.exe.manifest", 0, found) &&
-        !RemoveAtOnceOrLater(owner, found, deferred, nt))
-        return 0;
-
-    if (deferred)
-        return RegisterReplacements(&staged, &finals, nt);
-    if (!ShellOperation(owner, FO_MOVE, staged.text, finals.text, kCopyFlags))
-        return 0;
-    RemoveDirectoryA(staging);
-    return 1;
+    DWORD sizes[PAYLOAD_FILE_COUNT];
+    int ok = BuildList(&staged, staging, 0, INSTALLED_NAME) &&
+             ShellOperation(owner, FO_COPY, sources.text, staged.text, kCopyFlags | quiet) &&
+             RecordSizes(&sources, sizes) && SizesMatch(&staged, sizes) &&
+             PlaceStagedFiles(owner, folder, deferred, &staged, &finals, staging, quiet);
+    if (!ok)
+        RemoveStagingFolder(staging);  // what this run staged, then its folder
+    return ok;
 }
 
 // Installed payload paths must be files: a folder of that name would be
@@ -250,30 +378,61 @@ int AllAreFiles(const char *paths)
     return 1;
 }
 
-int RemovePayload(HWND owner, const char *folder, int deferred, const char *installedNames)
+// The paths of `paths` that are files now; one already gone counts as removed.
+void KeepExistingFiles(const char *paths, PathList *existing)
 {
-    static PathList finals;
-    if (!BuildFinalList(&finals, folder, installedNames) || !AllAreFiles(finals.text))
+    ClearList(existing);
+    for (const char *path = paths; *path; path = NextEntry(path))
+        if (IsExistingFile(path))
+            AppendPath(existing, path, "", "");
+}
+
+int NoneExists(const char *paths)
+{
+    for (const char *path = paths; *path; path = NextEntry(path))
+        if (IsExistingFile(path))
+            return 0;
+    return 1;
+}
+
+int RemovePayload(HWND owner, const char *folder, int deferred, FILEOP_FLAGS quiet)
+{
+    static PathList finals, existing;
+    if (!BuildFinalList(&finals, folder) || !AllAreFiles(finals.text))
         return 0;
     int nt = IsNtPlatform();
     const char *uninstaller = finals.text;
     if (!deferred) {
         // The uninstaller may be the running program: it goes at the next start.
-        return ShellOperation(owner, FO_DELETE, NextEntry(uninstaller), 0, kDeleteFlags) &&
-               RemoveAtOnceOrLater(owner, uninstaller, 1, nt);
+        KeepExistingFiles(NextEntry(uninstaller), &existing);
+        if (existing.used)
+            ShellOperation(owner, FO_DELETE, existing.text, 0, kDeleteFlags | quiet);
+        return NoneExists(existing.text) &&
+               (!IsExistingFile(uninstaller) || RemoveAtOnceOrLater(owner, uninstaller, 1, nt, 0));
     }
+    KeepExistingFiles(finals.text, &existing);
     if (nt) {
-        for (const char *path = finals.text; *path; path = NextEntry(path))
+        for (const char *path = existing.text; *path; path = NextEntry(path))
             if (!RegisterRestartOperation(path, 0))
                 return 0;
         return 1;
     }
     static PathList lines;
-    memset(&lines, 0, sizeof(lines));
-    for (const char *path = finals.text; *path; path = NextEntry(path))
+    ClearList(&lines);
+    for (const char *path = existing.text; *path; path = NextEntry(path))
         if (!AppendDeletionLine(&lines, path))
             return 0;
-    return AppendRenameLines(lines.text);
+    return !lines.used || AppendRenameLines(lines.text);
+}
+
+int IsStagingFolderName(const char *name)
+{
+    if (strlen(name) != kStagingNameLength || _strnicmp(name, kStagingPrefix, 3) != 0)
+        return 0;
+    for (const char *digit = name + 3; *digit; ++digit)
+        if (!strchr("0123456789ABCDEF", *digit))
+            return 0;
+    return 1;
 }
 
 } // namespace
@@ -282,22 +441,20 @@ int TransferPayload(HWND owner, const char *folder, int deferred, RunOptions opt
 {
     if (!IsPlainFolder(folder))
         return 0;
-    int xml = g_startup.descriptorMode;
-    const char *installedNames = xml ? kInstalledNamesXml : kInstalledNamesIni;
+    FILEOP_FLAGS quiet = options & RUNOPT_SILENT ? FOF_NOERRORUI : 0;
     if (options & RUNOPT_INSTALL)
-        return InstallPayload(owner, folder, deferred, xml ? kSourceNamesXml : kSourceNamesIni,
-                              installedNames);
-    return RemovePayload(owner, folder, deferred, installedNames);
+        return InstallPayload(owner, folder, deferred, quiet);
+    return RemovePayload(owner, folder, deferred, quiet);
 }
 
 int MeasurePayload(DWORD *kilobytes)
 {
-    const char *names = g_startup.descriptorMode ? kSourceNamesXml : kSourceNamesIni;
     ULONGLONG bytes = 0;
-    for (const char *name = names; *name; name = NextEntry(name)) {
+    for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row) {
         char path[MAX_PATH];
         WIN32_FIND_DATAA found;
-        if (!FormatText(path, sizeof(path), "%s\\%s", g_startup.setupFolder, name))
+        if (!FormatText(path, sizeof(path), "%s\\%s", g_startup.setupFolder,
+                        PayloadName(row, SOURCE_NAME, g_startup.descriptorMode)))
             return 0;
         HANDLE search = FindFirstFileA(path, &found);
         if (search == INVALID_HANDLE_VALUE)
@@ -310,11 +467,42 @@ int MeasurePayload(DWORD *kilobytes)
     return 1;
 }
 
-int FindInFolder(const char *folder, const char *name, const char *extension, char *found)
+int IsExistingFile(const char *path)
 {
-    memset(found, 0, MAX_PATH);
-    DWORD length = SearchPathA(folder, name, extension, MAX_PATH, found, 0);
-    return length > 0 && length < MAX_PATH;
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int FindFileInFolder(const char *folder, const char *name, char *found)
+{
+    return FormatText(found, MAX_PATH, "%s\\%s", folder, name) && IsExistingFile(found);
+}
+
+void RemoveStaleStagingFolders(void)
+{
+    char temp[MAX_PATH] = {0};
+    char pattern[MAX_PATH];
+    DWORD length = GetTempPathA(MAX_PATH, temp);
+    if (length == 0 || length >= MAX_PATH ||
+        !FormatText(pattern, MAX_PATH, "%s%s*", temp, kStagingPrefix))
+        return;
+    int nt = IsNtPlatform();
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA(pattern, &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        char folder[MAX_PATH];
+        // A link could lead out of the temporary folder: never followed.
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+            !IsStagingFolderName(entry.cFileName) ||
+            !FormatText(folder, MAX_PATH, "%s%s", temp, entry.cFileName))
+            continue;
+        if (!(nt ? IsPendingRestartSource(folder) : IsPendingRenameSource(folder)))
+            RemoveStagingFolder(folder);
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
 }
 
 int CreateFolderPath(const char *path)

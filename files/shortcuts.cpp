@@ -26,11 +26,19 @@ int ShortcutFolder(int startMenu, char *folder)
     return GetShellFolder(place, folder);
 }
 
-int ShortcutExists(int startMenu, const char *name)
+// "<folder>\<name>.lnk": the extension is always added, so a name with a
+// dot of its own ("Dorsel 2.0") names its shortcut file too.
+int ShortcutFile(int startMenu, const char *name, char *file)
 {
     char folder[MAX_PATH];
-    char found[MAX_PATH];
-    return ShortcutFolder(startMenu, folder) && FindInFolder(folder, name, ".lnk", found);
+    return ShortcutFolder(startMenu, folder) &&
+           FormatText(file, MAX_PATH, "%s\\%s.lnk", folder, name);
+}
+
+int ShortcutExists(int startMenu, const char *name)
+{
+    char file[MAX_PATH];
+    return ShortcutFile(startMenu, name, file) && IsExistingFile(file);
 }
 
 void NotifyShell(void)
@@ -70,13 +78,11 @@ HRESULT WriteLink(const char *program, const char *file, int notifyAfterSave)
 int UpdateFolderShortcut(int startMenu, const char *program, const char *name,
                          RunOptions options)
 {
-    char folder[MAX_PATH];
     char file[MAX_PATH];
-    if (!ShortcutFolder(startMenu, folder) ||
-        !FormatText(file, sizeof(file), "%s\\%s.lnk", folder, name))
+    if (!ShortcutFile(startMenu, name, file))
         return 0;
     if (!(options & RUNOPT_INSTALL)) {
-        if (ShortcutExists(startMenu, name))
+        if (IsExistingFile(file))
             DeleteFileA(file);
         return 1;
     }

@@ -12,7 +12,21 @@ packages=(
   clang libclang-rt-14-dev                 # native sanitizers and libFuzzer
   libbenchmark-dev libpugixml-dev          # benchmark and the parser it compares with
   util-linux ca-certificates
+  locales                                  # the German and Japanese test locales
 )
+
+# The language tests run under these locales; without them Wine reports the
+# language but cannot name a file with a letter such as "ö".
+test_locales=(de_DE ja_JP)
+
+generate_locales() {
+  for name in "${test_locales[@]}"; do
+    if ! locale -a 2>/dev/null | grep -qix "$name.utf8"; then
+      echo "Generating the locale $name.UTF-8"
+      $sudo localedef -i "$name" -f UTF-8 "$name.UTF-8"
+    fi
+  done
+}
 
 missing=()
 for package in "${packages[@]}"; do
@@ -21,13 +35,17 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+if [ ${#missing[@]} -eq 0 ]; then
+  generate_locales
+  exit 0
+fi
+
 echo "Installing: ${missing[*]}"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+generate_locales

@@ -90,6 +90,7 @@ TEST_F(SetupRun, InstallRunsEveryPhaseInOrder)
 {
     EXPECT_EQ(0, RunWalk(""));
     EXPECT_EQ(kInstallLog, walk.log);
+    EXPECT_EQ(1, walk.stagingCleanups);  // once the plan stands
     EXPECT_EQ(Steps(1, 8), walk.positions);
     EXPECT_EQ("0000", ResultValue());
     ASSERT_EQ(1u, walk.messages.size());
@@ -343,6 +344,7 @@ TEST_F(SetupRun, CancelledPlanEndsQuietly)
     EXPECT_EQ("<none>", ResultValue());
     EXPECT_TRUE(walk.messages.empty());
     EXPECT_EQ(2u, walk.log.size());
+    EXPECT_EQ(0, walk.stagingCleanups);  // a cancelled run changes nothing
 }
 
 TEST_F(SetupRun, RelaunchWithNotification)

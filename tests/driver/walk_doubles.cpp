@@ -102,6 +102,8 @@ int ReadCallerWindow(HWND *callerWindow)
 
 int DeleteCallerNotification(void) { return Record("DeleteCallerNotification"); }
 
+void RemoveStaleStagingFolders(void) { ++walk.stagingCleanups; }
+
 int TransferPayload(HWND, const char *folder, int deferred, RunOptions options)
 {
     return Record("TransferPayload", Text(folder) + (deferred ? " deferred " : " now ") + Options(options));

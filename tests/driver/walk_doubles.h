@@ -32,6 +32,7 @@ struct WalkScript {
     int callerWindow = 0;                // nonzero: a notification is registered
     int appReady = 1;                    // StartAndAwaitReady's answer
     int restartPrompts = 0;
+    int stagingCleanups = 0;             // calls of RemoveStaleStagingFolders
     int criticalFolder = 0;              // IsCriticalFolder's answer
     const char *searchList = 0;
     const char *downloadList = 0;

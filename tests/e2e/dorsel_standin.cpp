@@ -2,14 +2,17 @@
 // program starts it) it signals the ready event, or ends without signalling
 // when a file "end-early.txt" lies beside it. Otherwise it holds the
 // single-instance mutex named by the product name (or, with /window, shows a
-// window with that title) until the event "DorselStandInQuit" is set or a
-// minute has passed; with /release it releases the mutex before it ends.
+// window with that title; with /hold, holds the named file open without
+// sharing) until the event "DorselStandInQuit" is set or a minute has passed;
+// with /release it releases the mutex before it ends.
 #include <windows.h>
 
 #include <string.h>
 
 int AnswerStart(void)
 {
+    // Held until the process ends, so that a test can wait for that end.
+    CreateMutexA(0, TRUE, "DorselStandInAlive");
     char path[MAX_PATH];
     DWORD length = GetModuleFileNameA(0, path, MAX_PATH);
     while (length > 0 && path[length - 1] != '\\')
@@ -34,9 +37,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
     const char *name = strchr(commandLine, ' ') ? strchr(commandLine, ' ') + 1 : commandLine;
     HANDLE quit = CreateEventA(0, TRUE, FALSE, "DorselStandInQuit");
     HANDLE mutex = 0;
+    HANDLE held = INVALID_HANDLE_VALUE;
     HWND window = 0;
     if (strncmp(commandLine, "/window", 7) == 0)
         window = CreateWindowA("STATIC", name, WS_POPUP, 0, 0, 1, 1, 0, 0, 0, 0);
+    else if (strncmp(commandLine, "/hold", 5) == 0)
+        held = CreateFileA(name, GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
     else
         mutex = CreateMutexA(0, TRUE, name);
     HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, "DorselStandInReady");
@@ -56,5 +62,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
         ReleaseMutex(mutex);
     if (mutex)
         CloseHandle(mutex);  // otherwise the mutex is abandoned
+    if (held != INVALID_HANDLE_VALUE)
+        CloseHandle(held);
     return 0;
 }

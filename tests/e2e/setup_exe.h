@@ -13,7 +13,8 @@
 #include <vector>
 
 const char kProduct[] = "Dorsel Manager";
-const char kGermanProduct[] = "Dorsel Verwaltung";
+// In the ANSI code page of the German locale (1252): "Dorsel Paketprüfer".
+const char kGermanProduct[] = "Dorsel Paketpr\xFC" "fer";
 const char kMedium[] = "C:\\ze2e\\medium";
 #define TOOLBAR_KEY BROWSER_EXTENSIONS_KEY "\\" PRODUCT_GUID
 const DWORD kTimedOut = 0xDEADBEEF;
@@ -232,20 +233,19 @@ inline void AwaitStartedApplicationEnd()
         Sleep(100);
 }
 
-// The installed application, held running by a stand-in program.
+// The installed application, held running by a stand-in program. `mode`
+// "/mutex" abandons the mutex when the stand-in ends, "/release" releases it,
+// "/window" shows a window instead, "/hold" holds the file `name` open.
 struct RunningStandIn {
     PROCESS_INFORMATION process;
     HANDLE quit;
-    // With `release` the mutex is released when the stand-in ends; without,
-    // it is abandoned.
-    explicit RunningStandIn(const char *name, bool window = false, bool release = false)
+    explicit RunningStandIn(const char *name, const char *mode = "/mutex")
     {
         quit = CreateEventA(0, TRUE, FALSE, "DorselStandInQuit");
         ResetEvent(quit);
         HANDLE ready = CreateEventA(0, TRUE, FALSE, "DorselStandInReady");
         EXPECT_TRUE(StartProgram("\"" + TestFile("dorsel_standin.exe") + "\" " +
-                                     (window ? "/window " : release ? "/release " : "/mutex ") +
-                                     name,
+                                     mode + " " + name,
                                  &process));
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 30000));
         CloseHandle(ready);
@@ -336,6 +336,13 @@ protected:
 
     void Reset()
     {
+        // An application that launch mode started still holds its files: a
+        // later install could not replace them.
+        HANDLE alive = OpenMutexA(SYNCHRONIZE, FALSE, "DorselStandInAlive");
+        if (alive && WaitForSingleObject(alive, 30000) != WAIT_TIMEOUT)
+            ReleaseMutex(alive);
+        if (alive)
+            CloseHandle(alive);
         for (const char *program : {"setup.exe", "_zynu000.exe", "plant_probe.exe"})
             SHDeleteKeyA(HKEY_CURRENT_USER,
                          (std::string("Software\\Wine\\AppDefaults\\") + program).c_str());

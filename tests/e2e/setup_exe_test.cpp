@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -172,22 +174,151 @@ TEST_F(SetupExe, RunningApplicationIsReplacedAtTheNextStart)
     ClearPendingOperations();
     ASSERT_EQ(0u, RunSetup("/S"));
     ExpectPayloadInstalled("v1");
-    EXPECT_EQ(4u * 12, PendingOperations().size());
+    EXPECT_EQ(4u * 12 + 2, PendingOperations().size());  // and the staging folder's deletion
     application.Stop();
     SimulateRestart();
     ExpectPayloadInstalled("v2");
 }
 
-// Run by its own test entry under a German system locale.
+// The Linux name Wine gives a file, where Wine says it (not on Windows).
+std::string UnixName(const std::string &path)
+{
+    typedef char *(CDECL * UnixNameFn)(const wchar_t *);
+    UnixNameFn unixName =
+        (UnixNameFn)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    wchar_t wide[MAX_PATH] = {0};
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    char *name = unixName ? unixName(wide) : 0;
+    std::string text = name ? name : "";
+    if (name)
+        HeapFree(GetProcessHeap(), 0, name);
+    return text;
+}
+
+// Run by its own test entry under a German system locale. The German product
+// name has a letter outside ASCII, and so have its shortcut files.
 TEST_F(SetupExe, GermanSystemResolvesTheGermanStrings)
 {
     ASSERT_EQ(0x0407, GetSystemDefaultLangID());
+    std::string group = SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\Dorsel Gruppe";
+    std::string groupLink = group + "\\" + kGermanProduct + ".lnk";
+    WriteForeignLink(DesktopShortcut(kGermanProduct), "C:\\elsewhere.exe");
     ASSERT_EQ(0u, RunSetup("/S"));
     EXPECT_EQ(Sz(kGermanProduct), ReadRaw(PRODUCT_KEY, "Name").bytes);
     // The program's own texts come from its German resources.
     EXPECT_EQ(Sz("Quillsen-Software - Aktualisierung"), ReadRaw(TOOLBAR_KEY, "ButtonText").bytes);
-    EXPECT_TRUE(Exists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\Dorsel Gruppe\\" + kGermanProduct + ".lnk"));
-    RemoveTree(SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\Dorsel Gruppe");
+    EXPECT_TRUE(Exists(groupLink));
+    // The existence test found the desktop shortcut by its name: it was renewed.
+    EXPECT_EQ(Target() + "\\Dorsel.exe", ReadLink(DesktopShortcut(kGermanProduct)).path);
+    // Wine names the file with the letter itself ("\xC3\xBC" in UTF-8), which
+    // it can only where the locale exists.
+    std::string unixName = UnixName(groupLink);
+    if (!unixName.empty()) {
+        EXPECT_NE(std::string::npos, unixName.find("Paketpr\xC3\xBC" "fer.lnk")) << unixName;
+    }
+    ASSERT_EQ(0u, RunUninstaller("/S /U"));
+    EXPECT_FALSE(Exists(DesktopShortcut(kGermanProduct)));
+    EXPECT_FALSE(Exists(groupLink));
+    RemoveTree(group);
+}
+
+// A run reports success only when every payload file is in place: a file
+// that another program holds open stops the upgrade with 9, and nothing
+// staged stays behind.
+TEST_F(SetupExe, UpgradeWithAFileHeldOpenFails)
+{
+    ASSERT_EQ(0u, RunSetup("/S"));
+    WriteMedium("v2", kProduct, "3.01.0000");
+    std::set<std::string> staging = StagingFolders();
+    {
+        RunningStandIn holder(InstalledPath(11).c_str(), "/hold");
+        EXPECT_EQ(9u, RunSetup("/S"));
+    }
+    EXPECT_EQ("0009", ResultValue());
+    EXPECT_EQ(Sz("3.00.0000"), ReadRaw(PRODUCT_KEY, "Version").bytes);
+    EXPECT_EQ("v1:ZynFlash.dll", ReadText(InstalledPath(11)));
+    EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(staging));
+    ASSERT_EQ(0u, RunSetup("/S"));  // once the file is free, the upgrade goes through
+    ExpectPayloadInstalled("v2");
+}
+
+// Drives the test command maps when it runs as root: F:, small and filled by
+// the upgrade, and R:, read-only, holding an installed "Dorsel.exe".
+TEST_F(SetupExe, DriveFullOrReadOnlyFailsTheUpgrade)
+{
+    struct Case {
+        const char *folder;
+        const char *marker;
+    } cases[] = {{"F:\\Dorsel", "F:\\zyn-test-drive"}, {"R:\\Dorsel", "R:\\zyn-test-drive"}};
+    int tested = 0;
+    for (const Case &test : cases) {
+        if (!Exists(test.marker))
+            continue;
+        ++tested;
+        SetUp();
+        ASSERT_EQ(0u, RunSetup("/S"));
+        WriteRaw(PRODUCT_KEY, "ProgDir", REG_SZ, Sz(test.folder));  // installed there
+        WriteMedium("v2", kProduct, "3.01.0000");
+        WriteText(MediumFile("Dorsel"), std::string(400 * 1024, 'x'));  // more than F: holds
+        std::set<std::string> staging = StagingFolders();
+        EXPECT_EQ(9u, RunSetup("/S")) << test.folder;
+        EXPECT_EQ("0009", ResultValue());
+        EXPECT_EQ(Sz("3.00.0000"), ReadRaw(PRODUCT_KEY, "Version").bytes);
+        EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(staging)) << test.folder;
+        if (test.folder[0] == 'R') {
+            EXPECT_EQ("v1:Dorsel", ReadText("R:\\Dorsel\\Dorsel.exe"));
+        }
+        RemoveTree(std::string(test.folder));
+    }
+    if (!tested)
+        GTEST_SKIP() << "F: and R: are not mapped: the test command mounts them only as root";
+}
+
+// Uninstall ends and removes the rest when one payload file is already gone.
+TEST_F(SetupExe, UninstallFinishesWhenAPayloadFileIsGone)
+{
+    ASSERT_EQ(0u, RunSetup("/S"));
+    ASSERT_TRUE(DeleteFileA(InstalledPath(7).c_str()));
+    ASSERT_EQ(0u, RunUninstaller("/S /U"));
+    EXPECT_EQ("0000", ResultValue());
+    for (int row = 1; row < 12; ++row)
+        EXPECT_FALSE(Exists(InstalledPath(row))) << row;
+    EXPECT_FALSE(KeyExists(UNINSTALL_ENTRY_KEY));
+    EXPECT_FALSE(ReadRaw(PRODUCT_KEY, "ProgDir").present);
+}
+
+// Deletions an uninstall left for the next start never reach a later
+// install: neither the uninstaller's own, nor those of every file when the
+// application was running during the uninstall.
+TEST_F(SetupExe, ReinstallAfterUninstallSurvivesTheRestart)
+{
+    for (bool applicationRunning : {false, true}) {
+        SetUp();
+        ASSERT_EQ(0u, RunSetup("/S"));
+        {
+            std::unique_ptr<RunningStandIn> application;
+            if (applicationRunning)
+                application.reset(new RunningStandIn(kProduct));
+            ASSERT_EQ(0u, RunUninstaller("/S /U"));
+        }
+        EXPECT_EQ(applicationRunning ? 24u : 2u, PendingOperations().size());
+        WriteMedium("v2", kProduct, "3.01.0000");
+        ASSERT_EQ(0u, RunSetup("/S"));
+        SimulateRestart();
+        ExpectPayloadInstalled("v2");
+        EXPECT_EQ(Sz("3.01.0000"), ReadRaw(PRODUCT_KEY, "Version").bytes);
+        ASSERT_EQ(0u, RunUninstaller("/S /U")) << applicationRunning;
+        EXPECT_FALSE(Exists(InstalledPath(1)));
+    }
+}
+
+// A failed run deletes what it staged, and then its folder.
+TEST_F(SetupExe, FailedRunLeavesNothingStaged)
+{
+    std::set<std::string> staging = StagingFolders();
+    DeleteFileA(MediumFile("ZynFlash.dll").c_str());
+    EXPECT_EQ(9u, RunSetup("/S"));
+    EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(staging));
 }
 
 TEST_F(SetupExe, DllPlantedBesideTheProgramIsNotLoaded)
@@ -225,7 +356,7 @@ TEST_F(SetupExe, RelaunchWaitServesTheWindowAndFreesTheMutex)
 {
     ASSERT_TRUE(CopyFileA(TestFile("dorsel_standin.exe").c_str(), MediumFile("Dorsel").c_str(), FALSE));
     ASSERT_EQ(0u, RunSetup("/S"));
-    RunningStandIn application(kProduct, false, true);
+    RunningStandIn application(kProduct, "/release");
     HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, kProduct);  // keeps it for the check
     PROCESS_INFORMATION setup;
     ASSERT_TRUE(StartProgram("\"" + MediumFile("setup.exe") + "\" /S /O", &setup));

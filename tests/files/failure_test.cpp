@@ -1,14 +1,17 @@
 // Failures that cannot be produced for real: a restart registration that
-// fails for one pair, and a shell link that cannot be saved. This executable
-// links its own RegisterRestartOperation, WithdrawRestartDeletion and
-// SaveLinkFile in place of the real ones.
+// fails for one pair, pending deletions that cannot be taken back, and a
+// shell link that cannot be saved. This executable links its own
+// RegisterRestartOperation, WithdrawRestartDeletions and SaveLinkFile in
+// place of the real ones.
 #include "base/startup_state.h"
 #include "files/files.h"
 #include "tests/files/file_access.h"
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <string.h>
 #include <vector>
 
 namespace {
@@ -18,6 +21,7 @@ int failingMove = -1;      // the move of this pair (0-based) fails
 int failingDeletion = -1;  // this deletion (0-based) fails
 int moves = 0;
 int deletions = 0;
+int withdrawalResult = 1;
 HRESULT saveResult = S_OK;
 
 const char kMedium[] = "C:\\zfail\\medium";
@@ -32,6 +36,7 @@ protected:
         failingDeletion = -1;
         moves = 0;
         deletions = 0;
+        withdrawalResult = 1;
         saveResult = S_OK;
         RemoveTree("C:\\zfail");
         CreateDirectoryA("C:\\zfail", 0);
@@ -52,27 +57,48 @@ std::string Name(const char *path)
     return text.substr(text.rfind('\\') + 1);
 }
 
+const char kAllFinals[] = "withdraw 12 from _zynu000.exe to ZynFlash.dll";
+
 TEST_F(Failures, FailedMoveLeavesNoDeletionWithoutItsMove)
 {
     failingMove = 4;
+    std::set<std::string> stagingBefore = StagingFolders();
     EXPECT_FALSE(TransferPayload(0, kTarget, 1, RUNOPT_INSTALL));
-    std::vector<std::string> expected;
+    std::vector<std::string> expected = {kAllFinals};  // before anything is registered
     const char *names[] = {"_zynu000.exe", "Dorsel.exe", "ZynSetup.ini", "ZynSetup.dat",
                            "ZynSetup.dll"};
     for (int pair = 0; pair <= 4; ++pair) {
         expected.push_back("delete " + std::string(names[pair]));
         expected.push_back("move " + std::string(names[pair]) + " " + names[pair]);
     }
-    expected.push_back("withdraw ZynSetup.dll");
+    expected.push_back(kAllFinals);
     EXPECT_EQ(expected, calls);  // and nothing for the pairs after it
+    EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(stagingBefore));  // the moves registered have no source left
+}
+
+TEST_F(Failures, FailedWithdrawalStopsTheInstallBeforeAnyChange)
+{
+    withdrawalResult = 0;
+    std::set<std::string> stagingBefore = StagingFolders();
+    for (int deferred = 0; deferred < 2; ++deferred) {
+        calls.clear();
+        EXPECT_FALSE(TransferPayload(0, kTarget, deferred, RUNOPT_INSTALL));
+        EXPECT_EQ(std::vector<std::string>{kAllFinals}, calls);
+        EXPECT_FALSE(Exists(kTarget));
+        EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(stagingBefore));
+    }
 }
 
 TEST_F(Failures, FailedScheduleStopsTheUninstall)
 {
-    failingDeletion = 0;
+    std::string uninstaller = WindowsFolderPath() + "\\_zynu000.exe";
+    WriteText(uninstaller, "uninstaller");
+    CreateDirectoryA(kTarget, 0);
+    WriteText(std::string(kTarget) + "\\Dorsel.exe", "program");
+    failingDeletion = 1;
     EXPECT_FALSE(TransferPayload(0, kTarget, 1, 0));
-    ASSERT_EQ(1u, calls.size());
-    EXPECT_EQ("delete _zynu000.exe", calls[0]);
+    DeleteFileA(uninstaller.c_str());
+    EXPECT_EQ((std::vector<std::string>{"delete _zynu000.exe", "delete Dorsel.exe"}), calls);
 }
 
 TEST_F(Failures, FailedLinkSaveFailsTheShortcut)
@@ -99,14 +125,24 @@ int RegisterRestartOperation(const char *from, const char *to)
     return moves++ == failingMove ? 0 : 1;
 }
 
-int WithdrawRestartDeletion(const char *path)
+int WithdrawRestartDeletions(const char *paths)
 {
-    calls.push_back("withdraw " + Name(path));
-    return 1;
+    int count = 0;
+    const char *last = paths;
+    for (const char *path = paths; *path; path += strlen(path) + 1, ++count)
+        last = path;
+    calls.push_back("withdraw " + std::to_string(count) + " from " + Name(paths) + " to " +
+                    Name(last));
+    return withdrawalResult;
 }
 
 HRESULT SaveLinkFile(IPersistFile *, const char *path)
 {
     calls.push_back(std::string("save ") + Name(path));
     return saveResult;
+}
+
+int IsPendingRestartSource(const char *)
+{
+    return 1;  // shares a file with the stand-ins above; left folders alone
 }

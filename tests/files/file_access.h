@@ -10,6 +10,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,32 @@ inline std::string TempFolderPath()
     return std::string(folder, length);
 }
 
+// The folders of the temporary folder that look like staging folders.
+inline std::set<std::string> StagingFolders()
+{
+    std::set<std::string> folders;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((TempFolderPath() + "zyn*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return folders;
+    do
+        folders.insert(entry.cFileName);
+    while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return folders;
+}
+
+// The staging folders there now that were not in `before`: earlier tests may
+// leave folders that a run's start-up clean-up removes meanwhile.
+inline std::set<std::string> AddedStagingFolders(const std::set<std::string> &before)
+{
+    std::set<std::string> added;
+    for (const std::string &folder : StagingFolders())
+        if (!before.count(folder))
+            added.insert(folder);
+    return added;
+}
+
 inline std::string SpecialFolder(int place)
 {
     char folder[MAX_PATH] = {0};
@@ -113,6 +140,36 @@ inline std::vector<std::string> PendingOperations()
     }
     RegCloseKey(key);
     return entries;
+}
+
+inline std::string WideBytes(const std::wstring &text)
+{
+    return std::string((const char *)text.data(), text.size() * sizeof(wchar_t));
+}
+
+// PendingFileRenameOperations as stored, read or set with the wide calls.
+inline std::string PendingBytes()
+{
+    HKEY key;
+    DWORD size = 0;
+    std::string data;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        RegQueryValueExW(key, L"PendingFileRenameOperations", 0, 0, 0, &size);
+        data.resize(size);
+        RegQueryValueExW(key, L"PendingFileRenameOperations", 0, 0, (BYTE *)&data[0], &size);
+        RegCloseKey(key);
+    }
+    return data;
+}
+
+inline void SetPendingWide(const std::wstring &list)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ,
+                       (const BYTE *)list.data(), (DWORD)(list.size() * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
 }
 
 inline void ClearPendingOperations()

@@ -43,20 +43,6 @@ std::string FinalPath(int row, bool xml = false)
     return Target(row == 2 && xml ? "ZynSetup.xml" : kInstalled[row]);
 }
 
-std::set<std::string> StagingFolders()
-{
-    std::set<std::string> folders;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((TempFolderPath() + "zyn*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return folders;
-    do
-        folders.insert(entry.cFileName);
-    while (FindNextFileA(search, &entry));
-    FindClose(search);
-    return folders;
-}
-
 class Payload : public ::testing::Test {
 protected:
     void SetUp() override
@@ -99,7 +85,7 @@ TEST_F(Payload, InstallMovesEveryFileIntoPlace)
     ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
     ExpectInstalled("v1");
     EXPECT_FALSE(Exists(Target("_zynu000.exe")));  // the uninstaller goes to Windows only
-    EXPECT_EQ(stagingBefore, StagingFolders());     // the private staging folder is gone
+    EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(stagingBefore));     // the private staging folder is gone
     for (const char *name : kSources)                // the medium is left as it was
         EXPECT_TRUE(Exists(std::string(kMedium) + "\\" + name)) << name;
 }
@@ -133,6 +119,7 @@ TEST_F(Payload, MissingPayloadFileFailsBeforeAnythingIsCreated)
     EXPECT_FALSE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
     EXPECT_FALSE(Exists("C:\\ztest\\Program Files"));
     EXPECT_FALSE(Exists(Uninstaller()));
+    EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(stagingBefore));  // what was staged is gone too
 }
 
 TEST_F(Payload, UnusableFoldersAreRefused)
@@ -188,12 +175,17 @@ TEST_F(Payload, ReplaceOnRestartInstall)
     WriteText(Target("ZynSetup.xml"), "old xml form");
     WriteMedium("v2");
     ClearPendingOperations();
+    std::set<std::string> stagingBefore = StagingFolders();
     ASSERT_TRUE(TransferPayload(0, kTarget, 1, RUNOPT_INSTALL));
     ExpectInstalled("v1");  // nothing changes before the restart
+    RemoveStaleStagingFolders();  // the staged copies wait for the restart
+    EXPECT_EQ(1u, AddedStagingFolders(stagingBefore).size());
     if (IsNt()) {
         std::vector<std::string> pending = PendingOperations();
-        ASSERT_EQ(2u + 4u * PAYLOAD_FILE_COUNT, pending.size());
+        ASSERT_EQ(2u + 4u * PAYLOAD_FILE_COUNT + 2u, pending.size());
         EXPECT_EQ("\\??\\" + Target("ZynSetup.xml"), pending[0]);
+        EXPECT_EQ("\\??\\" + TempFolderPath() + "zyn", pending[pending.size() - 2].substr(0, 7 + TempFolderPath().size()));
+        EXPECT_EQ("", pending.back());  // the staging folder goes after the moves
         EXPECT_EQ("", pending[1]);
         for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row) {
             size_t at = 2 + 4 * (size_t)row;
@@ -213,6 +205,9 @@ TEST_F(Payload, ReplaceOnRestartInstall)
     SimulateRestart();
     ExpectInstalled("v2");
     EXPECT_FALSE(Exists(Target("ZynSetup.xml")));
+    if (!IsNt())  // WININIT.INI deletes no folder: the next run's start-up does
+        RemoveStaleStagingFolders();
+    EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(stagingBefore));
 }
 
 TEST_F(Payload, ReplaceOnRestartOfFilesNotYetInstalled)
@@ -259,21 +254,105 @@ TEST_F(Payload, WininitKeepsLinesOfOtherPrograms)
     EXPECT_FALSE(Exists(Target("Dorsel.exe")));
 }
 
-TEST_F(Payload, WithdrawnDeletionLeavesTheOthers)
+// A deletion registered for "C:\ztest\a.txt" is taken back whatever the
+// spelling of the path, and every other entry keeps its bytes, a name that
+// the ANSI code page cannot hold included.
+TEST_F(Payload, WithdrawalComparesFullPathsAndKeepsOtherEntries)
 {
     if (!IsNt())
         GTEST_SKIP() << "restart registrations are the NT way";
-    WriteText(std::string(kRoot) + "\\a.txt", "a");
-    WriteText(std::string(kRoot) + "\\b.txt", "b");
-    ASSERT_TRUE(RegisterRestartOperation("C:\\ztest\\a.txt", 0));
-    ASSERT_TRUE(RegisterRestartOperation("C:\\ztest\\b.txt", 0));
-    ASSERT_TRUE(RegisterRestartOperation("C:\\ztest\\a.txt", 0));
-    ASSERT_TRUE(WithdrawRestartDeletion("C:\\ztest\\a.txt"));
-    std::vector<std::string> pending = PendingOperations();
-    ASSERT_EQ(4u, pending.size());
-    EXPECT_EQ("\\??\\C:\\ztest\\a.txt", pending[0]);
-    EXPECT_EQ("\\??\\C:\\ztest\\b.txt", pending[2]);
-    EXPECT_FALSE(WithdrawRestartDeletion("C:\\ztest\\none.txt"));
+    const std::wstring end(1, L'\0');
+    const std::wstring foreign = L"\\??\\C:\\a2\\\x4E2D\x6587.dll" + end + end;  // not in cp1252
+    const std::wstring move = L"\\??\\C:\\a2\\x" + end + L"!\\??\\C:\\ztest\\a.txt" + end;
+    const std::wstring deleteB = L"\\??\\C:\\ztest\\b.txt" + end + end;
+    const char *spellings[] = {"C:\\ztest\\a.txt", "c:\\ZTEST\\A.TXT", "C:/ztest/a.txt",
+                               "C:\\ztest\\sub\\..\\a.txt", "C:\\ztest\\.\\a.txt",
+                               "C:\\ztest\\a.txt\\", "C:\\ztest\\\\a.txt"};
+    for (const char *spelling : spellings) {
+        WriteText(std::string(kRoot) + "\\a.txt", "a");
+        SetPendingWide(L"\\??\\C:\\ztest\\a.txt" + end + end + foreign + move + deleteB +
+                       L"\\??\\C:\\ZTEST\\A.TXT" + end + end + end);
+        std::string paths = std::string(spelling) + '\0' + '\0';
+        ASSERT_TRUE(WithdrawRestartDeletions(paths.c_str())) << spelling;
+        EXPECT_EQ(WideBytes(foreign + move + deleteB + end), PendingBytes()) << spelling;
+        SimulateRestart();
+        EXPECT_TRUE(Exists(std::string(kRoot) + "\\a.txt")) << spelling;
+    }
+    ClearPendingOperations();
+    EXPECT_TRUE(WithdrawRestartDeletions("C:\\ztest\\none.txt\0"));  // nothing pending: done
+}
+
+// As an uninstall of the running application leaves them (WININIT.INI on 9x).
+TEST_F(Payload, InstallWithdrawsPendingDeletionsOfItsFiles)
+{
+    ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
+    ASSERT_TRUE(TransferPayload(0, kTarget, 1, 0));
+    WriteMedium("v2");
+    ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
+    SimulateRestart();
+    ExpectInstalled("v2");
+}
+
+// Folders that an install must neither search through nor delete.
+TEST_F(Payload, InstallRemovesOnlyFilesOfItsOwnFolder)
+{
+    const char *cases[][2] = {  // target folder, a file that must stay
+        {kTarget, "C:\\ztest\\Program Files\\Deep\\Dorsel\\ZynSetup.xml\\keep.txt"},
+        {kTarget, "C:\\ztest\\Program Files\\Deep\\Dorsel\\dorsel.exe.manifest\\keep.txt"},
+        {"C:\\ztest\\a;b", "C:\\ztest\\a\\ZynSetup.xml"},
+        {"C:\\ztest\\a;b", "C:\\ztest\\b\\dorsel.exe.manifest"}};
+    for (auto &test : cases) {
+        for (int deferred = 0; deferred < 2; ++deferred) {
+            SetUp();
+            std::string keep = test[1];
+            ASSERT_TRUE(CreateFolderPath(keep.substr(0, keep.rfind('\\')).c_str()));
+            WriteText(keep, "keep");
+            ASSERT_TRUE(TransferPayload(0, test[0], deferred, RUNOPT_INSTALL)) << keep;
+            SimulateRestart();
+            EXPECT_EQ("keep", ReadText(keep)) << keep << " " << deferred;
+            EXPECT_EQ("v1:Dorsel", ReadText(std::string(test[0]) + "\\Dorsel.exe"));
+        }
+    }
+}
+
+// Leftovers of earlier runs in the temporary folder: only this program's
+// staging folders lose only their payload files, and only when no pending
+// restart operation still takes a file from them.
+TEST_F(Payload, StaleStagingFoldersAreRemovedSafely)
+{
+    struct Case {
+        const char *name;
+        bool pending;  // a restart operation takes a file from it
+        bool gone;     // its payload files and, when nothing else is left, itself
+    } cases[] = {{"zyn0123456789ABCDEF", false, true}, {"zyn0123456789ABCDE1", true, false},
+                 {"zynOtherProgram", false, false}, {"zyn0123456789ABCDEF0", false, false}};
+    for (const Case &test : cases) {
+        std::string folder = TempFolderPath() + test.name;
+        CreateDirectoryA(folder.c_str(), 0);
+        for (const char *name : kInstalled)
+            WriteText(folder + "\\" + name, name);
+        SetFileAttributesA((folder + "\\Dorsel.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+        char shortSource[MAX_PATH] = {0};  // as WININIT.INI names it
+        GetShortPathNameA((folder + "\\Dorsel.exe").c_str(), shortSource, MAX_PATH);
+        if (test.pending)
+            IsNt() ? RegisterRestartOperation((folder + "\\Dorsel.exe").c_str(), kTarget)
+                   : WriteRenameEntry("C:\\ztest\\DORSEL.EXE", shortSource);
+    }
+    std::string kept = TempFolderPath() + "zyn0123456789ABCDE0";
+    CreateDirectoryA(kept.c_str(), 0);
+    WriteText(kept + "\\Dorsel.exe", "payload");
+    WriteText(kept + "\\notes.txt", "keep");
+    RemoveStaleStagingFolders();
+    for (const Case &test : cases) {
+        std::string folder = TempFolderPath() + test.name;
+        EXPECT_EQ(test.gone, !Exists(folder)) << test.name;
+        EXPECT_EQ(test.gone, !Exists(folder + "\\Dorsel.exe")) << test.name;
+        SetFileAttributesA((folder + "\\Dorsel.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
+        RemoveTree(folder);
+    }
+    EXPECT_FALSE(Exists(kept + "\\Dorsel.exe"));
+    EXPECT_EQ("keep", ReadText(kept + "\\notes.txt"));
+    RemoveTree(kept);
 }
 
 TEST_F(Payload, CreateFolderPath)

@@ -80,13 +80,27 @@ TEST_F(Shortcuts, DesktopAndStartMenuInTheirPlatformFolders)
     EXPECT_TRUE(UpdateDesktopShortcut(0, kName, 0));  // nothing there: still 1
 }
 
-TEST_F(Shortcuts, DottedNameIsNotFoundByTheExistenceTest)
+// The existence test names the whole file, "<name>.lnk": a dot in the name
+// is no extension, and a folder of that name is no shortcut.
+TEST_F(Shortcuts, ExistenceTestNamesTheWholeFile)
 {
-    ASSERT_TRUE(UpdateDesktopShortcut(kProgram, "Manager 2.0", RUNOPT_INSTALL));
-    ASSERT_TRUE(Exists(DesktopLink("Manager 2.0")));
+    for (const char *name : {"Manager 2.0", kName}) {
+        EXPECT_FALSE(DesktopShortcutExists(name)) << name;
+        ASSERT_TRUE(UpdateDesktopShortcut(kProgram, name, RUNOPT_INSTALL));
+        ASSERT_TRUE(UpdateStartMenuShortcut(kProgram, name, RUNOPT_INSTALL));
+        EXPECT_TRUE(DesktopShortcutExists(name)) << name;
+        EXPECT_TRUE(StartMenuShortcutExists(name)) << name;
+        EXPECT_TRUE(UpdateDesktopShortcut(0, name, 0));
+        EXPECT_TRUE(UpdateStartMenuShortcut(0, name, 0));
+        EXPECT_FALSE(Exists(DesktopLink(name))) << name;
+        EXPECT_FALSE(Exists(StartMenuLink(name))) << name;
+    }
+    WriteText(SpecialFolder(CSIDL_DESKTOP) + "\\Manager 2.0", "a file without the extension");
     EXPECT_FALSE(DesktopShortcutExists("Manager 2.0"));
-    EXPECT_TRUE(UpdateDesktopShortcut(0, "Manager 2.0", 0));
-    EXPECT_TRUE(Exists(DesktopLink("Manager 2.0")));  // the delete found nothing to delete
+    DeleteFileA((SpecialFolder(CSIDL_DESKTOP) + "\\Manager 2.0").c_str());
+    CreateDirectoryA(DesktopLink("Manager 2.0").c_str(), 0);
+    EXPECT_FALSE(DesktopShortcutExists("Manager 2.0"));
+    RemoveDirectoryA(DesktopLink("Manager 2.0").c_str());
 }
 
 TEST_F(Shortcuts, GroupShortcutCreatesAndRemovesItsFolder)
