@@ -99,7 +99,9 @@ struct Arena {
     char *next;
     char *limit;
     ChunkLink **chunks;
-    uint32_t chunkSize;
+    uint64_t held;          // room of all chunks so far
+    const char *input;      // the copy of the input, for judging what is still to come
+    const char *inputEnd;
 };
 
 // Chunks stay below the size from which the Windows heap maps every block
@@ -108,20 +110,43 @@ const uint32_t kMinimumChunk = 4096;
 const uint32_t kMaximumChunk = 256u << 10;
 const uint32_t kLargestBlock = 0x7FFFFFFF;
 
-void *NewChunk(Arena *arena, uint32_t size)
+// What the input behind `at` will probably add to `sofar`, which the input in
+// front of it gave: in proportion, with a little to spare. In floating point,
+// which the processor divides without a library routine.
+uint64_t ProjectedRest(uint64_t sofar, const char *input, const char *end, const char *at)
 {
-    uint32_t wanted = size > arena->chunkSize ? size : arena->chunkSize;
+    double rest = (double)(int64_t)sofar * (double)(end - at) / (double)(at - input + 1);
+    rest += rest / 64;
+    return rest < kLargestBlock ? (uint64_t)(int64_t)rest : kLargestBlock;
+}
+
+void LinkChunk(Arena *arena, ChunkLink *chunk)
+{
+    chunk->next = *arena->chunks;
+    *arena->chunks = chunk;
+}
+
+// A new chunk's room: the records still to come, judged by what the input
+// read so far took, within bounds. So a document's last chunk is not much
+// larger than it needs, and the unused room at the end stays small.
+uint32_t NextChunkRoom(const Arena *arena, const char *at)
+{
+    uint64_t used = arena->held - (uint64_t)(arena->limit - arena->next);
+    uint64_t room = ProjectedRest(used, arena->input, arena->inputEnd, at) + 1024;
+    return room < kMinimumChunk ? kMinimumChunk : room > kMaximumChunk ? kMaximumChunk : (uint32_t)room;
+}
+
+void *NewChunk(Arena *arena, uint32_t size, const char *at)
+{
+    uint32_t room = NextChunkRoom(arena, at);
+    uint32_t wanted = size > room ? size : room;
     if (wanted > kLargestBlock - sizeof(ChunkLink))
         return 0;
     ChunkLink *chunk = (ChunkLink *)HeapBlockAllocRaw((uint32_t)sizeof(ChunkLink) + wanted);
     if (!chunk)
         return 0;
-    // Chunks double up to a bound: few allocations for large documents,
-    // little unused room for small ones.
-    if (arena->chunkSize < kMaximumChunk)
-        arena->chunkSize *= 2;
-    chunk->next = *arena->chunks;
-    *arena->chunks = chunk;
+    LinkChunk(arena, chunk);
+    arena->held += wanted;
     char *start = (char *)(chunk + 1);
     // A large request gets a chunk of its own; the current one stays in use
     // when it has more room left.
@@ -134,15 +159,16 @@ void *NewChunk(Arena *arena, uint32_t size)
 
 // Makes `size` bytes free at the arena's next position, in a new chunk when
 // the current one has less room.
-int ArenaReserve(Arena *arena, uint64_t size)
+int ArenaReserve(Arena *arena, uint64_t size, const char *at)
 {
     if (size <= (uint64_t)(arena->limit - arena->next))
         return 1;
     if (size > kLargestBlock)
         return 0;
     uint32_t rounded = ((uint32_t)size + 7) & ~7u;
-    uint32_t wanted = rounded > arena->chunkSize ? rounded : arena->chunkSize;
-    char *start = (char *)NewChunk(arena, wanted);
+    uint32_t room = NextChunkRoom(arena, at);
+    uint32_t wanted = rounded > room ? rounded : room;
+    char *start = (char *)NewChunk(arena, wanted, at);
     if (!start)
         return 0;
     arena->next = start;
@@ -150,13 +176,14 @@ int ArenaReserve(Arena *arena, uint64_t size)
     return 1;
 }
 
-void *ArenaAlloc(Arena *arena, uint64_t size)
+// `at`: how far the input has been read.
+void *ArenaAlloc(Arena *arena, uint64_t size, const char *at)
 {
     if (size > kLargestBlock)
         return 0;
     uint32_t rounded = ((uint32_t)size + 7) & ~7u;
     if ((uint32_t)(arena->limit - arena->next) < rounded)
-        return NewChunk(arena, rounded);
+        return NewChunk(arena, rounded, at);
     void *block = arena->next;
     arena->next += rounded;
     return block;
@@ -183,21 +210,42 @@ struct Parser {
 // scratch stack grows only for elements with many children.
 const uint32_t kFirstStackItems = 1024;
 
+// The scratch stack's next capacity: room for the records the rest of the
+// input will probably add, judged by what the input read so far added, but at
+// least an eighth more (few moves) and at most twice as many. A long list of
+// children then leaves little unused room on the stack.
+uint64_t GrownStackCapacity(const Parser *parser, const char *at)
+{
+    uint64_t capacity = parser->stackCapacity;
+    if (!capacity)
+        return kFirstStackItems;
+    uint64_t grown = capacity + ProjectedRest(capacity, parser->arena.input, parser->end, at) + 16;
+    uint64_t least = capacity + capacity / 8;
+    return grown < least ? least : grown > capacity * 2 ? capacity * 2 : grown;
+}
+
+// Makes room on the full scratch stack; `at` tells how far the input has
+// been read. Out of line: it is rare, and keeps PushNode small.
+__attribute__((noinline)) int GrowStack(Parser *parser, const char *at)
+{
+    uint64_t grown = GrownStackCapacity(parser, at);
+    if (grown * sizeof(XmlNode) > kLargestBlock)
+        return 0;
+    uint32_t size = (uint32_t)(grown * sizeof(XmlNode));
+    void *moved = parser->stack ? HeapBlockReAllocRaw(parser->stack, size) : HeapBlockAllocRaw(size);
+    if (!moved)
+        return 0;
+    parser->stack = (XmlNode *)moved;
+    parser->stackCapacity = (uint32_t)grown;
+    return 1;
+}
+
 // A new record on the scratch stack, its fields cleared; null when out of
-// memory. The stack doubles when full.
+// memory.
 XmlNode *PushNode(Parser *parser, char *name, char *text)
 {
-    if (parser->stackCount == parser->stackCapacity) {
-        uint64_t grown = parser->stackCapacity ? (uint64_t)parser->stackCapacity * 2 : kFirstStackItems;
-        if (grown * sizeof(XmlNode) > kLargestBlock)
-            return 0;
-        uint32_t size = (uint32_t)(grown * sizeof(XmlNode));
-        void *moved = parser->stack ? HeapBlockReAllocRaw(parser->stack, size) : HeapBlockAllocRaw(size);
-        if (!moved)
-            return 0;
-        parser->stack = (XmlNode *)moved;
-        parser->stackCapacity = (uint32_t)grown;
-    }
+    if (parser->stackCount == parser->stackCapacity && !GrowStack(parser, name))
+        return 0;
     XmlNode *node = &parser->stack[parser->stackCount++];
     node->name = name;
     node->text = text;
@@ -339,6 +387,20 @@ char *ScanDecodable(const Parser *parser, char *p, unsigned stop, char **ampersa
     return p;
 }
 
+// Moves the attributes written so far to a new chunk with room for twice as
+// many; null when out of memory. Out of line: it is rare.
+__attribute__((noinline)) XmlAttribute *MoveAttributes(Parser *parser, XmlCount count, const char *at)
+{
+    Arena *arena = &parser->arena;
+    const XmlAttribute *slots = (const XmlAttribute *)arena->next;
+    if (!ArenaReserve(arena, ((uint64_t)count + 1) * sizeof(XmlAttribute) * 2, at))
+        return 0;
+    XmlAttribute *moved = (XmlAttribute *)arena->next;
+    for (XmlCount i = 0; i < count; ++i)
+        moved[i] = slots[i];
+    return moved;
+}
+
 // The attributes of the tag being read are written straight into the free
 // room of the current chunk, which nothing else takes meanwhile; when it runs
 // out they move to a new chunk. StoreAttributes then takes them.
@@ -348,12 +410,9 @@ int AddAttribute(Parser *parser, XmlCount count, char *name, char *value)
     XmlAttribute *slots = (XmlAttribute *)arena->next;
     uint64_t needed = ((uint64_t)count + 1) * sizeof(XmlAttribute);
     if (needed > (uint64_t)(arena->limit - arena->next)) {
-        if (!ArenaReserve(arena, needed * 2))
+        slots = MoveAttributes(parser, count, name);
+        if (!slots)
             return 0;
-        XmlAttribute *moved = (XmlAttribute *)arena->next;
-        for (XmlCount i = 0; i < count; ++i)
-            moved[i] = slots[i];
-        slots = moved;
     }
     slots[count].name = name;
     slots[count].value = value;
@@ -622,13 +681,69 @@ char *ParseElement(Parser *parser, char *position)
     return OpenContent(parser, index, nameLength, close + 1);
 }
 
+// A long list of children takes over the scratch stack's block instead of
+// being copied out of it, so that its records are neither held twice, as they
+// would be at the end of a long catalogue, nor moved. The few records in
+// front of the children move to a new, small stack; their room in the block
+// takes the chunk link and the list record, and the block, cut behind the
+// children, becomes a chunk of the document. Returns the list, or null when
+// out of memory.
+XmlChildList *HandOverStack(Parser *parser, uint32_t first, uint32_t count)
+{
+    // The element's own record is always in front of its children.
+    static_assert(sizeof(ChunkLink) + sizeof(XmlChildList) <= sizeof(XmlNode),
+                  "the link and the list record fit into one record's room");
+    uint32_t capacity = first * 2 + 16;
+    XmlNode *kept = (XmlNode *)HeapBlockAllocRaw(capacity * (uint32_t)sizeof(XmlNode));
+    if (!kept)
+        return 0;
+    memcpy(kept, parser->stack, first * sizeof(XmlNode));
+    // The records keep their offsets in the block even if cutting moves it;
+    // when the heap cannot cut it, the block stays as it is.
+    char *block = (char *)parser->stack;
+    char *cut = (char *)HeapBlockReAllocRaw(block, (first + count) * (uint32_t)sizeof(XmlNode));
+    if (cut)
+        block = cut;
+    parser->stack = kept;
+    parser->stackCapacity = capacity;
+    LinkChunk(&parser->arena, (ChunkLink *)block);
+    XmlNode *items = (XmlNode *)block + first;
+    XmlChildList *list = (XmlChildList *)items - 1;  // the list record right in front of them
+    list->items = items;
+    return list;
+}
+
+// Lists from this size on, of an element with few records in front of it on
+// the stack, take the stack's block over.
+const uint32_t kHandOverItems = 1024;
+
+// The children's list in the document's chunks, or null when out of memory.
+XmlChildList *StoreChildren(Parser *parser, uint32_t first, uint32_t count, const char *at)
+{
+    if (count >= kHandOverItems && first <= kHandOverItems / 8)
+        return HandOverStack(parser, first, count);
+    XmlChildList *list = (XmlChildList *)ArenaAlloc(
+        &parser->arena, sizeof(XmlChildList) + (uint64_t)count * sizeof(XmlNode), at);
+    if (!list)
+        return 0;
+    list->items = (XmlNode *)(list + 1);  // the items right behind the list record
+    const XmlNode *children = &parser->stack[first];
+    if (count <= 4) {  // the common case is cheaper without a call
+        for (uint32_t i = 0; i < count; ++i)
+            list->items[i] = children[i];
+    } else {
+        memcpy(list->items, children, count * sizeof(XmlNode));
+    }
+    return list;
+}
+
 // Checks the end tag behind `less` against the innermost open element, moves
 // its children into the document's chunks and closes it. Returns the first
 // byte after the end tag that is not white space, or null.
 char *CloseElement(Parser *parser, char *less)
 {
     const Frame *frame = &parser->frames[parser->depth - 1];
-    XmlNode *node = &parser->stack[frame->node];
+    const XmlNode *node = &parser->stack[frame->node];
     char *endName = less + 2;
     uint32_t length = frame->nameLength;
     if ((size_t)(parser->end - endName) <= length)
@@ -640,20 +755,11 @@ char *CloseElement(Parser *parser, char *less)
     uint32_t first = frame->node + 1;
     uint32_t count = parser->stackCount - first;
     if (length && count) {
-        XmlChildList *list = (XmlChildList *)ArenaAlloc(
-            &parser->arena, sizeof(XmlChildList) + (uint64_t)count * sizeof(XmlNode));
+        XmlChildList *list = StoreChildren(parser, first, count, less);
         if (!list)
             return 0;
-        list->items = (XmlNode *)(list + 1);  // the items right behind the list record
         list->count = count;
-        const XmlNode *children = &parser->stack[first];
-        if (count <= 4) {  // the common case is cheaper without a call
-            for (uint32_t i = 0; i < count; ++i)
-                list->items[i] = children[i];
-        } else {
-            memcpy(list->items, children, count * sizeof(XmlNode));
-        }
-        node->children = list;
+        parser->stack[frame->node].children = list;  // the stack may have moved
     }
     // An element with an empty name is dropped together with its children.
     parser->stackCount = length ? first : frame->node;
@@ -754,7 +860,9 @@ XmlDocument *NewDocument(int32_t length, Arena *arena)
     arena->next = (char *)(block + 1);
     arena->limit = arena->next + room;
     arena->chunks = &block->chunks;
-    arena->chunkSize = room;
+    arena->held = room;
+    arena->input = block->document.buffer;
+    arena->inputEnd = block->document.buffer + length;
     return &block->document;
 }
 
@@ -772,7 +880,7 @@ int ParseInto(Parser *parser, XmlDocument *document)
     XmlCount count = parser->stackCount;
     if (count == 0)
         return 0;
-    document->nodes = (XmlNode *)ArenaAlloc(&parser->arena, (uint64_t)count * sizeof(XmlNode));
+    document->nodes = (XmlNode *)ArenaAlloc(&parser->arena, (uint64_t)count * sizeof(XmlNode), parser->end);
     if (!document->nodes)
         return 0;
     memcpy(document->nodes, parser->stack, count * sizeof(XmlNode));

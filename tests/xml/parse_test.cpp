@@ -367,6 +367,36 @@ TEST(Parse, WideDocument)
     EXPECT_STREQ("19999", Child(p.Root(), 19999).attributes[0].value);
 }
 
+// A long list of children inside other elements, with siblings on both sides
+// and elements still open around it, and more elements behind it.
+TEST(Parse, LongChildListAmongOtherElements)
+{
+    std::string text = kProlog + "<r><a/><w k=\"1\">";
+    for (int i = 0; i < 5000; ++i)
+        text += "<i n=\"" + std::to_string(i) + "\">t" + std::to_string(i) + "</i>";
+    text += "</w><b x=\"2\"><c/>";
+    for (int i = 0; i < 1500; ++i)
+        text += "<d/>";
+    text += "</b></r><!-- end -->";
+    Parsed p(text);
+    ASSERT_TRUE(p.document);
+    ASSERT_EQ(2u, p.document->count);
+    XmlNode &root = p.Root();
+    ASSERT_EQ(3u, root.children->count);
+    EXPECT_STREQ("a", Child(root, 0).name);
+    XmlNode &w = Child(root, 1);
+    EXPECT_STREQ("w", w.name);
+    EXPECT_STREQ("1", w.attributes[0].value);
+    ASSERT_EQ(5000u, w.children->count);
+    EXPECT_STREQ("0", Child(w, 0).attributes[0].value);
+    EXPECT_STREQ("t4999", Child(w, 4999).text);
+    XmlNode &b = Child(root, 2);
+    EXPECT_STREQ("2", b.attributes[0].value);
+    ASSERT_EQ(1501u, b.children->count);
+    EXPECT_STREQ("c", Child(b, 0).name);
+    EXPECT_STREQ("d", Child(b, 1500).name);
+}
+
 TEST(Parse, EveryPrefixOfADocumentStaysInBounds)
 {
     // Cut anywhere, the input must never be read past its end (the sanitizers
