@@ -10,6 +10,11 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400)
 # msvcrt's own printf and scanf: mingw's replacements add tens of kilobytes.
 set(SETUP_PRODUCT_DEFINITIONS __USE_MINGW_ANSI_STDIO=0)
 
+# The version resource takes its values from the project's settings.
+configure_file(${PROJECT_SOURCE_DIR}/resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h
+               @ONLY)
+include_directories(${CMAKE_BINARY_DIR}/generated)
+
 # One static library per folder.
 function(setup_subsystem name folder)
   file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.cpp)

@@ -47,6 +47,19 @@ TEST_F(SetupExe, FreshSilentInstall)
     EXPECT_FALSE(Exists(StartMenuShortcut(kProduct)));
 }
 
+// A TARGET with trailing backslashes under a folder that does not exist yet:
+// the folder is created and recorded without them.
+TEST_F(SetupExe, TargetWithTrailingBackslashes)
+{
+    std::string script = ReadText(MediumFile("ZynSetup.dat"));
+    script.replace(script.find("TARGET=Dorsel"), 13, "TARGET=Dorsel\\New\\\\ ");
+    WriteText(MediumFile("ZynSetup.dat"), script);
+    ASSERT_EQ(0u, RunSetup("/S"));
+    EXPECT_EQ(Sz(Target() + "\\New"), ReadRaw(PRODUCT_KEY, "ProgDir").bytes);
+    EXPECT_EQ(Sz(Target() + "\\New\\Dorsel.exe"), ReadRaw(TOOLBAR_KEY, "Exec").bytes);
+    EXPECT_TRUE(Exists(Target() + "\\New\\Dorsel.exe"));
+}
+
 TEST_F(SetupExe, UpgradeKeepsShortcutsAndTakesTheNewVersion)
 {
     WriteForeignLink(DesktopShortcut(kProduct), "C:\\elsewhere.exe");
