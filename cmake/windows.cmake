@@ -4,10 +4,16 @@ enable_language(RC)
 # Product code: no exceptions, no RTTI, size first, every warning an error.
 set(SETUP_PRODUCT_OPTIONS
     -Os -Wall -Wextra -Werror -fno-exceptions -fno-rtti -fno-threadsafe-statics
-    -fno-asynchronous-unwind-tables -fno-unwind-tables -ffunction-sections)
+    -fno-asynchronous-unwind-tables -fno-unwind-tables -ffunction-sections
+    -flto -ffat-lto-objects)  # setup.exe links across the libraries; tests link the plain code
 add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400)
 # msvcrt's own printf and scanf: mingw's replacements add tens of kilobytes.
 set(SETUP_PRODUCT_DEFINITIONS __USE_MINGW_ANSI_STDIO=0)
+
+# The version resource takes its values from the project's settings.
+configure_file(${PROJECT_SOURCE_DIR}/resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h
+               @ONLY)
+include_directories(${CMAKE_BINARY_DIR}/generated)
 
 # One static library per folder.
 function(setup_subsystem name folder)
@@ -53,7 +59,7 @@ target_compile_definitions(setup PRIVATE ${SETUP_PRODUCT_DEFINITIONS})
 target_link_libraries(setup PRIVATE setup_driver)
 # Entry SetupEntry in setup_main.cpp instead of the C runtime start-up code.
 target_link_options(setup PRIVATE -s -Os -Wl,--gc-sections -static-libgcc -static-libstdc++
-                    -nostartfiles -Wl,-e,_SetupEntry@0
+                    -nostartfiles -Wl,-e,_SetupEntry@0 -flto
                     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
                     -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
 target_link_libraries(setup PRIVATE comctl32 shell32 ole32 uuid advapi32 msvcrt kernel32 gcc)

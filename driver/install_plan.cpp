@@ -55,6 +55,7 @@ int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOp
         memset(plan->previousName, 0, MAX_PATH);  // a half-readable record is no installation
         defaultFolderFound = GetDefaultTargetFolder(plan->targetFolder) != 0;
     }
+    TidyTargetFolder(plan->targetFolder);
     if (!(options & RUNOPT_SILENT))
         *cancelled = AskTargetFolder(plan) != IDOK;
     if (!defaultFolderFound)

@@ -1,6 +1,8 @@
 // The run lock and the wait that serves the run's windows; see run_waits.h.
 #include "driver/run_waits.h"
 
+#include "driver/ui/user_interface.h"
+
 HANDLE AcquireRunLock(int isNt5)
 {
     HANDLE lock = CreateMutexA(0, FALSE, isNt5 ? GLOBAL_RUN_LOCK_NAME : RUN_LOCK_NAME);
@@ -23,14 +25,5 @@ void ReleaseRunLock(HANDLE lock)
 
 DWORD WaitServingWindows(HANDLE object)
 {
-    for (;;) {
-        DWORD result = MsgWaitForMultipleObjects(1, &object, FALSE, INFINITE, QS_ALLINPUT);
-        if (result != WAIT_OBJECT_0 + 1)
-            return result;
-        MSG message;
-        while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    }
+    return WaitHandlingMessages(object, INFINITE);
 }

@@ -51,6 +51,38 @@ void Step(RunState *run, int position)
     LogStep(run->phaseCode, position);
 }
 
+struct PayloadCall {
+    const char *folder;
+    int deferred;
+    RunOptions options;
+    int result;
+};
+
+DWORD WINAPI MovePayload(LPVOID data)
+{
+    PayloadCall *call = (PayloadCall *)data;
+    call->result = TransferPayload(0, call->folder, call->deferred, call->options);
+    return 0;
+}
+
+// The payload moves on a worker thread while this thread keeps the progress
+// window alive; the run goes on only once the move has ended, so the phases
+// stay in order. Without a thread the move runs here.
+int TransferPayloadResponsively(const RunState *run, const char *folder)
+{
+    PayloadCall call = {folder, run->appRunning, run->options, 0};
+    DWORD id;
+    HANDLE worker = CreateThread(0, 0, MovePayload, &call, 0, &id);
+    if (!worker) {
+        MovePayload(&call);
+        return call.result;
+    }
+    if (WaitServingWindows(worker) != WAIT_OBJECT_0)
+        WaitForSingleObject(worker, INFINITE);  // the thread uses `call` until it ends
+    CloseHandle(worker);
+    return call.result;
+}
+
 // An NT 4.0 service pack below 4 is refused; other systems pass.
 int HasNeededServicePack(void)
 {
@@ -90,7 +122,7 @@ int RunInstallPhases(RunState *run)
     if (!HasNeededServicePack())
         return 0;
     run->phaseCode = IDS_PHASE_INSTALL_FILES;
-    if (!TransferPayload(0, plan.targetFolder, run->appRunning, options))
+    if (!TransferPayloadResponsively(run, plan.targetFolder))
         return 0;
     Step(run, 1);
     run->phaseCode = IDS_PHASE_SHORTCUTS;
@@ -140,7 +172,7 @@ int RunUninstallPhases(RunState *run)
     // A tampered installed folder must not turn the uninstall against the
     // system's or the user's own folders.
     if (IsCriticalFolder(plan.installedFolder) ||
-        !TransferPayload(0, plan.installedFolder, run->appRunning, options))
+        !TransferPayloadResponsively(run, plan.installedFolder))
         return 0;
     Step(run, 2);
     run->phaseCode = IDS_PHASE_SHORTCUTS;
@@ -429,7 +461,7 @@ int RunSetup(const char *commandLine)
     RemoveStaleStagingFolders();  // not before: a cancelled run changes nothing
     if (run.options & RUNOPT_INSTALL)
         ReleaseStartupData();
-    run.progress = OpenProgressWindow();
+    run.progress = OpenProgressWindow(run.notifyRegistered ? run.callerWindow : 0);
     run.appRunning = IsApplicationRunning(&run);
     LogInstallPlan(&run.plan, run.installedVersion, run.appRunning);
     int done = run.options & RUNOPT_INSTALL ? RunInstallPhases(&run) : RunUninstallPhases(&run);

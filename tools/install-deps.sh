@@ -7,6 +7,7 @@ packages=(
   wine wine32:i386 wine64                  # runs the Windows tests and setup.exe
   g++-mingw-w64-i686-posix                 # the cross compiler, windres included
   xvfb xauth                               # a display for tests that show windows
+  fonts-wqy-microhei                       # Chinese, Japanese and Korean glyphs for the dialog tests
   cmake ninja-build make googletest        # build and test bench
   clang libclang-rt-14-dev                 # native sanitizers and libFuzzer
   libbenchmark-dev libpugixml-dev          # benchmark and the parser it compares with

@@ -34,7 +34,9 @@ def draw(size):
 
 def image(size, bits):
     pixels = draw(size)
-    palette = PALETTE16 + [(0, 0, 0)] * (256 - 16) if bits == 8 else PALETTE16
+    # The 256-colour images use the same sixteen colours; their colour table
+    # says so (biClrUsed 16) instead of carrying 240 unused entries.
+    palette = PALETTE16
     row_bytes = ((size * bits + 31) // 32) * 4
     mask_bytes = ((size + 31) // 32) * 4
     xor, mask = b"", b""
@@ -53,7 +55,7 @@ def image(size, bits):
         xor += bytes(row)
         mask += bytes(mask_row)
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0,
-                         len(xor) + len(mask), 0, 0, 0, 0)
+                         len(xor) + len(mask), 0, 0, len(palette) if bits == 8 else 0, 0)
     colours = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in palette)
     return header + colours + xor + mask
 

@@ -2,12 +2,37 @@
 #include "driver/ui/user_interface.h"
 
 #include "base/format.h"
+#include "base/startup_state.h"
 #include "base/system_library.h"
 #include "resources/resource.h"
 
+namespace {
+
+HHOOK g_iconHook;
+
+// A message box has no icon of its own in its title bar; it gets the
+// program's once it has set itself up, before it is shown.
+LRESULT CALLBACK GiveProgramIcon(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPRETSTRUCT *call = (const CWPRETSTRUCT *)lParam;
+    if (code == HC_ACTION && call->message == WM_INITDIALOG) {
+        HICON icon = LoadIconA(g_startup.instance, MAKEINTRESOURCEA(IDI_SETUP));
+        SendMessageA(call->hwnd, WM_SETICON, ICON_BIG, (LPARAM)icon);
+        SendMessageA(call->hwnd, WM_SETICON, ICON_SMALL, (LPARAM)icon);
+    }
+    return CallNextHookEx(g_iconHook, code, wParam, lParam);
+}
+
+} // namespace
+
 int ShowMessage(HWND owner, const char *text, const char *caption, UINT style)
 {
-    return MessageBoxA(owner, text, caption, style);
+    g_iconHook = SetWindowsHookExA(WH_CALLWNDPROCRET, GiveProgramIcon, 0, GetCurrentThreadId());
+    int answer = MessageBoxA(owner, text, caption, style);
+    if (g_iconHook)
+        UnhookWindowsHookEx(g_iconHook);
+    g_iconHook = 0;
+    return answer;
 }
 
 void ErrorText(DWORD error, char *text)

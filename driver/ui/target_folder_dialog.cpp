@@ -35,6 +35,9 @@ void InitTargetFolderDialog(HWND window, InstallPlan *plan)
         EnableWindow(GetDlgItem(window, IDC_BROWSE), FALSE);
         SendDlgItemMessageA(window, IDC_TARGET_FOLDER, EM_SETREADONLY, TRUE, 0);
     }
+    // The folder box takes no more than a plan's folder holds.
+    SendDlgItemMessageA(window, IDC_TARGET_FOLDER, EM_LIMITTEXT, MAX_PATH - 1, 0);
+    SetFocus(GetDlgItem(window, plan->flags & RUNOPT_FRESH_INSTALL ? IDC_TARGET_FOLDER : IDOK));
     EnableWindow(GetDlgItem(window, IDCANCEL), !(plan->flags & RUNOPT_RELAUNCH));
     CheckDlgButton(window, IDC_DESKTOP_ICON, plan->desktopIcon ? BST_INDETERMINATE : 0);
     CheckDlgButton(window, IDC_START_MENU_ICON, plan->startMenuIcon ? BST_INDETERMINATE : 0);
@@ -44,26 +47,57 @@ void InitTargetFolderDialog(HWND window, InstallPlan *plan)
     }
 }
 
+void ReadFolderBox(HWND window, char *folder)
+{
+    memset(folder, 0, MAX_PATH);
+    GetDlgItemTextA(window, IDC_TARGET_FOLDER, folder, MAX_PATH);
+    TidyTargetFolder(folder);
+}
+
+// OK takes a new folder only as a full path: a relative one would land
+// wherever setup.exe happens to run. This holds for OK from the keyboard or a
+// message as well as for a click, so the test is here.
+INT_PTR AcceptChoices(HWND window, InstallPlan *plan)
+{
+    char folder[MAX_PATH];
+    ReadFolderBox(window, folder);
+    if ((plan->flags & RUNOPT_FRESH_INSTALL) && !IsFullPath(folder)) {
+        char text[MAX_PATH];
+        char caption[MAX_PATH];
+        ShowMessage(window, LoadText(IDS_FOLDER_NOT_FULL_PATH, text, MAX_PATH),
+                    LoadText(IDS_CAPTION_INSTALL, caption, MAX_PATH), MB_ICONWARNING);
+        HWND box = GetDlgItem(window, IDC_TARGET_FOLDER);
+        SetFocus(box);
+        SendMessageA(box, EM_SETSEL, 0, -1);
+        return 1;
+    }
+    plan->desktopIcon = IsDlgButtonChecked(window, IDC_DESKTOP_ICON) != 0;
+    plan->startMenuIcon = IsDlgButtonChecked(window, IDC_START_MENU_ICON) != 0;
+    // Under /W the toolbar choice follows whether the button exists now.
+    if (!(plan->flags & RUNOPT_HIDDEN))
+        plan->toolbarButton = plan->radarChoice != 0;
+    lstrcpyA(plan->targetFolder, folder);
+    EndDialog(window, IDOK);
+    return 1;
+}
+
 INT_PTR OnCommand(HWND window, int id)
 {
     InstallPlan *plan = PlanOf(window);
     switch (id) {
     case IDOK:
-        plan->desktopIcon = IsDlgButtonChecked(window, IDC_DESKTOP_ICON) != 0;
-        plan->startMenuIcon = IsDlgButtonChecked(window, IDC_START_MENU_ICON) != 0;
-        plan->toolbarButton = plan->radarChoice != 0;
-        if (!GetDlgItemTextA(window, IDC_TARGET_FOLDER, plan->targetFolder, MAX_PATH))
-            plan->targetFolder[0] = 0;
-        EndDialog(window, IDOK);
-        return 1;
+        return AcceptChoices(window, plan);
     case IDCANCEL:
     case IDCLOSE:
         EndDialog(window, id);
         return 1;
-    case IDC_BROWSE:
-        if (BrowseForTargetFolder(plan->targetFolder, window))
-            SetDlgItemTextA(window, IDC_TARGET_FOLDER, plan->targetFolder);
+    case IDC_BROWSE: {
+        char folder[MAX_PATH];
+        ReadFolderBox(window, folder);
+        if (BrowseForTargetFolder(folder, window))
+            SetDlgItemTextA(window, IDC_TARGET_FOLDER, folder);
         return 1;
+    }
     case IDC_DESKTOP_ICON:
     case IDC_START_MENU_ICON:
         // The greyed preset turns off at the first click, then the box toggles.
@@ -118,6 +152,21 @@ int IsExistingFolder(const char *path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The browser starts at the folder itself, else at its nearest existing
+// parent, else at Program Files. Every round makes the path shorter.
+void FindStartFolder(char *folder)
+{
+    while (!IsExistingFolder(folder)) {
+        char *cut = strrchr(folder, '\\');
+        if (!cut || cut == folder || (cut == folder + 2 && folder[1] == ':' && !cut[1])) {
+            memset(folder, 0, MAX_PATH);
+            ReadCurrentVersionValue("ProgramFilesDir", folder, MAX_PATH);
+            return;
+        }
+        cut[cut == folder + 2 && folder[1] == ':'] = 0;  // "C:\\a" becomes "C:\\"
+    }
+}
+
 } // namespace
 
 INT_PTR CALLBACK TargetFolderDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -147,8 +196,7 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM dat
 {
     char *folder = (char *)data;
     if (message == BFFM_INITIALIZED) {
-        if (!IsExistingFolder(folder))
-            ReadCurrentVersionValue("ProgramFilesDir", folder, MAX_PATH);
+        FindStartFolder(folder);
         SendMessageA(window, BFFM_SETSELECTIONA, 1, (LPARAM)folder);
     } else if (message == BFFM_SELCHANGED) {
         char path[MAX_PATH] = {0};
@@ -181,8 +229,8 @@ int BrowseForTargetFolder(char *folder, HWND owner)
     browse.pidlRoot = root;
     browse.pszDisplayName = displayName;
     browse.lpszTitle = LoadText(IDS_PROMPT_FRESH, title, MAX_PATH);
-    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_RETURNFSANCESTORS |
-                     BIF_BROWSEFORCOMPUTER;
+    // Folders, not computers: asking for computers only keeps OK disabled.
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_RETURNFSANCESTORS;
     browse.lpfn = BrowseCallback;
     browse.lParam = (LPARAM)folder;
     LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);

@@ -23,13 +23,21 @@ int ShowMessage(HWND owner, const char *text, const char *caption, UINT style);
 // such prompt.
 void PromptForRestart(void);
 
-// The modeless progress window with its bar at 0 of 8, or null when it could
-// not be created (the run then goes on without it). CloseProgressWindow ends it.
-HWND OpenProgressWindow(void);
-// Moves the bar; with `pause` it then waits 50 ms so the window can paint.
+// The modeless progress window with its bar at 0 of 8, centred over the
+// caller's window (none: over the screen) and painted; null when it could not
+// be created (the run then goes on without it). CloseProgressWindow ends it.
+HWND OpenProgressWindow(HWND caller);
+// Moves the bar; with `pause` it then waits 50 ms, handling window messages.
 void SetProgress(HWND window, int position, int pause);
 // Destroys the window; a null window is accepted.
 void CloseProgressWindow(HWND window);
+// Waits for `handle` (none: only the time) while the thread's windows go on
+// handling their messages; returns what MsgWaitForMultipleObjects returned.
+DWORD WaitHandlingMessages(HANDLE handle, DWORD milliseconds);
+
+// Drops the blanks around a folder and its trailing backslashes, except the
+// one of a drive root ("C:\\").
+void TidyTargetFolder(char *folder);
 
 // Runs the modal target-folder dialog on the plan, which it updates on OK;
 // returns IDOK, IDCANCEL or IDCLOSE, or -1 when

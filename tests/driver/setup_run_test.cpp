@@ -5,6 +5,7 @@
 #include "base/log.h"
 #include "base/startup_state.h"
 #include "driver/setup_driver.h"
+#include "driver/ui/user_interface.h"
 #include "tests/files/file_access.h"
 #include "tests/registry/registry_access.h"
 
@@ -442,6 +443,35 @@ TEST_F(SetupRun, ElevationDecision)
     walk.elevatedExitCode = 1;
     EXPECT_EQ(1, RunWalk("/S"));
     EXPECT_EQ("<none>", ResultValue());
+}
+
+// What a TARGET value or a typed folder becomes.
+TEST(TargetFolder, TidiedOfBlanksAndTrailingBackslashes)
+{
+    const char *const rows[][2] = {
+        {"C:\\Program Files\\Dorsel\\", "C:\\Program Files\\Dorsel"},
+        {"  C:\\a b\\c \\\\ \t", "C:\\a b\\c"},
+        {"C:\\", "C:\\"},
+        {"C:\\\\\\", "C:\\"},
+        {"\\\\server\\share\\", "\\\\server\\share"},
+        {" MyApp", "MyApp"},
+        {"\\", ""},
+        {"   ", ""},
+    };
+    for (const auto &row : rows) {
+        char folder[MAX_PATH] = {0};
+        lstrcpyA(folder, row[0]);
+        TidyTargetFolder(folder);
+        EXPECT_STREQ(row[1], folder) << row[0];
+    }
+}
+
+// Run under a Japanese locale: a kanji whose second byte is 0x5C stays whole.
+TEST(TargetFolder, SecondByteOfADoubleByteCharacterIsNoBackslash)
+{
+    char folder[MAX_PATH] = "C:\\\x95\x5C\\";
+    TidyTargetFolder(folder);
+    EXPECT_STREQ(GetACP() == 932 ? "C:\\\x95\x5C" : "C:\\\x95", folder);
 }
 
 } // namespace

@@ -188,7 +188,7 @@ int ReadDownloadFolderList(char *list)
     return lstrlenA(list);
 }
 
-HWND OpenProgressWindow(void)
+HWND OpenProgressWindow(HWND)
 {
     walk.log.push_back("OpenProgressWindow");
     return (HWND)1;
@@ -200,6 +200,11 @@ void SetProgress(HWND, int position, int pause)
 }
 
 void CloseProgressWindow(HWND) { walk.log.push_back("CloseProgressWindow"); }
+
+DWORD WaitHandlingMessages(HANDLE handle, DWORD milliseconds)
+{
+    return WaitForSingleObject(handle, milliseconds);
+}
 
 int ShowMessage(HWND owner, const char *text, const char *caption, UINT style)
 {

@@ -90,7 +90,7 @@ int main(int argc, char **argv)
     lstrcpyA(plan.targetFolder, "C:\\Program Files\\Dorsel");
     HWND dialog = atoi(argv[1]) == 101 ? CreateDialogParamA(g_startup.instance, MAKEINTRESOURCEA(101),
                                                             0, TargetFolderDlgProc, (LPARAM)&plan)
-                                       : OpenProgressWindow();
+                                       : OpenProgressWindow(0);
     SetProgress(dialog, 3, 0);
     ShowWindow(dialog, SW_SHOW);
     RedrawWindow(dialog, 0, 0, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);

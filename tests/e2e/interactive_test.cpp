@@ -2,10 +2,15 @@
 // and message boxes are found by their titles, read, and their buttons pressed.
 #include "tests/e2e/setup_exe.h"
 
+#include "base/startup_state.h"
 #include "driver/run_waits.h"
+#include "driver/ui/user_interface.h"
+#include "resources/resource.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <stdio.h>
 #include <string>
 
 namespace {
@@ -199,6 +204,208 @@ TEST_F(Interactive, DialogsFitTheirTextsAt96And192Dpi)
     // a little, as fonts round), never stretched as a bitmap.
     for (int t = 0; t < 2; ++t)
         EXPECT_GE(widths[1][t] * 10, widths[0][t] * 17) << t;
+}
+
+// A visible dialog of `process` that has `control`, owned by `owner` when one
+// is given.
+HWND WaitForOwnedDialog(DWORD process, int control, HWND owner = 0)
+{
+    for (int tries = 0; tries < 600; ++tries) {
+        for (HWND window = FindWindowExA(0, 0, "#32770", 0); window;
+             window = FindWindowExA(0, window, "#32770", 0)) {
+            DWORD owningProcess = 0;
+            GetWindowThreadProcessId(window, &owningProcess);
+            if (owningProcess == process && IsWindowVisible(window) &&
+                GetDlgItem(window, control) && (!owner || GetWindow(window, GW_OWNER) == owner))
+                return window;
+        }
+        Sleep(20);
+    }
+    return 0;
+}
+
+// Types into another process's edit control, one character at a time.
+void Type(HWND edit, const std::string &text)
+{
+    SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
+    for (char character : text)
+        SendMessageA(edit, WM_CHAR, (WPARAM)(unsigned char)character, 0);
+}
+
+// The access key of a control text ("&Browse..." gives 'B'), 0 for none.
+char AccessKey(const std::string &text)
+{
+    size_t mark = text.find('&');
+    return mark + 1 < text.size() ? (char)(UINT_PTR)CharUpperA((LPSTR)(UINT_PTR)(BYTE)text[mark + 1]) : 0;
+}
+
+// This test program holds setup.exe's resources, so the locale picks the
+// same texts for both.
+std::string Text(UINT id)
+{
+    char text[MAX_PATH];
+    return LoadText(id, text, MAX_PATH);
+}
+
+class EveryLanguage : public SetupExeTest {};
+
+// A fresh interactive install in the locale of the test command: dialogs 101
+// and 102 fit their texts at 96 and 144 DPI (screenshots per language), the
+// dialog reads and tabs in order with distinct access keys, a relative folder
+// is refused in the user's language, the browser starts at the nearest
+// existing parent of the typed folder and confirms it, a long typed folder
+// is installed to exactly, and the progress window answers while a large
+// payload copies, without being closed by Esc or a close request.
+TEST_F(EveryLanguage, TypedFolderBrowserAndProgress)
+{
+    g_startup.instance = GetModuleHandleA(0);
+    char locale[32] = "C";
+    GetEnvironmentVariableA("LC_ALL", locale, sizeof(locale));
+    std::string shots = ThisFolder() + "\\screenshots\\";
+    CreateDirectoryA(shots.c_str(), 0);
+    for (DWORD dpi : {96u, 144u}) {
+        SetScreenDpi(dpi);
+        for (const char *dialog : {"101", "102"}) {
+            std::string name = shots + "dialog" + dialog + "-" + locale + "-" + std::to_string(dpi);
+            EXPECT_EQ(0u, RunProgram(TestFile("dialog_probe.exe"),
+                                     std::string(dialog) + " \"" + name + ".bmp\" \"" + name + ".txt\""))
+                << ReadText(name + ".txt");
+        }
+    }
+    SetScreenDpi(0);
+    WORD language = PRIMARYLANGID(GetUserDefaultUILanguage());
+    if (language == LANG_JAPANESE || language == LANG_CHINESE)  // full-width punctuation
+        for (UINT id : {IDS_PROMPT_UPGRADE, IDS_CONFIRM_UNINSTALL, IDS_FAILED_FORMAT, IDS_PROMPT_FRESH}) {
+            EXPECT_EQ(std::string::npos, Text(id).find_first_of(":?")) << id;
+            EXPECT_EQ(std::string::npos, Text(id).find("%s ")) << id;
+        }
+
+    HANDLE large = CreateFileA(MediumFile("ZynFlash.dll").c_str(), GENERIC_WRITE, 0, 0,
+                               CREATE_ALWAYS, 0, 0);
+    SetFilePointer(large, 256 << 20, 0, FILE_BEGIN);
+    EXPECT_TRUE(SetEndOfFile(large));
+    CloseHandle(large);
+    CreateFolders("C:\\ze2e\\browse");
+    const std::string typed =
+        "C:\\ze2e\\Very Long Subfolder Name That Goes On And On\\Another Long Subfolder\\Version 3";
+    Started install("\"" + MediumFile("setup.exe") + "\"");
+    DWORD process = install.process.dwProcessId;
+    HWND dialog = WaitForOwnedDialog(process, 1000);
+    ASSERT_TRUE(dialog);
+    HWND edit = GetDlgItem(dialog, 1000);
+    EXPECT_TRUE(GetWindowLongA(edit, GWL_STYLE) & ES_AUTOHSCROLL);
+    EXPECT_EQ(GetDlgItem(dialog, 1004), GetWindow(edit, GW_HWNDPREV));  // names the box
+    std::string keys;
+    HWND tab = edit;
+    for (int id : {1003, 1006, 1021, IDOK, IDCANCEL}) {
+        tab = GetNextDlgTabItem(dialog, tab, FALSE);
+        EXPECT_EQ(GetDlgItem(dialog, id), tab) << id;
+        if (id > IDCANCEL)
+            keys += AccessKey(ControlText(dialog, id));
+    }
+    EXPECT_EQ(3u, strlen(keys.c_str()));
+    for (char key : keys)
+        EXPECT_EQ(keys.find(key), keys.rfind(key)) << keys;
+
+    Type(edit, "MyApp");
+    Press(dialog, IDOK);
+    HWND refusal = WaitForOwnedDialog(process, kMessageText, dialog);
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(Text(IDS_FOLDER_NOT_FULL_PATH), ControlText(refusal, kMessageText));
+    Press(refusal, IDOK);
+    Sleep(300);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+
+    Type(edit, "C:\\ze2e\\browse\\gone\\deeper");
+    Press(dialog, 1003);
+    HWND browser = WaitForOwnedDialog(process, IDOK, dialog);
+    ASSERT_TRUE(browser);
+    for (int tries = 0; tries < 100 && !IsWindowEnabled(GetDlgItem(browser, IDOK)); ++tries)
+        Sleep(50);
+    PostMessageA(GetDlgItem(browser, IDOK), BM_CLICK, 0, 0);  // only an enabled button takes it
+    for (int tries = 0; tries < 100 && ControlText(dialog, 1000) != "C:\\ze2e\\browse"; ++tries)
+        Sleep(50);
+    EXPECT_EQ("C:\\ze2e\\browse", ControlText(dialog, 1000));
+
+    Type(edit, "  " + typed + "\\ ");
+    EXPECT_EQ("  " + typed + "\\ ", ControlText(dialog, 1000));  // nothing cut while typing
+    Press(dialog, IDOK);
+    HWND progress = WaitForOwnedDialog(process, 1005);
+    ASSERT_TRUE(progress);
+    RECT frame, area;
+    GetWindowRect(progress, &frame);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    EXPECT_NEAR(area.left + area.right, frame.left + frame.right, 2);  // centred
+    EXPECT_NEAR(area.top + area.bottom, frame.top + frame.bottom, 2);
+    // While the bar stands at 0 the payload is being copied.
+    int answered = 0, unanswered = 0;
+    HWND bar = GetDlgItem(progress, 1005);
+    for (DWORD_PTR result; SendMessageA(bar, PBM_GETPOS, 0, 0) == 0 && IsWindow(bar); Sleep(20)) {
+        if (!SendMessageTimeoutA(progress, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result))
+            ++unanswered;
+        else if (SendMessageA(bar, PBM_GETPOS, 0, 0) == 0 && IsWindow(bar) && !answered++)
+            for (UINT request : {(UINT)WM_CLOSE, (UINT)WM_COMMAND, (UINT)WM_KEYDOWN})
+                PostMessageA(progress, request, request == WM_KEYDOWN ? VK_ESCAPE : IDCANCEL, 0);
+    }
+    printf("The progress window answered %d times during the copy.\n", answered);
+    EXPECT_GT(answered, 0);
+    EXPECT_EQ(0, unanswered);
+    HWND done = WaitForOwnedDialog(process, kMessageText);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(Text(IDS_COMPLETED), ControlText(done, kMessageText));
+    Press(done, IDOK);
+    EXPECT_EQ(0u, install.ExitCode());
+    EXPECT_EQ(Sz(typed), ReadRaw(PRODUCT_KEY, "ProgDir").bytes);
+    EXPECT_TRUE(Exists(typed + "\\ZynFlash.dll"));
+}
+
+// The run's message boxes carry the program's icon in their title bar, and
+// nothing of that stays behind for other boxes.
+TEST(MessageBoxes, CarryTheProgramIcon)
+{
+    g_startup.instance = GetModuleHandleA(0);
+    HICON icon = LoadIconA(g_startup.instance, MAKEINTRESOURCEA(100));
+    ASSERT_TRUE(icon);
+    for (bool ours : {true, false}) {
+        struct Probe {
+            HICON icon;
+            static DWORD WINAPI Read(LPVOID data)  // then closes the box
+            {
+                HWND box = 0;
+                for (int tries = 0; tries < 1500 && !box; ++tries, Sleep(20))
+                    box = FindWindowA("#32770", "Icon probe");
+                DWORD_PTR icon = 0;  // the box may show before it has set itself up
+                for (int tries = 0; tries < 100 && !icon; ++tries, Sleep(20))
+                    SendMessageTimeoutA(box, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+                ((Probe *)data)->icon = (HICON)icon;
+                return PostMessageA(box, WM_COMMAND, IDOK, 0);
+            }
+        } probe = {(HICON)1};
+        HANDLE reader = CreateThread(0, 0, Probe::Read, &probe, 0, 0);
+        EXPECT_EQ(IDOK, ours ? ShowMessage(0, "text", "Icon probe", MB_ICONWARNING)
+                             : MessageBoxA(0, "text", "Icon probe", MB_ICONWARNING));
+        WaitForSingleObject(reader, 30000);
+        CloseHandle(reader);
+        EXPECT_EQ(ours, probe.icon == icon) << probe.icon << " " << icon;
+    }
+}
+
+// Under /W the toolbar button stays as it is: a user who removed it keeps it
+// removed through an interactive upgrade.
+TEST_F(Interactive, HiddenUpgradeKeepsARemovedToolbarButton)
+{
+    ASSERT_EQ(0u, RunSetup("/S"));
+    ASSERT_TRUE(KeyExists(TOOLBAR_KEY));
+    RemoveKey(TOOLBAR_KEY);
+    Started install("\"" + MediumFile("setup.exe") + "\" /W");
+    HWND dialog = WaitForDialog("Installation Program", 1000);
+    ASSERT_TRUE(dialog);
+    Press(dialog, IDOK);
+    HWND done = WaitForDialog("Installation Program", kMessageText, dialog);
+    ASSERT_TRUE(done);
+    Press(done, IDOK);
+    EXPECT_EQ(0u, install.ExitCode());
+    EXPECT_FALSE(KeyExists(TOOLBAR_KEY));
 }
 
 } // namespace

@@ -47,6 +47,19 @@ TEST_F(SetupExe, FreshSilentInstall)
     EXPECT_FALSE(Exists(StartMenuShortcut(kProduct)));
 }
 
+// A TARGET with trailing backslashes under a folder that does not exist yet:
+// the folder is created and recorded without them.
+TEST_F(SetupExe, TargetWithTrailingBackslashes)
+{
+    std::string script = ReadText(MediumFile("ZynSetup.dat"));
+    script.replace(script.find("TARGET=Dorsel"), 13, "TARGET=Dorsel\\New\\\\ ");
+    WriteText(MediumFile("ZynSetup.dat"), script);
+    ASSERT_EQ(0u, RunSetup("/S"));
+    EXPECT_EQ(Sz(Target() + "\\New"), ReadRaw(PRODUCT_KEY, "ProgDir").bytes);
+    EXPECT_EQ(Sz(Target() + "\\New\\Dorsel.exe"), ReadRaw(TOOLBAR_KEY, "Exec").bytes);
+    EXPECT_TRUE(Exists(Target() + "\\New\\Dorsel.exe"));
+}
+
 TEST_F(SetupExe, UpgradeKeepsShortcutsAndTakesTheNewVersion)
 {
     WriteForeignLink(DesktopShortcut(kProduct), "C:\\elsewhere.exe");
@@ -492,6 +505,44 @@ TEST_F(SetupExe, ManifestDeclaresRightsDpiAwarenessAndSystems)
         EXPECT_TRUE(QueryPath(("/assembly/compatibility/application/supportedOS[@Id={" +
                                std::string(system) + "}]").c_str(), &node, document)) << system;
     FreeDocument(document);
+}
+
+// Icon group 100: 16, 24, 32 and 48 pixels, each in 16 and 256 colours, and
+// every image one the system can turn into an icon of its size.
+TEST_F(SetupExe, IconGroupHoldsEightImagesThatLoad)
+{
+    HMODULE program = LoadLibraryExA((ThisFolder() + "\\..\\setup.exe").c_str(), 0,
+                                     LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC group = FindResourceA(program, MAKEINTRESOURCEA(100), MAKEINTRESOURCEA(14));
+    ASSERT_TRUE(group);
+    const BYTE *directory = (const BYTE *)LockResource(LoadResource(program, group));
+    int count = *(const WORD *)(directory + 4);
+    std::set<std::pair<int, int>> found;  // (size, bits per pixel)
+    for (int i = 0; i < count; ++i) {
+        const BYTE *entry = directory + 6 + 14 * i;  // GRPICONDIRENTRY
+        int size = entry[0], bits = *(const WORD *)(entry + 6), id = *(const WORD *)(entry + 12);
+        found.insert({size, bits});
+        HRSRC image = FindResourceA(program, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(3));
+        ASSERT_TRUE(image) << id;
+        HICON icon = CreateIconFromResourceEx((BYTE *)LockResource(LoadResource(program, image)),
+                                              SizeofResource(program, image), TRUE, 0x30000,
+                                              size, size, LR_DEFAULTCOLOR);
+        ICONINFO info = {};
+        BITMAP bitmap = {};
+        ASSERT_TRUE(icon && GetIconInfo(icon, &info)) << size << "x" << bits;
+        GetObjectA(info.hbmMask, sizeof(bitmap), &bitmap);
+        EXPECT_EQ(size, bitmap.bmWidth) << bits;
+        DeleteObject(info.hbmMask);
+        if (info.hbmColor)
+            DeleteObject(info.hbmColor);
+        DestroyIcon(icon);
+    }
+    FreeLibrary(program);
+    std::set<std::pair<int, int>> wanted;
+    for (int size : {16, 24, 32, 48})
+        for (int bits : {4, 8})
+            wanted.insert({size, bits});
+    EXPECT_EQ(wanted, found);
 }
 
 // A test build whose stand-ins force elevation: its first copy lacks the
