@@ -12,7 +12,8 @@
 
 namespace {
 
-const char kProgramVersion[] = "1.0";  // raised with each release of the program
+// The build passes the version that the version resource shows too.
+const char kProgramVersion[] = SETUP_PROGRAM_VERSION;
 const DWORD kOpenReparsePoint = 0x00200000;  // FILE_FLAG_OPEN_REPARSE_POINT, NT only
 
 char g_logPath[MAX_PATH];

@@ -26,6 +26,8 @@ function(setup_subsystem name folder)
 endfunction()
 
 setup_subsystem(setup_base base)
+# The log names the program's version, the one its version resource shows.
+target_compile_definitions(setup_base PRIVATE SETUP_PROGRAM_VERSION="${PROJECT_VERSION}")
 setup_subsystem(setup_xml xml)
 setup_subsystem(setup_descriptor descriptor)
 setup_subsystem(setup_script script)

@@ -182,7 +182,7 @@ void TwoProcessesShareTheLog(RunLog *, const std::string &log)
 
 const LogCase kCases[] = {
     {"SilentInstall", EarlierLog, "/S /L", 0, "%TEMP%\\ZynSetup.log",
-     {"] ==== ZynSetup log of ", "] program %MEDIUM%\\setup.exe, version 1.0\r\n",
+     {"] ==== ZynSetup log of ", "] program %MEDIUM%\\setup.exe, version 1.0.0.0\r\n",
       "] command line: /S /L\r\n", "] run options 0x00000803\r\n", ", platform 2\r\n",
       "] language: user 0x0409, system 0x0409\r\n", "] elevated: yes\r\n",
       "] descriptor %MEDIUM%\\Dorsel.zyn, INI form\r\n", "] installed: none\r\n",
