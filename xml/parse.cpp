@@ -767,12 +767,15 @@ char *CloseElement(Parser *parser, char *less)
     return SkipWhiteSpace(endName + length + 1);
 }
 
-// One construct that starts behind its "<". Returns where the caller goes on:
-// the next "<" (or the end at the top level), or for an element with content
-// the "<" behind its leading text, with its frame opened.
-char *ParseConstruct(Parser *parser, char *position, const char *terminator)
+// The constructs other than a start tag: CDATA sections, comments, the tags
+// lenient mode skips and, at the top level, instructions and declarations.
+// Sets *element and returns nothing when `position` starts an element instead.
+// Out of line: the loop below keeps the common path, a start tag, short.
+__attribute__((noinline)) char *ParseOther(Parser *parser, char *position, const char *terminator,
+                                           int *element)
 {
     const char *end = parser->end;
+    *element = 0;
     if (parser->depth >= XML_MAX_DEPTH)
         return 0;
     if (*position == '!') {
@@ -785,29 +788,38 @@ char *ParseConstruct(Parser *parser, char *position, const char *terminator)
         return SkipTo(parser, position, ">", 1);
     if (terminator)
         return ParseInstruction(parser, position, terminator);
-    return ParseElement(parser, position);
+    *element = 1;
+    return 0;
 }
 
 // A top-level construct and everything inside it, without recursion: the open
-// elements are kept in the parser's frames.
-char *ParseTopLevel(Parser *parser, char *position, const char *terminator)
+// elements are kept in the parser's frames. `less` is the construct's "<".
+char *ParseTopLevel(Parser *parser, char *less, const char *terminator)
 {
-    char *next = ParseConstruct(parser, position, terminator);
-    while (next && parser->depth > 0) {
-        *next = 0;  // every "<" inside an element: a child's or the end tag's
-        if (next[1] == '/') {
+    char *next = less;
+    for (;;) {
+        char *position = next + 1;
+        int element = 1;
+        if (*position == '!' || terminator || parser->lenient || parser->depth >= XML_MAX_DEPTH)
+            next = ParseOther(parser, position, terminator, &element);
+        if (element)
+            next = ParseElement(parser, position);
+        terminator = 0;
+        for (;;) {
+            if (!next || parser->depth == 0)
+                return next;
+            *next = 0;  // every "<" inside an element: a child's or the end tag's
+            if (next[1] != '/')
+                break;
             next = CloseElement(parser, next);
             if (!next || parser->depth == 0)
-                break;
+                return next;
             // Text behind a child's end tag is mixed content: not part of the
             // tree, read back from the copy by the renderer.
             if (*next != '<')
                 next = FindLess(parser, next);
-        } else {
-            next = ParseConstruct(parser, next + 1, 0);
         }
     }
-    return next;
 }
 
 // The first "<" within the first 12 bytes must open "<?xml " there.
@@ -873,7 +885,7 @@ int ParseInto(Parser *parser, XmlDocument *document)
         return 0;
     while (position < parser->end && *position == '<') {
         const char *terminator = position[1] == '!' ? ">" : position[1] == '?' ? "?>" : 0;
-        position = ParseTopLevel(parser, position + 1, terminator);
+        position = ParseTopLevel(parser, position, terminator);
         if (!position)
             return 0;
     }
