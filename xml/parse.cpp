@@ -136,10 +136,12 @@ uint32_t NextChunkRoom(const Arena *arena, const char *at)
     return room < kMinimumChunk ? kMinimumChunk : room > kMaximumChunk ? kMaximumChunk : (uint32_t)room;
 }
 
-void *NewChunk(Arena *arena, uint32_t size, const char *at)
+// A new chunk with room for at least `size` bytes, its room in *room; null
+// when out of memory.
+char *AddChunk(Arena *arena, uint32_t size, const char *at, uint32_t *room)
 {
-    uint32_t room = NextChunkRoom(arena, at);
-    uint32_t wanted = size > room ? size : room;
+    uint32_t projected = NextChunkRoom(arena, at);
+    uint32_t wanted = size > projected ? size : projected;
     if (wanted > kLargestBlock - sizeof(ChunkLink))
         return 0;
     ChunkLink *chunk = (ChunkLink *)HeapBlockAllocRaw((uint32_t)sizeof(ChunkLink) + wanted);
@@ -147,12 +149,19 @@ void *NewChunk(Arena *arena, uint32_t size, const char *at)
         return 0;
     LinkChunk(arena, chunk);
     arena->held += wanted;
-    char *start = (char *)(chunk + 1);
-    // A large request gets a chunk of its own; the current one stays in use
-    // when it has more room left.
-    if (wanted - size > (uint32_t)(arena->limit - arena->next)) {
+    *room = wanted;
+    return (char *)(chunk + 1);
+}
+
+// `size` bytes from a new chunk. A large request gets a chunk of its own; the
+// current one stays in use when it has more room left.
+void *NewChunk(Arena *arena, uint32_t size, const char *at)
+{
+    uint32_t room;
+    char *start = AddChunk(arena, size, at, &room);
+    if (start && room - size > (uint32_t)(arena->limit - arena->next)) {
         arena->next = start + size;
-        arena->limit = start + wanted;
+        arena->limit = start + room;
     }
     return start;
 }
@@ -165,14 +174,12 @@ int ArenaReserve(Arena *arena, uint64_t size, const char *at)
         return 1;
     if (size > kLargestBlock)
         return 0;
-    uint32_t rounded = ((uint32_t)size + 7) & ~7u;
-    uint32_t room = NextChunkRoom(arena, at);
-    uint32_t wanted = rounded > room ? rounded : room;
-    char *start = (char *)NewChunk(arena, wanted, at);
+    uint32_t room;
+    char *start = AddChunk(arena, ((uint32_t)size + 7) & ~7u, at, &room);
     if (!start)
         return 0;
     arena->next = start;
-    arena->limit = start + wanted;
+    arena->limit = start + room;
     return 1;
 }
 

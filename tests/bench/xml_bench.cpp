@@ -12,6 +12,7 @@
 #include <time.h>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -185,8 +186,8 @@ int main(int argc, char **argv)
     BenchCase cases[kBenchCases];
     MakeBenchCases(cases);
     std::vector<std::string> names;
-    for (const auto &c : cases) {
-        Documents()[c.name] = c.text;
+    for (auto &c : cases) {
+        Documents()[c.name] = std::move(c.text);
         names.push_back(c.name);
     }
     for (const std::string &name : names) {
