@@ -5,6 +5,7 @@
 
 #include "base/format.h"
 #include "base/system_version.h"
+#include "base/text.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -103,15 +104,6 @@ int WriteLine(const char *format, va_list arguments)
     return ok;
 }
 
-int WriteLineOf(const char *format, ...)
-{
-    va_list arguments;
-    va_start(arguments, format);
-    int ok = WriteLine(format, arguments);
-    va_end(arguments);
-    return ok;
-}
-
 const char *ElevationText(void)
 {
     HANDLE token;
@@ -129,19 +121,19 @@ int WriteHeader(RunOptions options, const char *commandLine, const OSVERSIONINFO
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    if (!WriteLineOf("==== ZynSetup log of %04u-%02u-%02u", now.wYear, now.wMonth, now.wDay))
+    if (!LogLine("==== ZynSetup log of %04u-%02u-%02u", now.wYear, now.wMonth, now.wDay))
         return 0;
     char program[MAX_PATH] = {0};
     GetModuleFileNameA(0, program, MAX_PATH - 1);
-    WriteLineOf("program %s, version %s", program, kProgramVersion);
-    WriteLineOf("command line: %s", commandLine ? commandLine : "");
-    WriteLineOf("run options 0x%08lX", options);
-    WriteLineOf("Windows %lu.%lu.%lu %s, platform %lu", version.dwMajorVersion,
+    LogLine("program %s, version %s", program, kProgramVersion);
+    LogLine("command line: %s", commandLine ? commandLine : "");
+    LogLine("run options 0x%08lX", options);
+    LogLine("Windows %lu.%lu.%lu %s, platform %lu", version.dwMajorVersion,
                 version.dwMinorVersion, version.dwBuildNumber & 0xFFFF, version.szCSDVersion,
                 version.dwPlatformId);
-    WriteLineOf("language: user 0x%04X, system 0x%04X", GetUserDefaultLangID(),
+    LogLine("language: user 0x%04X, system 0x%04X", GetUserDefaultLangID(),
                 GetSystemDefaultLangID());
-    WriteLineOf("elevated: %s", ElevationText());
+    LogLine("elevated: %s", ElevationText());
     return 1;
 }
 
@@ -188,12 +180,13 @@ int FormatLogSwitch(char *token, int size)
     return 1;
 }
 
-void LogLine(const char *format, ...)
+int LogLine(const char *format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
-    WriteLine(format, arguments);
+    int ok = WriteLine(format, arguments);
     va_end(arguments);
+    return ok;
 }
 
 void LogOutcome(DWORD error, const char *format, ...)
@@ -207,7 +200,7 @@ void LogOutcome(DWORD error, const char *format, ...)
     AppendText(text, sizeof(text), &used, format, arguments);
     va_end(arguments);
     if (!error) {
-        WriteLineOf("%s: ok", text);
+        LogLine("%s: ok", text);
         return;
     }
     DWORD lastError = GetLastError();
@@ -219,7 +212,7 @@ void LogOutcome(DWORD error, const char *format, ...)
     if (!message[0])
         lstrcpyA(message, "no system text");
     SetLastError(lastError);
-    WriteLineOf("%s: failed, error %lu: %s", text, error, message);
+    LogLine("%s: failed, error %lu: %s", text, error, message);
 }
 
 int LogFailure(const char *call, const char *subject)
@@ -230,10 +223,10 @@ int LogFailure(const char *call, const char *subject)
 
 void LogPathLists(const char *from, const char *to)
 {
-    for (; from && *from; from += strlen(from) + 1) {
+    for (; from && *from; from = NextEntry(from)) {
         LogLine("  %s%s%s", from, to ? " > " : "", to ? to : "");
         if (to)
-            to += strlen(to) + 1;
+            to = NextEntry(to);
         if (to && !*to)
             to = 0;  // a shorter second list ends its pairs
     }

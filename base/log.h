@@ -35,7 +35,8 @@ const char *LogPath(void);
 int FormatLogSwitch(char *token, int size);
 
 // One line, formatted printf-style; a line longer than LOG_LINE_SIZE is cut.
-void LogLine(const char *format, ...)
+// 0 when no log is open or the line could not be written.
+int LogLine(const char *format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif

@@ -58,12 +58,10 @@ void ChooseDownloadFolder(RunOptions options, char *list, char *folder)
 
 } // namespace
 
-int RegisterSearchFolders(RunOptions options, char *searchList, char *downloadList,
-                          char *downloadFolder)
+int RegisterSearchFolders(RunOptions options, char *downloadFolder)
 {
-    char *list = searchList;
+    char list[MAX_PATH] = {0};  // split in place
     char *end = list + MAX_PATH;
-    memset(list, 0, MAX_PATH);
     if (!ReadSearchFolderList(list))
         return 1;
     int registered = 1;
@@ -75,7 +73,7 @@ int RegisterSearchFolders(RunOptions options, char *searchList, char *downloadLi
     for (const char *entry = list; entry < end && *entry; entry = NextEntry(entry))
         if (IsWritableFolder(entry))
             return registered;
-    memset(downloadList, 0, MAX_PATH);
+    char downloadList[MAX_PATH] = {0};
     if (ReadDownloadFolderList(downloadList))
         ChooseDownloadFolder(options, downloadList, downloadFolder);
     return registered;

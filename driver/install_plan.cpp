@@ -16,11 +16,6 @@
 
 namespace {
 
-int ShortcutFile(char *path, const char *menuFolder, const char *name)
-{
-    return FormatText(path, MAX_PATH, "%s\\%s.lnk", menuFolder, name);
-}
-
 // A stored radar choice of 0 turns the radar and the toolbar button off.
 void ApplyStoredRadarChoice(InstallPlan *plan)
 {
@@ -61,11 +56,10 @@ int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOp
     if (!defaultFolderFound)
         return 0;
     int result = GetMenuGroupFolder(plan->menuFolder);
-    result = ShortcutFile(plan->shortcutPath, plan->menuFolder, plan->productName) && result;
-    result = FormatText(plan->programPath, MAX_PATH, "%s\\Dorsel.exe", plan->targetFolder) &&
-             result;
+    result = FormatShortcutPath(plan->shortcutPath, plan->menuFolder, plan->productName) && result;
+    result = FormatProgramPath(plan->programPath, plan->targetFolder) && result;
     if (plan->previousName[0])
-        result = ShortcutFile(plan->previousShortcutPath, plan->menuFolder, plan->previousName) &&
+        result = FormatShortcutPath(plan->previousShortcutPath, plan->menuFolder, plan->previousName) &&
                  result;
     return result;
 }
@@ -86,7 +80,7 @@ int PlanUninstall(int *cancelled, InstallPlan *plan, char *installedVersion, Run
                                  MB_ICONQUESTION | MB_YESNO) != IDYES;
     }
     int result = ReadMenuFolder(plan->menuFolder);
-    return ShortcutFile(plan->shortcutPath, plan->menuFolder, plan->productName) && result;
+    return FormatShortcutPath(plan->shortcutPath, plan->menuFolder, plan->productName) && result;
 }
 
 } // namespace

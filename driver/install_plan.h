@@ -2,6 +2,7 @@
 #ifndef DRIVER_INSTALL_PLAN_H
 #define DRIVER_INSTALL_PLAN_H
 
+#include "base/format.h"
 #include "base/run_options.h"
 
 #include <string.h>
@@ -32,6 +33,19 @@ struct InstallPlan {
 // `*cancelled` is 1 when the user declined. 0 when the plan cannot be made.
 int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion,
                      const RunOptions *options);
+
+// "<menu folder>\<name>.lnk" and "<target folder>\Dorsel.exe" into `path`
+// (MAX_PATH characters); 0 when they do not fit. Inline, so that a run that
+// reads the plan back from the registry makes the same paths.
+inline int FormatShortcutPath(char *path, const char *menuFolder, const char *name)
+{
+    return FormatText(path, MAX_PATH, "%s\\%s.lnk", menuFolder, name);
+}
+
+inline int FormatProgramPath(char *path, const char *targetFolder)
+{
+    return FormatText(path, MAX_PATH, "%s\\Dorsel.exe", targetFolder);
+}
 
 // Version texts such as "3.00.0000" compare bytewise, as unsigned characters,
 // over 10 bytes (the text and its terminator); never as numbers.

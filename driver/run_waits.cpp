@@ -1,7 +1,5 @@
-// The run lock and the wait that serves the run's windows; see run_waits.h.
+// The run lock; see run_waits.h.
 #include "driver/run_waits.h"
-
-#include "driver/ui/user_interface.h"
 
 HANDLE AcquireRunLock(int isNt5)
 {
@@ -21,9 +19,4 @@ void ReleaseRunLock(HANDLE lock)
         return;
     ReleaseMutex(lock);
     CloseHandle(lock);
-}
-
-DWORD WaitServingWindows(HANDLE object)
-{
-    return WaitHandlingMessages(object, INFINITE);
 }

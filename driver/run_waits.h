@@ -1,5 +1,5 @@
-// Waits of the setup run: the lock that lets one install or uninstall run of
-// the product work at a time, and a wait that keeps the run's windows served.
+// The lock that lets one install or uninstall run of the product work at a
+// time.
 #ifndef DRIVER_RUN_WAITS_H
 #define DRIVER_RUN_WAITS_H
 
@@ -16,9 +16,5 @@ enum { RUN_LOCK_WAIT = 60000 };  // milliseconds a second run waits
 // A lock left by a run that was killed counts as free. 0 when not taken.
 HANDLE AcquireRunLock(int isNt5);
 void ReleaseRunLock(HANDLE lock);
-
-// WaitForSingleObject without time limit that dispatches the messages of
-// this thread's windows meanwhile; its result as WaitForSingleObject's.
-DWORD WaitServingWindows(HANDLE object);
 
 #endif

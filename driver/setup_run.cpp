@@ -38,8 +38,6 @@ struct RunState {
     InstallPlan plan;
     char installedVersion[MAX_PATH];
     char downloadFolder[MAX_PATH];
-    char searchList[MAX_PATH];
-    char downloadList[MAX_PATH];
     char buttonText[MAX_PATH];
     HWND progress;
     HANDLE runLock;
@@ -77,7 +75,7 @@ int TransferPayloadResponsively(const RunState *run, const char *folder)
         MovePayload(&call);
         return call.result;
     }
-    if (WaitServingWindows(worker) != WAIT_OBJECT_0)
+    if (WaitHandlingMessages(worker, INFINITE) != WAIT_OBJECT_0)
         WaitForSingleObject(worker, INFINITE);  // the thread uses `call` until it ends
     CloseHandle(worker);
     return call.result;
@@ -140,9 +138,7 @@ int RunInstallPhases(RunState *run)
     if (!WriteProductIdentity(plan.productName, plan.productVersion, options))
         return 0;
     Step(run, 4);
-    run->runOk = RegisterSearchFolders(options, run->searchList, run->downloadList,
-                                       run->downloadFolder) &&
-                 run->runOk;
+    run->runOk = RegisterSearchFolders(options, run->downloadFolder) && run->runOk;
     if (!run->runOk)
         return 0;
     Step(run, 5);
@@ -213,7 +209,7 @@ int IsApplicationRunning(const RunState *run)
         return 0;
     int running = 1;
     if (run->options & RUNOPT_RELAUNCH) {
-        DWORD result = WaitServingWindows(mutex);
+        DWORD result = WaitHandlingMessages(mutex, INFINITE);
         // The wait made this run the owner: give the mutex back at once, so
         // that the restarted application finds it free.
         if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED)
@@ -318,7 +314,8 @@ int Report(const RunState *run)
 // Exit codes of a run that reached its report, and so wrote a result value.
 int IsPhaseCode(int code)
 {
-    return code == 0 || (code >= 8 && code <= 15 && code != 14);
+    return code == 0 || (code >= IDS_PHASE_INITIALIZATION && code <= IDS_UNSUPPORTED_SYSTEM &&
+                         code != IDS_CANNOT_START);
 }
 
 // The group shortcut and the program as the elevated copy recorded them in the
@@ -327,11 +324,10 @@ void ReadRelaunchTarget(InstallPlan *plan)
 {
     char version[MAX_PATH] = {0};
     if (ReadMenuFolder(plan->menuFolder) && ReadProductIdentity(plan->productName, version))
-        FormatText(plan->shortcutPath, MAX_PATH, "%s\\%s.lnk", plan->menuFolder,
-                   plan->productName);
+        FormatShortcutPath(plan->shortcutPath, plan->menuFolder, plan->productName);
     // And the program itself, for a run that made no group shortcut.
     if (ReadInstalledFolder(plan->targetFolder))
-        FormatText(plan->programPath, MAX_PATH, "%s\\Dorsel.exe", plan->targetFolder);
+        FormatProgramPath(plan->programPath, plan->targetFolder);
 }
 
 // What the elevated copy leaves to this one: the result value when it ran
