@@ -23,8 +23,7 @@ int NormalisePath(const char *path, char *normal)
     if (length == 0 || length >= MAX_PATH)
         return 0;
     char shortForm[MAX_PATH];
-    length = GetShortPathNameA(normal, shortForm, MAX_PATH);
-    if (length > 0 && length < MAX_PATH)
+    if (ShortPathOfFile(normal, shortForm))
         lstrcpyA(normal, shortForm);
     length = (DWORD)strlen(normal);
     while (length > 0 && normal[length - 1] == '\\')

@@ -63,6 +63,9 @@ int IsPendingRenameSource(const char *folder);
 // short form and its name. `shortPath` holds 260 characters.
 int ShortPathOfFile(const char *path, char *shortPath);
 int ShortPathOfNewFile(const char *path, char *shortPath);
+// The full path of `path` into `full` (MAX_PATH characters), without trailing
+// backslashes except after a drive root; 0 when it cannot be made or does not fit.
+int FullPathOf(const char *path, char *full);
 
 // Saves a shell link; kept apart so that tests can make a save fail.
 struct IPersistFile;

@@ -452,15 +452,12 @@ int MeasurePayload(DWORD *kilobytes)
     ULONGLONG bytes = 0;
     for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row) {
         char path[MAX_PATH];
-        WIN32_FIND_DATAA found;
+        DWORD size;
         if (!FormatText(path, sizeof(path), "%s\\%s", g_startup.setupFolder,
-                        PayloadName(row, SOURCE_NAME, g_startup.descriptorMode)))
+                        PayloadName(row, SOURCE_NAME, g_startup.descriptorMode)) ||
+            !FileSize(path, &size))
             return 0;
-        HANDLE search = FindFirstFileA(path, &found);
-        if (search == INVALID_HANDLE_VALUE)
-            return 0;
-        FindClose(search);
-        bytes += ((ULONGLONG)found.nFileSizeHigh << 32) | found.nFileSizeLow;
+        bytes += size;
     }
     ULONGLONG rounded = (bytes + 1023) / 1024;
     *kilobytes = rounded > 0xFFFFFFFF ? 0xFFFFFFFF : (DWORD)rounded;

@@ -5,6 +5,7 @@
 #include "files/files.h"
 
 #include "base/log.h"
+#include "base/text.h"
 
 #include <string.h>
 
@@ -75,12 +76,9 @@ int SameIgnoringCase(const wchar_t *a, const wchar_t *b)
 // resolved by GetFullPathNameA.
 int NtPathOf(const char *path, wchar_t *ntPath)
 {
-    char full[MAX_PATH] = {0};
-    DWORD length = GetFullPathNameA(path, MAX_PATH, full, 0);
-    if (length == 0 || length >= MAX_PATH)
+    char full[MAX_PATH];
+    if (!FullPathOf(path, full))
         return 0;
-    while (length > 3 && full[length - 1] == '\\')
-        full[--length] = 0;
     wchar_t wide[MAX_PATH] = {0};
     if (!MultiByteToWideChar(CP_ACP, 0, full, -1, wide, MAX_PATH))
         return 0;
@@ -147,7 +145,7 @@ int WithdrawRestartDeletions(const char *paths)
 {
     static wchar_t ntPaths[WITHDRAW_LIMIT][NT_PATH_SIZE];
     int count = 0;
-    for (const char *path = paths; *path; path += strlen(path) + 1)
+    for (const char *path = paths; *path; path = NextEntry(path))
         if (count == WITHDRAW_LIMIT || !NtPathOf(path, ntPaths[count++]))
             return 0;
     PendingList list;

@@ -5,6 +5,7 @@
 
 #include "base/log.h"
 #include "base/format.h"
+#include "base/text.h"
 
 #include <string.h>
 
@@ -23,7 +24,7 @@ size_t MultiStringLength(const char *lines)
 {
     const char *p = lines;
     while (*p)
-        p += strlen(p) + 1;
+        p = NextEntry(p);
     return (size_t)(p - lines);  // without the final empty string
 }
 
@@ -45,11 +46,8 @@ char *ReadRenameSection(const char *path, DWORD *length)
 void ComparableForms(const char *path, char (*forms)[MAX_PATH])
 {
     memset(forms, 0, 2 * MAX_PATH);
-    DWORD length = GetFullPathNameA(path, MAX_PATH, forms[0], 0);
-    if (length == 0 || length >= MAX_PATH)
+    if (!FullPathOf(path, forms[0]))
         lstrcpynA(forms[0], path, MAX_PATH);
-    while (length > 3 && length < MAX_PATH && forms[0][length - 1] == '\\')
-        forms[0][--length] = 0;
     if (!ShortPathOfNewFile(forms[0], forms[1]))
         forms[1][0] = 0;
 }
@@ -71,13 +69,24 @@ int IsDeletionOfAny(const char *line, const char *paths)
 {
     if (_strnicmp(line, "NUL=", 4) != 0)
         return 0;
-    for (const char *path = paths; *path; path += strlen(path) + 1)
+    for (const char *path = paths; *path; path = NextEntry(path))
         if (NamesSameFile(line + 4, path))
             return 1;
     return 0;
 }
 
 } // namespace
+
+int FullPathOf(const char *path, char *full)
+{
+    memset(full, 0, MAX_PATH);
+    DWORD length = GetFullPathNameA(path, MAX_PATH, full, 0);
+    if (length == 0 || length >= MAX_PATH)
+        return 0;
+    while (length > 3 && full[length - 1] == '\\')
+        full[--length] = 0;
+    return 1;
+}
 
 int ShortPathOfFile(const char *path, char *shortPath)
 {
@@ -169,8 +178,8 @@ int IsPendingRenameSource(const char *folder)
     size_t prefixLength = strlen(prefix);
     char *section = ReadRenameSection(path, &length);
     int pending = !section;
-    for (char *line = section; !pending && line && *line; line += strlen(line) + 1) {
-        char *value = strchr(line, '=');
+    for (const char *line = section; !pending && line && *line; line = NextEntry(line)) {
+        const char *value = strchr(line, '=');
         pending = _strnicmp(line, prefix, prefixLength) == 0 ||
                   (value && _strnicmp(value + 1, prefix, prefixLength) == 0);
     }
