@@ -205,6 +205,7 @@ TEST_F(SetupRun, UninstallRemovesInItsOwnOrder)
     SetUp();
     walk.criticalFolder = 1;  // refused before any file is touched
     EXPECT_EQ(10, RunWalk("/U /S"));
+    ASSERT_GE(walk.log.size(), 2u);
     EXPECT_EQ("OpenProgressWindow", walk.log[walk.log.size() - 2]);
 }
 
@@ -365,7 +366,7 @@ TEST_F(SetupRun, RelaunchWithNotification)
     SetUp();  // through the group shortcut where there is one
     walk.callerWindow = 0x1234;
     CreateDirectoryA("C:\\zwalk", 0);
-    CloseHandle(CreateFileA("C:\\zwalk\\Dorsel.lnk", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));
+    WriteText("C:\\zwalk\\Dorsel.lnk", "");
     Set(walk.plan.shortcutPath, "C:\\zwalk\\Dorsel.lnk");
     EXPECT_EQ(0, RunWalk("/O /S"));
     DeleteFileA("C:\\zwalk\\Dorsel.lnk");
@@ -510,6 +511,7 @@ TEST_F(SetupRun, LogTellsHowTheRunEnded)
         CloseHandle(mutex);
         EXPECT_EQ(kLogFile, ResultValue("SetupLog"));
         if (run.elevation == 3) {
+            ASSERT_FALSE(walk.log.empty());
             EXPECT_EQ("StartElevatedCopy /S /L=C:\\zwalk\\log /L=C:\\zwalk\\log /Elevated",
                       walk.log.back());
         }

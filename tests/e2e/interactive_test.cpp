@@ -178,6 +178,18 @@ void SetScreenDpi(DWORD dpi)
     RegCloseKey(key);
 }
 
+// Shows `dialog` through dialog_probe at the DPI now set, with its screenshot
+// in `name`.bmp; the screenshot's width (0 without one).
+LONG ProbeDialog(const std::string &dialog, const std::string &name)
+{
+    DeleteFileA((name + ".bmp").c_str());
+    EXPECT_EQ(0u, RunProgram(TestFile("dialog_probe.exe"),
+                             dialog + " \"" + name + ".bmp\" \"" + name + ".txt\""))
+        << ReadText(name + ".txt");
+    std::string bitmap = ReadText(name + ".bmp");
+    return bitmap.size() > 22 ? *(const LONG *)&bitmap[18] : 0;
+}
+
 // Dialogs 101 and 102 as setup.exe shows them, at 96 and 192 DPI: each
 // control's text fits, and the screenshots stay in the tests' "screenshots".
 TEST_F(Interactive, DialogsFitTheirTextsAt96And192Dpi)
@@ -190,15 +202,9 @@ TEST_F(Interactive, DialogsFitTheirTextsAt96And192Dpi)
     LONG widths[2][2];
     for (int d = 0; d < 2; ++d) {
         SetScreenDpi(d ? 192 : 96);
-        for (int t = 0; t < 2; ++t) {
-            std::string name = folder + (t ? "dialog102-" : "dialog101-") + (d ? "192dpi" : "96dpi");
-            DeleteFileA((name + ".bmp").c_str());
-            EXPECT_EQ(0u, RunProgram(TestFile("dialog_probe.exe"), (t ? "102 \"" : "101 \"") +
-                                                                   name + ".bmp\" \"" + name + ".txt\""))
-                << ReadText(name + ".txt");
-            std::string bitmap = ReadText(name + ".bmp");
-            widths[d][t] = bitmap.size() > 22 ? *(const LONG *)&bitmap[18] : 0;
-        }
+        for (int t = 0; t < 2; ++t)
+            widths[d][t] = ProbeDialog(t ? "102" : "101", folder + (t ? "dialog102-" : "dialog101-") +
+                                                              (d ? "192dpi" : "96dpi"));
     }
     // DPI-aware: the system lays the dialogs out anew at twice the size (less
     // a little, as fonts round), never stretched as a bitmap.
@@ -265,12 +271,8 @@ TEST_F(EveryLanguage, TypedFolderBrowserAndProgress)
     CreateDirectoryA(shots.c_str(), 0);
     for (DWORD dpi : {96u, 144u}) {
         SetScreenDpi(dpi);
-        for (const char *dialog : {"101", "102"}) {
-            std::string name = shots + "dialog" + dialog + "-" + locale + "-" + std::to_string(dpi);
-            EXPECT_EQ(0u, RunProgram(TestFile("dialog_probe.exe"),
-                                     std::string(dialog) + " \"" + name + ".bmp\" \"" + name + ".txt\""))
-                << ReadText(name + ".txt");
-        }
+        for (const char *dialog : {"101", "102"})
+            ProbeDialog(dialog, shots + "dialog" + dialog + "-" + locale + "-" + std::to_string(dpi));
     }
     SetScreenDpi(0);
     WORD language = PRIMARYLANGID(GetUserDefaultUILanguage());

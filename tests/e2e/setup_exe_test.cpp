@@ -200,7 +200,7 @@ std::string UnixName(const std::string &path)
 TEST_F(SetupExe, GermanSystemResolvesTheGermanStrings)
 {
     ASSERT_EQ(0x0407, GetSystemDefaultLangID());
-    std::string group = SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\Dorsel Gruppe";
+    std::string group = Group("Dorsel Gruppe");
     std::string groupLink = group + "\\" + kGermanProduct + ".lnk";
     WriteForeignLink(DesktopShortcut(kGermanProduct), "C:\\elsewhere.exe");
     ASSERT_EQ(0u, RunSetup("/S"));

@@ -334,9 +334,11 @@ TEST_F(Payload, StaleStagingFoldersAreRemovedSafely)
         SetFileAttributesA((folder + "\\Dorsel.exe").c_str(), FILE_ATTRIBUTE_READONLY);
         char shortSource[MAX_PATH] = {0};  // as WININIT.INI names it
         GetShortPathNameA((folder + "\\Dorsel.exe").c_str(), shortSource, MAX_PATH);
-        if (test.pending)
-            IsNt() ? RegisterRestartOperation((folder + "\\Dorsel.exe").c_str(), kTarget)
-                   : WriteRenameEntry("C:\\ztest\\DORSEL.EXE", shortSource);
+        if (test.pending) {
+            ASSERT_TRUE(IsNt() ? RegisterRestartOperation((folder + "\\Dorsel.exe").c_str(), kTarget)
+                               : WriteRenameEntry("C:\\ztest\\DORSEL.EXE", shortSource))
+                << test.name;
+        }
     }
     std::string kept = TempFolderPath() + "zyn0123456789ABCDE0";
     CreateDirectoryA(kept.c_str(), 0);

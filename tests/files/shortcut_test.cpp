@@ -96,9 +96,10 @@ TEST_F(Shortcuts, ExistenceTestNamesTheWholeFile)
         EXPECT_FALSE(Exists(StartMenuLink(name))) << name;
     }
     WriteText(SpecialFolder(CSIDL_DESKTOP) + "\\Manager 2.0", "a file without the extension");
+    ASSERT_TRUE(Exists(SpecialFolder(CSIDL_DESKTOP) + "\\Manager 2.0"));
     EXPECT_FALSE(DesktopShortcutExists("Manager 2.0"));
     DeleteFileA((SpecialFolder(CSIDL_DESKTOP) + "\\Manager 2.0").c_str());
-    CreateDirectoryA(DesktopLink("Manager 2.0").c_str(), 0);
+    ASSERT_TRUE(CreateDirectoryA(DesktopLink("Manager 2.0").c_str(), 0));
     EXPECT_FALSE(DesktopShortcutExists("Manager 2.0"));
     RemoveDirectoryA(DesktopLink("Manager 2.0").c_str());
 }
