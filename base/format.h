@@ -7,6 +7,8 @@
 #include <stddef.h>
 #include <stdio.h>
 
+// Formats printf-style into `buffer` of `size` characters, the terminator
+// included. 1 when the whole text fits; else 0 with "" in `buffer`.
 #if defined(__GNUC__)
 __attribute__((format(printf, 3, 4)))
 #endif

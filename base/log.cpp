@@ -104,21 +104,9 @@ int WriteLine(const char *format, va_list arguments)
     return ok;
 }
 
-const char *ElevationText(void)
+int WriteHeader(RunOptions options, const char *commandLine)
 {
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return "unknown";
-    DWORD elevated = 0;
-    DWORD size = 0;
-    int known = GetTokenInformation(token, (TOKEN_INFORMATION_CLASS)20 /* TokenElevation */,
-                                    &elevated, sizeof(elevated), &size);
-    CloseHandle(token);
-    return !known ? "unknown" : elevated ? "yes" : "no";
-}
-
-int WriteHeader(RunOptions options, const char *commandLine, const OSVERSIONINFOA &version)
-{
+    const OSVERSIONINFOA &version = SystemVersion();
     SYSTEMTIME now;
     GetLocalTime(&now);
     if (!LogLine("==== ZynSetup log of %04u-%02u-%02u", now.wYear, now.wMonth, now.wDay))
@@ -133,7 +121,6 @@ int WriteHeader(RunOptions options, const char *commandLine, const OSVERSIONINFO
                 version.dwPlatformId);
     LogLine("language: user 0x%04X, system 0x%04X", GetUserDefaultLangID(),
                 GetSystemDefaultLangID());
-    LogLine("elevated: %s", ElevationText());
     return 1;
 }
 
@@ -154,11 +141,8 @@ int OpenLog(RunOptions options, const char *folder, const char *commandLine)
         place[length - 1] = 0;
     if (!place[0] || !FormatText(g_logPath, MAX_PATH, "%s\\" LOG_FILE_NAME, place))
         return 0;
-    OSVERSIONINFOA version;
-    QueryVersion(&version);
-    g_openFlags = FILE_ATTRIBUTE_NORMAL |
-                  (version.dwPlatformId == VER_PLATFORM_WIN32_NT ? kOpenReparsePoint : 0);
-    if (!WriteHeader(options, commandLine, version))
+    g_openFlags = FILE_ATTRIBUTE_NORMAL | (IsNtPlatform() ? kOpenReparsePoint : 0);
+    if (!WriteHeader(options, commandLine))
         g_logPath[0] = 0;
     return g_logPath[0] != 0;
 }
@@ -166,18 +150,6 @@ int OpenLog(RunOptions options, const char *folder, const char *commandLine)
 const char *LogPath(void)
 {
     return g_logPath;
-}
-
-int FormatLogSwitch(char *token, int size)
-{
-    int folderLength = (int)strlen(g_logPath) - (int)sizeof("\\" LOG_FILE_NAME) + 1;
-    if (folderLength <= 0 || strchr(g_logPath, '/') ||
-        !FormatText(token, (size_t)size, " /L=%.*s", folderLength, g_logPath)) {
-        if (size > 0)
-            token[0] = 0;
-        return 0;
-    }
-    return 1;
 }
 
 int LogLine(const char *format, ...)

@@ -20,19 +20,13 @@ enum {
 
 // Opens the log when `options` has RUNOPT_LOG: in `folder`, or in the
 // temporary folder when `folder` is null or empty, and writes the header
-// (time, program, `commandLine`, options, system, language, elevation).
+// (time, program, `commandLine`, options, system, language).
 // Returns 1 when the header was written; else the log stays closed and every
 // later line is dropped.
 int OpenLog(RunOptions options, const char *folder, const char *commandLine);
 
 // The full path of the open log (260 characters at most), or "" when closed.
 const char *LogPath(void);
-
-// Writes " /L=<folder>" of the open log into `token` (`size` characters with
-// the terminator), for the command line of a second copy of the program that
-// is to log into the same file. 0, with "" in `token`, when no log is open or
-// its folder holds a '/', which would start a switch of its own.
-int FormatLogSwitch(char *token, int size);
 
 // One line, formatted printf-style; a line longer than LOG_LINE_SIZE is cut.
 // 0 when no log is open or the line could not be written.
@@ -58,6 +52,7 @@ int LogFailure(const char *call, const char *subject);
 // (entries paired by position): the lists of a shell file operation.
 void LogPathLists(const char *from, const char *to);
 
+// Ends the log: every later line is dropped until the next OpenLog.
 void CloseLog(void);
 
 #endif

@@ -16,7 +16,7 @@ struct StartupState {
     char scriptPath[MAX_PATH];         // "ZynSetup.dat"
     char descriptorPath[MAX_PATH];     // "Dorsel.zyn" or "VAKZYN.xml"
     XmlDocument *document;             // the parsed XML-form descriptor
-    int descriptorMode;                // the run uses the XML form; outlives the tree
+    int descriptorMode;                // an install reads the XML form; outlives the tree
 };
 
 extern StartupState g_startup;

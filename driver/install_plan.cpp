@@ -28,6 +28,8 @@ void ApplyStoredRadarChoice(InstallPlan *plan)
 
 int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOptions options)
 {
+    lstrcpynA(plan->setupFolder, g_startup.setupFolder, MAX_PATH);
+    plan->xmlDescriptor = g_startup.descriptorMode;
     if (!ReadReleaseInfo(plan->productName, plan->productVersion))
         return 0;
     plan->radarChoice = GetRadarChoice();
@@ -70,7 +72,7 @@ int PlanUninstall(int *cancelled, InstallPlan *plan, char *installedVersion, Run
         !ReadProductIdentity(plan->productName, plan->productVersion))
         return 0;
     char found[MAX_PATH];
-    g_startup.descriptorMode = FindFileInFolder(plan->installedFolder, "ZynSetup.xml", found);
+    plan->xmlDescriptor = FindFileInFolder(plan->installedFolder, "ZynSetup.xml", found);
     lstrcpynA(installedVersion, plan->productVersion, MAX_PATH);
     if (!(options & RUNOPT_SILENT)) {
         char text[MAX_PATH];

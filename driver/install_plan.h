@@ -4,6 +4,7 @@
 
 #include "base/format.h"
 #include "base/run_options.h"
+#include "files/files.h"
 
 #include <string.h>
 #include <windows.h>
@@ -24,7 +25,16 @@ struct InstallPlan {
     char previousName[MAX_PATH];
     char previousShortcutPath[MAX_PATH];
     char publisher[MAX_PATH];  // empty when the Setup script names none
+    char setupFolder[MAX_PATH];  // install: the folder of the running setup program
+    int xmlDescriptor;           // the payload carries the XML-form descriptor
 };
+
+// Where the payload phases take the files from, as the plan found it.
+inline PayloadSource PlanPayloadSource(const InstallPlan &plan)
+{
+    PayloadSource source = {plan.setupFolder, plan.xmlDescriptor};
+    return source;
+}
 
 // Gathers the plan for the run `*options` asks for: product identity and
 // folders, shortcut and toolbar choices, after the target-folder dialog or
@@ -34,14 +44,16 @@ struct InstallPlan {
 int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion,
                      const RunOptions *options);
 
-// "<menu folder>\<name>.lnk" and "<target folder>\Dorsel.exe" into `path`
-// (MAX_PATH characters); 0 when they do not fit. Inline, so that a run that
-// reads the plan back from the registry makes the same paths.
+// "<menu folder>\<name>.lnk" into `path` (MAX_PATH characters); 0 when it
+// does not fit. Inline, so that a run that reads the plan back from the
+// registry makes the same paths.
 inline int FormatShortcutPath(char *path, const char *menuFolder, const char *name)
 {
     return FormatText(path, MAX_PATH, "%s\\%s.lnk", menuFolder, name);
 }
 
+// "<target folder>\Dorsel.exe" into `path` (MAX_PATH characters); 0 when it
+// does not fit.
 inline int FormatProgramPath(char *path, const char *targetFolder)
 {
     return FormatText(path, MAX_PATH, "%s\\Dorsel.exe", targetFolder);

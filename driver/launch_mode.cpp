@@ -11,9 +11,7 @@
 
 int RunLaunchMode(void)
 {
-    OSVERSIONINFOA version;
-    if (!QueryVersion(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT ||
-        version.dwMajorVersion < 5)
+    if (!IsNt5OrLater())
         return ERROR_NOT_SUPPORTED;
     char program[MAX_PATH] = {0};
     char folder[MAX_PATH] = {0};

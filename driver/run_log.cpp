@@ -4,7 +4,9 @@
 
 #include "base/log.h"
 #include "base/startup_state.h"
+#include "driver/result_value.h"
 #include "driver/setup_driver.h"
+#include "registry/registry.h"
 #include "resources/resource.h"
 
 #include <string.h>
@@ -26,30 +28,19 @@ const char *PhaseName(int phaseCode)
     }
 }
 
-} // namespace
-
-void SetResultKeyValue(const char *name, const char *text)
+const char *ElevationText(void)
 {
-    HKEY key;
-    if (text ? RegCreateKeyExA(HKEY_CURRENT_USER, RESULT_KEY, 0, 0, REG_OPTION_NON_VOLATILE,
-                               KEY_ALL_ACCESS, 0, &key, 0)
-             : RegOpenKeyExA(HKEY_CURRENT_USER, RESULT_KEY, 0, KEY_SET_VALUE, &key))
-        return;
-    if (text)
-        RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
-    else
-        RegDeleteValueA(key, name);
-    RegCloseKey(key);
+    int elevated = QueryTokenElevated();
+    return elevated < 0 ? "unknown" : elevated ? "yes" : "no";
 }
 
-void OpenRunLog(const char *commandLine)
+} // namespace
+
+void OpenRunLog(const SetupCommand *command)
 {
-    RunOptions options = RUNOPT_INSTALL;
-    char folder[MAX_PATH];
-    ParseRunOptions(commandLine, &options);
-    FindLogFolder(commandLine, folder);
     g_reported = 0;
-    OpenLog(options, folder, commandLine);
+    if (OpenLog(command->options, command->logFolder, command->text))
+        LogLine("elevated: %s", ElevationText());
     // Written at the start, so that even a killed run leaves the way to its
     // log; deleted without a log, so that it never names an earlier run's.
     SetResultKeyValue("SetupLog", *LogPath() ? LogPath() : 0);

@@ -4,15 +4,12 @@
 #define DRIVER_RUN_LOG_H
 
 #include "driver/install_plan.h"
+#include "driver/setup_driver.h"
 
-// Sets the value `name` under HKEY_CURRENT_USER\RESULT_KEY to `text`, creating
-// the key when needed; a null `text` deletes the value. Failures are ignored.
-void SetResultKeyValue(const char *name, const char *text);
-
-// Opens the log when the command line has "/L" (in the folder of "/L=<folder>"
-// when given), writes its header, and writes the "SetupLog" value beside the
-// result value; without a log that value is deleted.
-void OpenRunLog(const char *commandLine);
+// Opens the log when the command asks for one (in its log folder when given),
+// writes its header, and writes the "SetupLog" value beside the result value;
+// without a log that value is deleted.
+void OpenRunLog(const SetupCommand *command);
 // Where the setup data was found and which descriptor form was read.
 void LogStartup(int ok, RunOptions options);
 void LogInstallPlan(const InstallPlan *plan, const char *installedVersion, int appRunning);

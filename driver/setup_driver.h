@@ -8,7 +8,6 @@
 
 #define READY_EVENT_NAME "{5E0C7A21-9B3D-4F6E-A8C2-71D4B0E96F13}:FRESHRELAY:INIT"
 #define CALLER_NOTIFICATION_KEY "SOFTWARE\\Tavrin\\Dex\\FreshRelay"
-#define RESULT_KEY "SOFTWARE\\Vak\\QuillsenSoftwareInstaller"
 #define UNINSTALLER_NAME "_zynu000.exe"
 
 // Command line. 1 when it asks for launch mode (it starts with "/T").
@@ -25,11 +24,19 @@ int FindLogFolder(const char *commandLine, char *folder);
 // this token. Its first letter is no switch letter, so the switches read the
 // same in both copies.
 #define ELEVATED_COPY_TOKEN "Elevated"
-// Command line buffer of the elevated copy.
-enum { ELEVATED_COMMAND_LINE_SIZE = 4 * MAX_PATH };
+// 1 when the command line carries the token of the elevated copy.
 int IsElevatedCopy(const char *commandLine);
-// The command line of the elevated copy: the switches of this run and the token.
-int BuildElevatedCommandLine(const char *commandLine, char *buffer, size_t size);
+
+// The command line of an install or uninstall run, read once: everything the
+// run takes from it.
+struct SetupCommand {
+    const char *text;          // as Windows handed it over; never null
+    RunOptions options;        // the switches applied to RUNOPT_INSTALL
+    char logFolder[MAX_PATH];  // of "/L=<folder>"; "" for the temporary folder
+    int elevatedCopy;          // started elevated by a copy that lacked the rights
+};
+// Reads `commandLine` (null: an empty one) into `command`. Always 1.
+int ReadSetupCommand(const char *commandLine, SetupCommand *command);
 
 // Start-up: language, Unicode layer, setup data, and the XML descriptor,
 // recorded in g_startup. 0 when the run cannot go on (a missing setup file, an
@@ -40,7 +47,7 @@ int InitSetupRun(RunOptions options);
 // code: 0 on success or when the user cancels, the failing Phase code, or -1
 // when the user lacks administrator rights on the NT family. Expects
 // g_startup.instance to be set.
-int RunSetup(const char *commandLine);
+int RunSetup(const SetupCommand *command);
 // Launch mode or the setup run, as the command line asks; returns the exit
 // code. Launch mode needs no rights and never elevates.
 int RunCommandLine(const char *commandLine);

@@ -11,10 +11,9 @@ namespace {
 // the system folder where the system can. Windows Vista is left out: its
 // shell link object then fails to create. Windows 9x has no such setting and
 // loads the Unicode layer from beside the program.
-void RestrictDllSearch(void)
+void RestrictDllSearch(const OSVERSIONINFOA &version)
 {
-    OSVERSIONINFOA version;
-    if (!QueryVersion(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT ||
+    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT ||
         (version.dwMajorVersion == 6 && version.dwMinorVersion == 0))
         return;
     typedef BOOL(WINAPI * SetDllDirectoriesFn)(DWORD);
@@ -30,7 +29,8 @@ void RestrictDllSearch(void)
 
 extern "C" int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
-    RestrictDllSearch();
+    // The version is read here, once, for the whole run.
+    RestrictDllSearch(SystemVersion());
     g_startup.instance = instance;
     return RunCommandLine(commandLine);
 }

@@ -6,10 +6,9 @@
 
 #include "base/log.h"
 #include "base/format.h"
-#include "base/startup_state.h"
-#include "base/system_entry.h"
 #include "base/system_version.h"
 #include "base/text.h"
+#include "files/staging.h"
 #include "registry/registry.h"
 
 #include <shellapi.h>
@@ -42,22 +41,7 @@ const PayloadRow kPayload[PAYLOAD_FILE_COUNT] = {
     {"ZynFlash.dll", "ZynFlash.dll", 0, 0},
 };
 
-enum PayloadColumn { SOURCE_NAME, INSTALLED_NAME };
-
-// Each source goes to its own destination, without a progress window, and
-// existing files are replaced without a question; deletions skip the
-// recycle bin.
-const FILEOP_FLAGS kCopyFlags =
-    FOF_MULTIDESTFILES | FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR;
-const FILEOP_FLAGS kDeleteFlags = FOF_SILENT | FOF_NOCONFIRMATION;
-
-const char kStagingPrefix[] = "zyn";
-const size_t kStagingNameLength = 3 + 16;  // the prefix and 16 hexadecimal digits
-
-struct PathList {
-    char text[PATH_LIST_SIZE];  // paths separated by NUL, ended by an empty one
-    size_t used;
-};
+} // namespace
 
 const char *PayloadName(int row, PayloadColumn column, int xml)
 {
@@ -66,6 +50,20 @@ const char *PayloadName(int row, PayloadColumn column, int xml)
         return xml && entry.xmlSource ? entry.xmlSource : entry.source;
     return xml && entry.xmlInstalled ? entry.xmlInstalled : entry.installed;
 }
+
+namespace {
+
+// Each source goes to its own destination, without a progress window, and
+// existing files are replaced without a question; deletions skip the
+// recycle bin.
+const FILEOP_FLAGS kCopyFlags =
+    FOF_MULTIDESTFILES | FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR;
+const FILEOP_FLAGS kDeleteFlags = FOF_SILENT | FOF_NOCONFIRMATION;
+
+struct PathList {
+    char text[PATH_LIST_SIZE];  // paths separated by NUL, ended by an empty one
+    size_t used;
+};
 
 // Appends "prefix" + "separator" + "name"; fails rather than overrun the list.
 int AppendPath(PathList *list, const char *prefix, const char *separator, const char *name)
@@ -87,10 +85,10 @@ void ClearList(PathList *list)
 }
 
 // One path per row; row 1 in `firstFolder` when given, every other in `folder`.
-int BuildList(PathList *list, const char *folder, const char *firstFolder, PayloadColumn column)
+int BuildList(PathList *list, const char *folder, const char *firstFolder, PayloadColumn column,
+              int xml)
 {
     ClearList(list);
-    int xml = g_startup.descriptorMode;
     for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row)
         if (!AppendPath(list, row == 0 && firstFolder ? firstFolder : folder, "\\",
                         PayloadName(row, column, xml)))
@@ -99,11 +97,11 @@ int BuildList(PathList *list, const char *folder, const char *firstFolder, Paylo
 }
 
 // Row 1 in the Windows folder, the other rows in `folder`.
-int BuildFinalList(PathList *list, const char *folder)
+int BuildFinalList(PathList *list, const char *folder, int xml)
 {
     char windows[MAX_PATH] = {0};
     UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
-    return length > 0 && length < MAX_PATH && BuildList(list, folder, windows, INSTALLED_NAME);
+    return length > 0 && length < MAX_PATH && BuildList(list, folder, windows, INSTALLED_NAME, xml);
 }
 
 // Whether the shell reports the whole operation done; under Wine a failed
@@ -203,55 +201,6 @@ int WithdrawPendingDeletions(const PathList *paths, int nt)
     return nt ? WithdrawRestartDeletions(paths->text) : WithdrawRenameDeletions(paths->text);
 }
 
-// A new folder in the temporary folder, for this run only, under a name that
-// cannot be guessed: others cannot plant or hold a file there in advance.
-int CreateStagingFolder(char *folder)
-{
-    char temp[MAX_PATH] = {0};
-    DWORD length = GetTempPathA(MAX_PATH, temp);
-    if (length == 0 || length >= MAX_PATH)
-        return 0;
-    typedef BOOLEAN(WINAPI * RandomFn)(PVOID, ULONG);
-    RandomFn random = (RandomFn)LookupSystemEntry("advapi32.dll", "SystemFunction036");
-    int nt = IsNtPlatform();
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        DWORD words[2] = {0, 0};
-        if (!random || !random(words, sizeof(words))) {
-            LARGE_INTEGER counter;
-            QueryPerformanceCounter(&counter);
-            words[0] = counter.LowPart ^ (GetCurrentProcessId() << 16) ^ (DWORD)(UINT_PTR)&counter;
-            words[1] = counter.HighPart ^ GetTickCount() ^ (GetCurrentThreadId() * 2654435761u);
-        }
-        if (!FormatText(folder, MAX_PATH, "%s%s%08lX%08lX", temp, kStagingPrefix, words[0],
-                        words[1]))
-            return 0;
-        if (nt ? CreatePrivateFolder(folder) : CreateDirectoryA(folder, 0))
-            return 1;
-        if (GetLastError() != ERROR_ALREADY_EXISTS)
-            return LogFailure("CreateDirectoryA", folder);
-    }
-    return 0;
-}
-
-void DeleteFileOfAnyAttributes(const char *path)
-{
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path);
-}
-
-// Deletes the payload files of a staging folder, then the folder if that
-// left it empty. Nothing else in it is touched.
-void RemoveStagingFolder(const char *folder)
-{
-    for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row)
-        for (int xml = 0; xml < 2; ++xml) {
-            char path[MAX_PATH];
-            if (FormatText(path, MAX_PATH, "%s\\%s", folder, PayloadName(row, INSTALLED_NAME, xml)))
-                DeleteFileOfAnyAttributes(path);
-        }
-    RemoveDirectoryA(folder);
-}
-
 // Registers each staged file to replace its installed one at the next start.
 // `registered` counts the pairs done, so that a failure can take them back.
 int RegisterReplacements(const PathList *staged, const PathList *finals, int nt, int *registered)
@@ -320,10 +269,11 @@ int MoveIntoPlace(HWND owner, const PathList *staged, const PathList *finals, co
 
 // The installed descriptor of the other form and, on NT, a stale application
 // manifest: only files, never a folder of that name.
-int RemoveOutdatedFiles(HWND owner, const char *folder, int deferred, int nt, FILEOP_FLAGS quiet)
+int RemoveOutdatedFiles(HWND owner, const char *folder, int xml, int deferred, int nt,
+                        FILEOP_FLAGS quiet)
 {
     char found[MAX_PATH];
-    const char *otherDescriptor = g_startup.descriptorMode ? "ZynSetup.ini" : "ZynSetup.xml";
+    const char *otherDescriptor = xml ? "ZynSetup.ini" : "ZynSetup.xml";
     if (FindFileInFolder(folder, otherDescriptor, found) &&
         !RemoveAtOnceOrLater(owner, found, deferred, nt, quiet))
         return 0;
@@ -331,7 +281,7 @@ int RemoveOutdatedFiles(HWND owner, const char *folder, int deferred, int nt, FI
              !RemoveAtOnceOrLater(owner, found, deferred, nt, quiet));
 }
 
-int PlaceStagedFiles(HWND owner, const char *folder, int deferred, const PathList *staged,
+int PlaceStagedFiles(HWND owner, const char *folder, int xml, int deferred, const PathList *staged,
                      const PathList *finals, const char *staging, FILEOP_FLAGS quiet)
 {
     int nt = IsNtPlatform();
@@ -342,25 +292,27 @@ int PlaceStagedFiles(HWND owner, const char *folder, int deferred, const PathLis
     if (nt)
         for (const char *file = staged->text; *file; file = NextEntry(file))
             SetFileAccessRights(file);
-    if (!RemoveOutdatedFiles(owner, folder, deferred, nt, quiet))
+    if (!RemoveOutdatedFiles(owner, folder, xml, deferred, nt, quiet))
         return 0;
     if (deferred)
         return RegisterReplacementsAndStaging(staged, finals, staging, nt);
     return MoveIntoPlace(owner, staged, finals, staging, quiet);
 }
 
-int InstallPayload(HWND owner, const char *folder, int deferred, FILEOP_FLAGS quiet)
+int InstallPayload(HWND owner, const PayloadSource *source, const char *folder, int deferred,
+                   FILEOP_FLAGS quiet)
 {
     static PathList sources, staged, finals;
     char staging[MAX_PATH];
-    if (!BuildList(&sources, g_startup.setupFolder, 0, SOURCE_NAME) ||
-        !BuildFinalList(&finals, folder) || !CreateStagingFolder(staging))
+    const int xml = source->xmlDescriptor;
+    if (!source->setupFolder || !BuildList(&sources, source->setupFolder, 0, SOURCE_NAME, xml) ||
+        !BuildFinalList(&finals, folder, xml) || !CreateStagingFolder(staging))
         return 0;
     DWORD sizes[PAYLOAD_FILE_COUNT];
-    int ok = BuildList(&staged, staging, 0, INSTALLED_NAME) &&
+    int ok = BuildList(&staged, staging, 0, INSTALLED_NAME, xml) &&
              ShellOperation(owner, FO_COPY, sources.text, staged.text, kCopyFlags | quiet) &&
              RecordSizes(&sources, sizes) && SizesMatch(&staged, sizes) &&
-             PlaceStagedFiles(owner, folder, deferred, &staged, &finals, staging, quiet);
+             PlaceStagedFiles(owner, folder, xml, deferred, &staged, &finals, staging, quiet);
     if (!ok)
         RemoveStagingFolder(staging);  // what this run staged, then its folder
     return ok;
@@ -395,10 +347,10 @@ int NoneExists(const char *paths)
     return 1;
 }
 
-int RemovePayload(HWND owner, const char *folder, int deferred, FILEOP_FLAGS quiet)
+int RemovePayload(HWND owner, const char *folder, int xml, int deferred, FILEOP_FLAGS quiet)
 {
     static PathList finals, existing;
-    if (!BuildFinalList(&finals, folder) || !AllAreFiles(finals.text))
+    if (!BuildFinalList(&finals, folder, xml) || !AllAreFiles(finals.text))
         return 0;
     int nt = IsNtPlatform();
     const char *uninstaller = finals.text;
@@ -425,36 +377,29 @@ int RemovePayload(HWND owner, const char *folder, int deferred, FILEOP_FLAGS qui
     return !lines.used || AppendRenameLines(lines.text);
 }
 
-int IsStagingFolderName(const char *name)
-{
-    if (strlen(name) != kStagingNameLength || _strnicmp(name, kStagingPrefix, 3) != 0)
-        return 0;
-    for (const char *digit = name + 3; *digit; ++digit)
-        if (!strchr("0123456789ABCDEF", *digit))
-            return 0;
-    return 1;
-}
-
 } // namespace
 
-int TransferPayload(HWND owner, const char *folder, int deferred, RunOptions options)
+int TransferPayload(HWND owner, const PayloadSource *source, const char *folder, int deferred,
+                    RunOptions options)
 {
-    if (!IsPlainFolder(folder))
+    if (!source || !IsPlainFolder(folder))
         return 0;
     FILEOP_FLAGS quiet = options & RUNOPT_SILENT ? FOF_NOERRORUI : 0;
     if (options & RUNOPT_INSTALL)
-        return InstallPayload(owner, folder, deferred, quiet);
-    return RemovePayload(owner, folder, deferred, quiet);
+        return InstallPayload(owner, source, folder, deferred, quiet);
+    return RemovePayload(owner, folder, source->xmlDescriptor, deferred, quiet);
 }
 
-int MeasurePayload(DWORD *kilobytes)
+int MeasurePayload(const PayloadSource *source, DWORD *kilobytes)
 {
+    if (!source->setupFolder)
+        return 0;
     ULONGLONG bytes = 0;
     for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row) {
         char path[MAX_PATH];
         DWORD size;
-        if (!FormatText(path, sizeof(path), "%s\\%s", g_startup.setupFolder,
-                        PayloadName(row, SOURCE_NAME, g_startup.descriptorMode)) ||
+        if (!FormatText(path, sizeof(path), "%s\\%s", source->setupFolder,
+                        PayloadName(row, SOURCE_NAME, source->xmlDescriptor)) ||
             !FileSize(path, &size))
             return 0;
         bytes += size;
@@ -473,33 +418,6 @@ int IsExistingFile(const char *path)
 int FindFileInFolder(const char *folder, const char *name, char *found)
 {
     return FormatText(found, MAX_PATH, "%s\\%s", folder, name) && IsExistingFile(found);
-}
-
-void RemoveStaleStagingFolders(void)
-{
-    char temp[MAX_PATH] = {0};
-    char pattern[MAX_PATH];
-    DWORD length = GetTempPathA(MAX_PATH, temp);
-    if (length == 0 || length >= MAX_PATH ||
-        !FormatText(pattern, MAX_PATH, "%s%s*", temp, kStagingPrefix))
-        return;
-    int nt = IsNtPlatform();
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA(pattern, &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        char folder[MAX_PATH];
-        // A link could lead out of the temporary folder: never followed.
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-            !IsStagingFolderName(entry.cFileName) ||
-            !FormatText(folder, MAX_PATH, "%s%s", temp, entry.cFileName))
-            continue;
-        if (!(nt ? IsPendingRestartSource(folder) : IsPendingRenameSource(folder)))
-            RemoveStagingFolder(folder);
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
 }
 
 int CreateFolderPath(const char *path)

@@ -94,6 +94,9 @@ enum {
     ELEVATION_LIMITED = 3   // an administrator's filtered token
 };
 int QueryElevationType(void);
+// Whether the process token is elevated: 1 or 0, -1 where the system does
+// not tell (before Vista).
+int QueryTokenElevated(void);
 // Enables the take-ownership privilege for the process.
 int EnableTakeOwnership(void);
 // Owner and group Administrators, full access for Administrators and read and

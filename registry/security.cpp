@@ -48,6 +48,18 @@ TOKEN_GROUPS *QueryTokenGroups(void)
     return groups;
 }
 
+// One 32-bit value of the process token; 0 when the system does not know the class.
+int QueryTokenValue(TOKEN_INFORMATION_CLASS type, DWORD *value)
+{
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return 0;
+    DWORD size = 0;
+    int known = GetTokenInformation(token, type, value, sizeof(*value), &size) != 0;
+    CloseHandle(token);
+    return known;
+}
+
 void FillAccessEntry(EXPLICIT_ACCESS_A *entry, DWORD permissions, TRUSTEE_TYPE type, PSID sid,
                      DWORD inheritance = NO_INHERITANCE)
 {
@@ -168,18 +180,20 @@ int IsAdministrator(void)
 
 int QueryElevationType(void)
 {
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return ELEVATION_UNKNOWN;
     DWORD type = 0;
-    DWORD size = 0;
     // Systems before Vista know no such class and fail the query.
-    const TOKEN_INFORMATION_CLASS elevationTypeClass = (TOKEN_INFORMATION_CLASS)18;
-    if (!GetTokenInformation(token, elevationTypeClass, &type, sizeof(type), &size) ||
+    if (!QueryTokenValue((TOKEN_INFORMATION_CLASS)18 /* TokenElevationType */, &type) ||
         type > ELEVATION_LIMITED)
-        type = ELEVATION_UNKNOWN;
-    CloseHandle(token);
+        return ELEVATION_UNKNOWN;
     return (int)type;
+}
+
+int QueryTokenElevated(void)
+{
+    DWORD elevated = 0;
+    if (!QueryTokenValue((TOKEN_INFORMATION_CLASS)20 /* TokenElevation */, &elevated))
+        return -1;
+    return elevated != 0;
 }
 
 int EnableTakeOwnership(void)

@@ -3,6 +3,8 @@
 // and the platform family.
 #include "platform.h"
 
+#include "base/system_version.h"
+
 #include <windows.h>
 
 void *HeapBlockAlloc(uint32_t size)
@@ -37,11 +39,9 @@ void HeapBlockFree(void *block)
 
 int QueryPlatformIs9x(int *is9x)
 {
-    OSVERSIONINFOA version;
-    ZeroMemory(&version, sizeof(version));
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (!GetVersionExA(&version))
-        return 0;
+    const OSVERSIONINFOA &version = SystemVersion();
+    if (!version.dwPlatformId && !version.dwMajorVersion)
+        return 0;  // the system did not answer
     *is9x = version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
     return 1;
 }

@@ -386,7 +386,7 @@ TEST_F(SetupRun, RelaunchWithNotification)
 TEST_F(SetupRun, ElevationDecision)
 {
     const int kDefault = 1, kFull = 2, kLimited = 3;
-    const std::string kStart = "StartElevatedCopy ";
+    const std::string kStart = "StartAndAwaitExit runas ";
     const struct {
         const char *commandLine;
         int elevationType, starts;
@@ -512,8 +512,8 @@ TEST_F(SetupRun, LogTellsHowTheRunEnded)
         EXPECT_EQ(kLogFile, ResultValue("SetupLog"));
         if (run.elevation == 3) {
             ASSERT_FALSE(walk.log.empty());
-            EXPECT_EQ("StartElevatedCopy /S /L=C:\\zwalk\\log /L=C:\\zwalk\\log /Elevated",
-                      walk.log.back());
+            // Each switch once, the log's naming the folder this copy writes to.
+            EXPECT_EQ("StartAndAwaitExit runas /S /L=C:\\zwalk\\log /Elevated", walk.log.back());
         }
         std::string log = ReadText(kLogFile);
         for (const std::string &line : run.lines)

@@ -49,11 +49,15 @@ int RunWalk(const char *commandLine)
 int RunLaunchMode(void) { return Record("RunLaunchMode"); }
 int QueryElevationType(void) { return walk.elevationType; }
 
-int StartElevatedCopy(const char *parameters, DWORD *exitCode)
+int QueryTokenElevated(void) { return -1; }
+
+int StartAndAwaitExit(const char *, const char *parameters, const char *verb, DWORD *exitCode)
 {
     *exitCode = walk.elevatedExitCode;
-    return Record("StartElevatedCopy", parameters) && walk.elevatedStarts;
+    return Record(std::string("StartAndAwaitExit ") + Text(verb), parameters) && walk.elevatedStarts;
 }
+
+int StartApplication(const char *, const char *) { return 1; }
 
 // The product key as the elevated copy leaves it.
 int ReadMenuFolder(char *folder) { return lstrlenA(lstrcpyA(folder, walk.plan.menuFolder)); }
@@ -64,7 +68,7 @@ int ReadProductIdentity(char *name, char *)
     return lstrlenA(lstrcpyA(name, walk.plan.productName));
 }
 
-int MeasurePayload(DWORD *kilobytes) { return (int)(*kilobytes = 321); }
+int MeasurePayload(const PayloadSource *, DWORD *kilobytes) { return (int)(*kilobytes = 321); }
 
 int WriteUninstallDetails(const char *uninstaller, const char *folder, DWORD kilobytes,
                           const char *publisher)
@@ -104,7 +108,8 @@ int DeleteCallerNotification(void) { return Record("DeleteCallerNotification"); 
 
 void RemoveStaleStagingFolders(void) { ++walk.stagingCleanups; }
 
-int TransferPayload(HWND, const char *folder, int deferred, RunOptions options)
+int TransferPayload(HWND, const PayloadSource *, const char *folder, int deferred,
+                    RunOptions options)
 {
     return Record("TransferPayload", Text(folder) + (deferred ? " deferred " : " now ") + Options(options));
 }

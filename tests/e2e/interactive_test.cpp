@@ -3,7 +3,7 @@
 #include "tests/e2e/setup_exe.h"
 
 #include "base/startup_state.h"
-#include "driver/run_waits.h"
+#include "driver/run_lock.h"
 #include "driver/ui/user_interface.h"
 #include "resources/resource.h"
 

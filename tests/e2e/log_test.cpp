@@ -221,7 +221,7 @@ const LogCase kCases[] = {
      LockedLogChangedNothingElse},
     {"WithoutTheSwitch", 0, "/S", 0, "<none>", {}, NoLogFile},
     {"ElevatedCopyWritesToTheSameLog", ElevatingBuild, "/S /L", 0, "%TEMP%\\ZynSetup.log",
-     {"] command line: /S /L\r\n", "] command line: /S /L /L=%TEMP% /Elevated\r\n",
+     {"] command line: /S /L\r\n", "] command line: /S /L=%TEMP% /Elevated\r\n",
       "] end: Phase code 0\r\n", "] elevated copy ended, exit code 0\r\n"},
      TwoProcessesShareTheLog},
     {"LaunchModeHasNone", NtFour, "/Tfeature /L", 50, kStale, {}, NoLogFile},

@@ -5,7 +5,7 @@
 #include "tests/e2e/setup_exe.h"
 #include "xml/xml.h"
 
-#include "driver/run_waits.h"
+#include "driver/run_lock.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,6 @@
 // shell link that cannot be saved. This executable links its own
 // RegisterRestartOperation, WithdrawRestartDeletions and SaveLinkFile in
 // place of the real ones.
-#include "base/startup_state.h"
 #include "files/files.h"
 #include "tests/files/file_access.h"
 
@@ -29,6 +28,7 @@ const char kTarget[] = "C:\\zfail\\Dorsel";
 
 class Failures : public ::testing::Test {
 protected:
+    PayloadSource source = {0, 0};
     void SetUp() override
     {
         calls.clear();
@@ -45,8 +45,8 @@ protected:
                                  "ZynSetup.dll", "ZYNSYSID.sys", "ZYNSYSID.vxd", "zynliba.dll",
                                  "zynlibb.dll", "unicows.dll", "ZYNNTDEV.sys", "ZynFlash.dll"})
             WriteText(std::string(kMedium) + "\\" + name, name);
-        memset(&g_startup, 0, sizeof(g_startup));
-        lstrcpyA(g_startup.setupFolder, kMedium);
+        source.setupFolder = kMedium;
+        source.xmlDescriptor = 0;
     }
     void TearDown() override { RemoveTree("C:\\zfail"); }
 };
@@ -63,7 +63,7 @@ TEST_F(Failures, FailedMoveLeavesNoDeletionWithoutItsMove)
 {
     failingMove = 4;
     std::set<std::string> stagingBefore = StagingFolders();
-    EXPECT_FALSE(TransferPayload(0, kTarget, 1, RUNOPT_INSTALL));
+    EXPECT_FALSE(TransferPayload(0, &source, kTarget, 1, RUNOPT_INSTALL));
     std::vector<std::string> expected = {kAllFinals};  // before anything is registered
     const char *names[] = {"_zynu000.exe", "Dorsel.exe", "ZynSetup.ini", "ZynSetup.dat",
                            "ZynSetup.dll"};
@@ -82,7 +82,7 @@ TEST_F(Failures, FailedWithdrawalStopsTheInstallBeforeAnyChange)
     std::set<std::string> stagingBefore = StagingFolders();
     for (int deferred = 0; deferred < 2; ++deferred) {
         calls.clear();
-        EXPECT_FALSE(TransferPayload(0, kTarget, deferred, RUNOPT_INSTALL));
+        EXPECT_FALSE(TransferPayload(0, &source, kTarget, deferred, RUNOPT_INSTALL));
         EXPECT_EQ(std::vector<std::string>{kAllFinals}, calls);
         EXPECT_FALSE(Exists(kTarget));
         EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(stagingBefore));
@@ -96,7 +96,7 @@ TEST_F(Failures, FailedScheduleStopsTheUninstall)
     CreateDirectoryA(kTarget, 0);
     WriteText(std::string(kTarget) + "\\Dorsel.exe", "program");
     failingDeletion = 1;
-    EXPECT_FALSE(TransferPayload(0, kTarget, 1, 0));
+    EXPECT_FALSE(TransferPayload(0, &source, kTarget, 1, 0));
     DeleteFileA(uninstaller.c_str());
     EXPECT_EQ((std::vector<std::string>{"delete _zynu000.exe", "delete Dorsel.exe"}), calls);
 }

@@ -1,6 +1,5 @@
 // The payload transfer with real files and real shell operations under Wine.
 // The same tests run once as NT and once as Windows 98 (files_tests_win98).
-#include "base/startup_state.h"
 #include "files/files.h"
 #include "tests/files/file_access.h"
 
@@ -45,6 +44,7 @@ std::string FinalPath(int row, bool xml = false)
 
 class Payload : public ::testing::Test {
 protected:
+    PayloadSource source = {0, 0};
     void SetUp() override
     {
         RemoveTree(kRoot);
@@ -54,8 +54,8 @@ protected:
         CreateDirectoryA(kRoot, 0);
         CreateDirectoryA(kMedium, 0);
         WriteMedium("v1");
-        memset(&g_startup, 0, sizeof(g_startup));
-        lstrcpyA(g_startup.setupFolder, kMedium);
+        source.setupFolder = kMedium;
+        source.xmlDescriptor = 0;
     }
     void TearDown() override
     {
@@ -82,7 +82,7 @@ protected:
 TEST_F(Payload, InstallMovesEveryFileIntoPlace)
 {
     std::set<std::string> stagingBefore = StagingFolders();
-    ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));
     ExpectInstalled("v1");
     EXPECT_FALSE(Exists(Target("_zynu000.exe")));  // the uninstaller goes to Windows only
     EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(stagingBefore));     // the private staging folder is gone
@@ -96,7 +96,7 @@ TEST_F(Payload, InstallKeepsUserFilesAndRemovesTheOtherDescriptor)
     WriteText(Target("notes.txt"), "mine");
     WriteText(Target("ZynSetup.xml"), "old xml form");
     WriteText(Target("dorsel.exe.manifest"), "stale");
-    ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));
     EXPECT_EQ("mine", ReadText(Target("notes.txt")));
     EXPECT_FALSE(Exists(Target("ZynSetup.xml")));
     EXPECT_EQ(IsNt(), !Exists(Target("dorsel.exe.manifest")));  // left alone on 9x
@@ -104,10 +104,10 @@ TEST_F(Payload, InstallKeepsUserFilesAndRemovesTheOtherDescriptor)
 
 TEST_F(Payload, XmlFormInstallsItsDescriptor)
 {
-    g_startup.descriptorMode = 1;
+    source.xmlDescriptor = 1;
     ASSERT_TRUE(CreateFolderPath(kTarget));
     WriteText(Target("ZynSetup.ini"), "old ini form");
-    ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));
     ExpectInstalled("v1", true);
     EXPECT_FALSE(Exists(Target("ZynSetup.ini")));
 }
@@ -116,7 +116,7 @@ TEST_F(Payload, MissingPayloadFileFailsBeforeAnythingIsCreated)
 {
     DeleteFileA((std::string(kMedium) + "\\ZynFlash.dll").c_str());
     std::set<std::string> stagingBefore = StagingFolders();
-    EXPECT_FALSE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
+    EXPECT_FALSE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));
     EXPECT_FALSE(Exists("C:\\ztest\\Program Files"));
     EXPECT_FALSE(Exists(Uninstaller()));
     EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(stagingBefore));  // what was staged is gone too
@@ -124,22 +124,22 @@ TEST_F(Payload, MissingPayloadFileFailsBeforeAnythingIsCreated)
 
 TEST_F(Payload, UnusableFoldersAreRefused)
 {
-    EXPECT_FALSE(TransferPayload(0, "C:\\ztest\\*", 0, RUNOPT_INSTALL));
-    EXPECT_FALSE(TransferPayload(0, "", 0, RUNOPT_INSTALL));
-    EXPECT_FALSE(TransferPayload(0, 0, 0, 0));
+    EXPECT_FALSE(TransferPayload(0, &source, "C:\\ztest\\*", 0, RUNOPT_INSTALL));
+    EXPECT_FALSE(TransferPayload(0, &source, "", 0, RUNOPT_INSTALL));
+    EXPECT_FALSE(TransferPayload(0, &source, 0, 0, 0));
     // Paths that fit alone but whose list would not: refused before any change.
     std::string deep = "C:\\ztest\\" + std::string(230, 'd');
-    EXPECT_FALSE(TransferPayload(0, deep.c_str(), 0, RUNOPT_INSTALL));
+    EXPECT_FALSE(TransferPayload(0, &source, deep.c_str(), 0, RUNOPT_INSTALL));
     EXPECT_FALSE(Exists(deep));
     EXPECT_FALSE(Exists(Uninstaller()));
 }
 
 TEST_F(Payload, UninstallDeletesElevenAndSchedulesTheUninstaller)
 {
-    ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));
     WriteText(Target("notes.txt"), "mine");
     ClearPendingOperations();
-    ASSERT_TRUE(TransferPayload(0, kTarget, 0, 0));
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, 0));
     for (int row = 1; row < PAYLOAD_FILE_COUNT; ++row)
         EXPECT_FALSE(Exists(FinalPath(row))) << row;
     EXPECT_TRUE(Exists(Uninstaller()));
@@ -160,23 +160,23 @@ TEST_F(Payload, UninstallDeletesElevenAndSchedulesTheUninstaller)
 
 TEST_F(Payload, UninstallNeverDeletesAFolder)
 {
-    ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));
     DeleteFileA(Target("ZynFlash.dll").c_str());
     CreateDirectoryA(Target("ZynFlash.dll").c_str(), 0);
     WriteText(Target("ZynFlash.dll") + "\\precious.txt", "keep");
-    EXPECT_FALSE(TransferPayload(0, kTarget, 0, 0));
+    EXPECT_FALSE(TransferPayload(0, &source, kTarget, 0, 0));
     EXPECT_EQ("keep", ReadText(Target("ZynFlash.dll") + "\\precious.txt"));
     EXPECT_TRUE(Exists(Target("Dorsel.exe")));
 }
 
 TEST_F(Payload, ReplaceOnRestartInstall)
 {
-    ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));
     WriteText(Target("ZynSetup.xml"), "old xml form");
     WriteMedium("v2");
     ClearPendingOperations();
     std::set<std::string> stagingBefore = StagingFolders();
-    ASSERT_TRUE(TransferPayload(0, kTarget, 1, RUNOPT_INSTALL));
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 1, RUNOPT_INSTALL));
     ExpectInstalled("v1");  // nothing changes before the restart
     RemoveStaleStagingFolders();  // the staged copies wait for the restart
     EXPECT_EQ(1u, AddedStagingFolders(stagingBefore).size());
@@ -212,7 +212,7 @@ TEST_F(Payload, ReplaceOnRestartInstall)
 
 TEST_F(Payload, ReplaceOnRestartOfFilesNotYetInstalled)
 {
-    ASSERT_TRUE(TransferPayload(0, kTarget, 1, RUNOPT_INSTALL));
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 1, RUNOPT_INSTALL));
     EXPECT_FALSE(Exists(Target("Dorsel.exe")));
     SimulateRestart();
     ExpectInstalled("v1");
@@ -220,9 +220,9 @@ TEST_F(Payload, ReplaceOnRestartOfFilesNotYetInstalled)
 
 TEST_F(Payload, ReplaceOnRestartUninstallSchedulesAllTwelve)
 {
-    ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));
     ClearPendingOperations();
-    ASSERT_TRUE(TransferPayload(0, kTarget, 1, 0));
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 1, 0));
     for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row)
         EXPECT_TRUE(Exists(FinalPath(row))) << row;
     if (IsNt()) {
@@ -245,8 +245,8 @@ TEST_F(Payload, WininitKeepsLinesOfOtherPrograms)
     char shortOther[MAX_PATH] = {0};
     GetShortPathNameA((std::string(kRoot) + "\\other.tmp").c_str(), shortOther, MAX_PATH);
     WritePrivateProfileStringA("rename", "NUL", shortOther, wininit.c_str());
-    ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
-    ASSERT_TRUE(TransferPayload(0, kTarget, 1, 0));
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 1, 0));
     std::string text = ReadText(wininit);
     EXPECT_NE(std::string::npos, text.find(std::string("NUL=") + shortOther)) << text;
     SimulateRestart();
@@ -285,10 +285,10 @@ TEST_F(Payload, WithdrawalComparesFullPathsAndKeepsOtherEntries)
 // As an uninstall of the running application leaves them (WININIT.INI on 9x).
 TEST_F(Payload, InstallWithdrawsPendingDeletionsOfItsFiles)
 {
-    ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
-    ASSERT_TRUE(TransferPayload(0, kTarget, 1, 0));
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 1, 0));
     WriteMedium("v2");
-    ASSERT_TRUE(TransferPayload(0, kTarget, 0, RUNOPT_INSTALL));
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));
     SimulateRestart();
     ExpectInstalled("v2");
 }
@@ -307,7 +307,7 @@ TEST_F(Payload, InstallRemovesOnlyFilesOfItsOwnFolder)
             std::string keep = test[1];
             ASSERT_TRUE(CreateFolderPath(keep.substr(0, keep.rfind('\\')).c_str()));
             WriteText(keep, "keep");
-            ASSERT_TRUE(TransferPayload(0, test[0], deferred, RUNOPT_INSTALL)) << keep;
+            ASSERT_TRUE(TransferPayload(0, &source, test[0], deferred, RUNOPT_INSTALL)) << keep;
             SimulateRestart();
             EXPECT_EQ("keep", ReadText(keep)) << keep << " " << deferred;
             EXPECT_EQ("v1:Dorsel", ReadText(std::string(test[0]) + "\\Dorsel.exe"));

@@ -1,7 +1,7 @@
 // The lock that lets one install or uninstall run of the product work at a
 // time.
-#ifndef DRIVER_RUN_WAITS_H
-#define DRIVER_RUN_WAITS_H
+#ifndef DRIVER_RUN_LOCK_H
+#define DRIVER_RUN_LOCK_H
 
 #include <windows.h>
 

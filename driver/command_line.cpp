@@ -1,9 +1,7 @@
-// The switches of the command line. Every "/" starts a switch and only the
-// character right behind it counts: /Silent acts as /S.
+// The command line of a run, read once into the record every part of the run
+// reads. Every "/" starts a switch and only the character right behind it
+// counts: /Silent acts as /S.
 #include "driver/setup_driver.h"
-
-#include "base/format.h"
-#include "base/log.h"
 
 #include <string.h>
 
@@ -88,12 +86,13 @@ int IsElevatedCopy(const char *commandLine)
     return 0;
 }
 
-int BuildElevatedCommandLine(const char *commandLine, char *buffer, size_t size)
+int ReadSetupCommand(const char *commandLine, SetupCommand *command)
 {
-    // The elevated copy writes to this copy's log: another account has
-    // another temporary folder.
-    char logSwitch[MAX_PATH + 8];
-    FormatLogSwitch(logSwitch, sizeof(logSwitch));
-    return FormatText(buffer, size, "%s%s /" ELEVATED_COPY_TOKEN, commandLine ? commandLine : "",
-                      logSwitch);
+    memset(command, 0, sizeof(*command));
+    command->text = commandLine ? commandLine : "";
+    command->options = RUNOPT_INSTALL;
+    ParseRunOptions(command->text, &command->options);
+    FindLogFolder(command->text, command->logFolder);
+    command->elevatedCopy = IsElevatedCopy(command->text);
+    return 1;
 }

@@ -1,5 +1,5 @@
-// The run lock; see run_waits.h.
-#include "driver/run_waits.h"
+// The run lock; see run_lock.h.
+#include "driver/run_lock.h"
 
 HANDLE AcquireRunLock(int isNt5)
 {

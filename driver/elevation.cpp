@@ -1,0 +1,139 @@
+// Elevation: the decision, the command line and the start of the elevated
+// copy, and what the first copy does after it; see elevation.h. The token's
+// queries are the registry floor's security operations.
+#include "driver/elevation.h"
+
+#include "base/format.h"
+#include "base/log.h"
+#include "base/system_version.h"
+#include "driver/application_start.h"
+#include "driver/result_value.h"
+#include "driver/run_log.h"
+#include "registry/registry.h"
+#include "resources/resource.h"
+
+#include <string.h>
+
+namespace {
+
+int IsBlank(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// The command line without its log switches ("/L", "/Log", "/L=<folder>"):
+// each switch runs from its '/' to the next one, blanks included.
+int CopyWithoutLogSwitches(const char *text, char *buffer, size_t size)
+{
+    size_t used = 0;
+    for (const char *part = text; *part;) {
+        const char *next = strchr(*part == '/' ? part + 1 : part, '/');
+        size_t length = next ? (size_t)(next - part) : strlen(part);
+        if (!(*part == '/' && (part[1] == 'L' || part[1] == 'l'))) {
+            if (used + length >= size)
+                return 0;
+            memcpy(buffer + used, part, length);
+            used += length;
+        }
+        part += length;
+    }
+    while (used > 0 && IsBlank(buffer[used - 1]))
+        --used;
+    buffer[used] = 0;
+    return 1;
+}
+
+// The folder of the log file `logPath`; 0 when it could not be named on a
+// command line (a '/' would start a switch of its own).
+int LogFolderOf(const char *logPath, char *folder)
+{
+    lstrcpynA(folder, logPath, MAX_PATH);
+    char *cut = strrchr(folder, '\\');
+    if (!cut || strchr(folder, '/'))
+        return 0;
+    *cut = 0;
+    return 1;
+}
+
+// Exit codes of a run that reached its report, and so wrote a result value.
+int IsPhaseCode(int code)
+{
+    return code == 0 || (code >= IDS_PHASE_INITIALIZATION && code <= IDS_UNSUPPORTED_SYSTEM &&
+                         code != IDS_CANNOT_START);
+}
+
+// The group shortcut and the program as the elevated copy recorded them in the
+// product key.
+void ReadRelaunchTarget(InstallPlan *plan)
+{
+    char version[MAX_PATH] = {0};
+    if (ReadMenuFolder(plan->menuFolder) && ReadProductIdentity(plan->productName, version))
+        FormatShortcutPath(plan->shortcutPath, plan->menuFolder, plan->productName);
+    // And the program itself, for a run that made no group shortcut.
+    if (ReadInstalledFolder(plan->targetFolder))
+        FormatProgramPath(plan->programPath, plan->targetFolder);
+}
+
+// What the elevated copy leaves to this one: the result value when it ran
+// under another account, whose HKCU is not the caller's, and the restart of
+// the application with its wait for the ready event, so that the application
+// runs as the user who started setup.
+int FinishElevatedRun(RunState *run, int code, int otherAccount)
+{
+    if (code == ERROR_CANCELLED)
+        return 0;  // the user backed out of the elevated copy's plan
+    if (!IsPhaseCode(code)) {
+        // Killed before its report: no earlier result may stand for it.
+        if (otherAccount && code != -1)
+            DeleteResultValue();
+        return code;  // it ended before its report: killed, or on a rights check
+    }
+    if (otherAccount)
+        WriteResultValue(code);
+    if ((run->options & RUNOPT_INSTALL) && (run->options & RUNOPT_RELAUNCH)) {
+        run->phaseCode = code;
+        run->runOk = code == 0;
+        ReadRelaunchTarget(&run->plan);
+        RelaunchApplication(run);
+    }
+    return code;
+}
+
+// Starts this program again through the elevation prompt and waits for it.
+int StartElevatedCopy(const char *parameters, DWORD *exitCode)
+{
+    char program[MAX_PATH] = {0};
+    DWORD length = GetModuleFileNameA(0, program, MAX_PATH);
+    return length > 0 && length < MAX_PATH &&
+           StartAndAwaitExit(program, parameters, "runas", exitCode);
+}
+
+} // namespace
+
+int BuildElevatedCommandLine(const SetupCommand *command, const char *logPath, char *buffer,
+                             size_t size)
+{
+    char folder[MAX_PATH];
+    if (!*logPath || !LogFolderOf(logPath, folder))
+        return FormatText(buffer, size, "%s /" ELEVATED_COPY_TOKEN, command->text);
+    char switches[ELEVATED_COMMAND_LINE_SIZE];
+    return CopyWithoutLogSwitches(command->text, switches, sizeof(switches)) &&
+           FormatText(buffer, size, "%s /L=%s /" ELEVATED_COPY_TOKEN, switches, folder);
+}
+
+int RunElevatedCopy(RunState *run, const SetupCommand *command, int *exitCode)
+{
+    if (command->elevatedCopy || SystemVersion().dwMajorVersion < 6)
+        return 0;
+    int type = QueryElevationType();
+    if (type != ELEVATION_LIMITED && type != ELEVATION_DEFAULT)
+        return 0;
+    char parameters[ELEVATED_COMMAND_LINE_SIZE];
+    DWORD code = 0;
+    if (!BuildElevatedCommandLine(command, LogPath(), parameters, sizeof(parameters)) ||
+        !StartElevatedCopy(parameters, &code))
+        return 0;
+    LogElevatedCopy(code);
+    *exitCode = FinishElevatedRun(run, (int)code, type == ELEVATION_DEFAULT);
+    return 1;
+}
