@@ -5,7 +5,10 @@ enable_language(RC)
 set(SETUP_PRODUCT_OPTIONS
     -Os -Wall -Wextra -Werror -fno-exceptions -fno-rtti -fno-threadsafe-statics
     -fno-asynchronous-unwind-tables -fno-unwind-tables -ffunction-sections
-    -flto -ffat-lto-objects)  # setup.exe links across the libraries; tests link the plain code
+    -flto -ffat-lto-objects  # setup.exe links across the libraries; tests link the plain code
+    # No folder of this machine in the code (__FILE__ and the like): another
+    # checkout builds the same bytes.
+    -ffile-prefix-map=${PROJECT_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
 add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400)
 # msvcrt's own printf and scanf: mingw's replacements add tens of kilobytes.
 set(SETUP_PRODUCT_DEFINITIONS __USE_MINGW_ANSI_STDIO=0)
@@ -15,7 +18,8 @@ configure_file(${PROJECT_SOURCE_DIR}/resources/version.h.in ${CMAKE_BINARY_DIR}/
                @ONLY)
 include_directories(${CMAKE_BINARY_DIR}/generated)
 
-# One static library per folder.
+# One static library per folder. GLOB lists the files sorted by name, so the
+# libraries' members, and with them the link, come in the same order everywhere.
 function(setup_subsystem name folder)
   file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.cpp)
   list(FILTER sources EXCLUDE REGEX "(_host|setup_main)\\.cpp$")
@@ -60,11 +64,20 @@ target_compile_options(setup PRIVATE ${SETUP_PRODUCT_OPTIONS})
 target_compile_definitions(setup PRIVATE ${SETUP_PRODUCT_DEFINITIONS})
 target_link_libraries(setup PRIVATE setup_driver)
 # Entry SetupEntry in setup_main.cpp instead of the C runtime start-up code.
+# No link time in the header: two builds of one commit give the same bytes,
+# and with them the same PE checksum, which the linker computes.
 target_link_options(setup PRIVATE -s -Os -Wl,--gc-sections -static-libgcc -static-libstdc++
-                    -nostartfiles -Wl,-e,_SetupEntry@0 -flto
+                    -nostartfiles -Wl,-e,_SetupEntry@0 -flto -Wl,--no-insert-timestamp
                     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
                     -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
 target_link_libraries(setup PRIVATE comctl32 shell32 ole32 uuid advapi32 msvcrt kernel32 gcc)
+# The signed copy, a step of its own and made only on request: tools/sign.sh
+# takes the certificate from the environment (see the README's Release).
+add_custom_target(setup_signed
+                  COMMAND sh ${PROJECT_SOURCE_DIR}/tools/sign.sh $<TARGET_FILE:setup>
+                          ${CMAKE_BINARY_DIR}/signed/setup.exe ${SETUP_PRODUCT_NAME}
+                          ${SETUP_PRODUCT_URL}
+                  DEPENDS setup VERBATIM)
 
 # The test bench: GoogleTest cross-built, every test executable linked static
 # and run under Wine in the build folder's own prefix.

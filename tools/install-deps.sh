@@ -13,6 +13,7 @@ packages=(
   libbenchmark-dev libpugixml-dev          # benchmark and the parser it compares with
   g++-multilib                             # the benchmark's 32-bit build of the engine
   util-linux ca-certificates
+  osslsigncode openssl                     # the release's signature; the signing test's certificate
   locales                                  # the German and Japanese test locales
 )
 

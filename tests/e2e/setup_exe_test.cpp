@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <memory>
 #include <set>
 #include <string>
@@ -677,6 +679,25 @@ TEST_F(XmlForm, JapaneseSystemGetsTheDefaultTitle)
     EXPECT_EQ(std::wstring(L"Quillsen \x30BD\x30D5\x30C8\x30A6\x30A7\x30A2 "
                            L"\x30A2\x30C3\x30D7\x30C7\x30FC\x30C8"),
               text);  // the Japanese resources' text
+}
+
+// Run by tests/release/release_test.sh with setup.exe signed; the script
+// verifies the copy of the installed uninstaller.
+class SignedSetup : public SetupExe {};
+
+TEST_F(SignedSetup, InstallsUpgradesAndUninstallsWithItsSignature)
+{
+    const char *signedFile = getenv("SETUP_SIGNED_FILE");
+    const char *copy = getenv("SETUP_UNINSTALLER_COPY");
+    ASSERT_TRUE(signedFile && copy) << "SETUP_SIGNED_FILE and SETUP_UNINSTALLER_COPY";
+    ASSERT_TRUE(CopyFileA(signedFile, MediumFile("setup.exe").c_str(), FALSE));
+    ASSERT_EQ(0u, RunSetup("/S"));
+    ASSERT_TRUE(CopyFileA(InstalledPath(0).c_str(), copy, FALSE));
+    WriteMedium("v2", kProduct, "3.01.0000");
+    ASSERT_EQ(0u, RunSetup("/S"));
+    ExpectPayloadInstalled("v2");
+    EXPECT_EQ(0u, RunUninstaller("/S /U"));
+    EXPECT_FALSE(Exists(InstalledPath(1)));
 }
 
 } // namespace
