@@ -128,19 +128,26 @@ int WriteHeader(RunOptions options, const char *commandLine)
 
 int OpenLog(RunOptions options, const char *folder, const char *commandLine)
 {
-    g_logPath[0] = 0;
-    if (!(options & RUNOPT_LOG))
-        return 0;
     char place[MAX_PATH] = {0};
+    char file[MAX_PATH] = {0};
     if (folder && *folder)
         lstrcpynA(place, folder, MAX_PATH);
     else if (GetTempPathA(MAX_PATH, place) >= MAX_PATH)
-        return 0;
+        place[0] = 0;
     size_t length = strlen(place);
     if (length && place[length - 1] == '\\')
         place[length - 1] = 0;
-    if (!place[0] || !FormatText(g_logPath, MAX_PATH, "%s\\" LOG_FILE_NAME, place))
+    if (place[0])
+        FormatText(file, MAX_PATH, "%s\\" LOG_FILE_NAME, place);
+    return OpenLogFile(options, file, commandLine);
+}
+
+int OpenLogFile(RunOptions options, const char *file, const char *commandLine)
+{
+    g_logPath[0] = 0;
+    if (!(options & RUNOPT_LOG) || !file || !*file)
         return 0;
+    lstrcpynA(g_logPath, file, MAX_PATH);
     g_openFlags = FILE_ATTRIBUTE_NORMAL | (IsNtPlatform() ? kOpenReparsePoint : 0);
     if (!WriteHeader(options, commandLine))
         g_logPath[0] = 0;

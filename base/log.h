@@ -24,6 +24,8 @@ enum {
 // Returns 1 when the header was written; else the log stays closed and every
 // later line is dropped.
 int OpenLog(RunOptions options, const char *folder, const char *commandLine);
+// The same with the log file named: `file`, a full path whose folder exists.
+int OpenLogFile(RunOptions options, const char *file, const char *commandLine);
 
 // The full path of the open log (260 characters at most), or "" when closed.
 const char *LogPath(void);

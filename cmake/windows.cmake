@@ -42,13 +42,14 @@ setup_subsystem(setup_driver driver)
 
 # Each library links the folders it includes, which all lie below it: the
 # floor (base) under everything, then the XML engine, the descriptor, the
-# registry, files and the script, the user interface, and the driver on top.
+# registry, files and the script, the user interface (which asks the files
+# floor which folders are refused), and the driver on top.
 target_link_libraries(setup_xml PUBLIC setup_base)
 target_link_libraries(setup_descriptor PUBLIC setup_xml setup_base)
 target_link_libraries(setup_registry PUBLIC setup_base)
 target_link_libraries(setup_files PUBLIC setup_registry setup_base)
 target_link_libraries(setup_script PUBLIC setup_descriptor setup_registry setup_base)
-target_link_libraries(setup_ui PUBLIC setup_registry setup_base)
+target_link_libraries(setup_ui PUBLIC setup_files setup_registry setup_base)
 target_link_libraries(setup_driver PUBLIC setup_ui setup_script setup_files setup_registry
                       setup_xml setup_base)
 

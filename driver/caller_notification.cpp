@@ -11,11 +11,9 @@ namespace {
 
 enum { SLOT_FEATURE, SLOT_HWND, SLOT_PATH, SLOT_NOTIFY, SLOT_KILL, SLOT_COUNT };
 
-struct NotificationValue {
-    const wchar_t *name;
-    const wchar_t *text;  // none when the command line did not give it
-    DWORD type;
-};
+// The values' names by slot; "HWND" is a DWORD, the others are texts.
+const wchar_t *const kValueNames[SLOT_COUNT] = {L"FEATUREID", L"HWND", L"PATH", L"NOTIFY",
+                                                L"KILL"};
 
 int HasPrefix(const wchar_t *text, const wchar_t *prefix)
 {
@@ -23,7 +21,7 @@ int HasPrefix(const wchar_t *text, const wchar_t *prefix)
 }
 
 // Fills the table from arguments 1 to count-1; 0 when a slot fails.
-int FillSlots(wchar_t **arguments, int count, NotificationValue *values)
+int FillSlots(wchar_t **arguments, int count, const wchar_t **texts)
 {
     for (int k = 1; k < count; ++k) {
         const wchar_t *argument = arguments[k];
@@ -31,23 +29,23 @@ int FillSlots(wchar_t **arguments, int count, NotificationValue *values)
         case SLOT_FEATURE:
             if (!HasPrefix(argument, L"/T") || !argument[2])
                 return 0;
-            values[SLOT_FEATURE].text = argument + 2;
+            texts[SLOT_FEATURE] = argument + 2;
             break;
         case SLOT_HWND:
             if (!HasPrefix(argument, L"HWND=") || !argument[5])
                 return 0;
-            values[SLOT_HWND].text = argument + 5;
+            texts[SLOT_HWND] = argument + 5;
             break;
         case SLOT_PATH:
             if (GetFileAttributesW(argument) == INVALID_FILE_ATTRIBUTES)
                 return 0;
-            values[SLOT_PATH].text = argument;
+            texts[SLOT_PATH] = argument;
             break;
         default:
             if (HasPrefix(argument, L"NOTIFY="))
-                values[SLOT_NOTIFY].text = argument + 7;
+                texts[SLOT_NOTIFY] = argument + 7;
             else if (HasPrefix(argument, L"KILL="))
-                values[SLOT_KILL].text = argument + 5;
+                texts[SLOT_KILL] = argument + 5;
             break;
         }
     }
@@ -61,20 +59,20 @@ DWORD ParseWindowHandle(const wchar_t *text)
     return (DWORD)value;
 }
 
-int WriteValues(HKEY key, const NotificationValue *values)
+// Writes the slots the command line gave (a text of none is left out).
+int WriteValues(HKEY key, const wchar_t *const *texts)
 {
     for (int i = 0; i < SLOT_COUNT; ++i) {
-        if (!values[i].text)
+        if (!texts[i])
             continue;
         LONG result;
-        if (values[i].type == REG_DWORD) {
-            DWORD number = ParseWindowHandle(values[i].text);
-            result = RegSetValueExW(key, values[i].name, 0, REG_DWORD, (const BYTE *)&number,
+        if (i == SLOT_HWND) {
+            DWORD number = ParseWindowHandle(texts[i]);
+            result = RegSetValueExW(key, kValueNames[i], 0, REG_DWORD, (const BYTE *)&number,
                                     sizeof(number));
         } else {
-            result = RegSetValueExW(key, values[i].name, 0, REG_SZ,
-                                    (const BYTE *)values[i].text,
-                                    (DWORD)(2 * (wcslen(values[i].text) + 1)));
+            result = RegSetValueExW(key, kValueNames[i], 0, REG_SZ, (const BYTE *)texts[i],
+                                    (DWORD)(2 * (wcslen(texts[i]) + 1)));
         }
         if (result != ERROR_SUCCESS)
             return 0;
@@ -112,18 +110,16 @@ int RegisterCallerNotification(HWND *callerWindow, int *busy)
     wchar_t **arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     if (!arguments)
         return 0;
-    NotificationValue values[SLOT_COUNT] = {
-        {L"FEATUREID", 0, REG_SZ}, {L"HWND", L"0", REG_DWORD}, {L"PATH", 0, REG_SZ},
-        {L"NOTIFY", 0, REG_SZ},    {L"KILL", 0, REG_SZ},
-    };
+    const wchar_t *texts[SLOT_COUNT] = {0};  // none where the command line gives none
+    texts[SLOT_HWND] = L"0";
     // The caller's window is taken even from a request that is refused, so
     // that the refusal's message belongs to the caller.
-    int slotsOk = FillSlots(arguments, count, values);
-    *callerWindow = (HWND)(UINT_PTR)ParseWindowHandle(values[SLOT_HWND].text);
+    int slotsOk = FillSlots(arguments, count, texts);
+    *callerWindow = (HWND)(UINT_PTR)ParseWindowHandle(texts[SLOT_HWND]);
     if (!(count == 2 || count == 3 || count == 5 || count == 6))
         slotsOk = 0;
     for (int i = 0; slotsOk && i < count - 1; ++i)
-        if (!values[i].text)
+        if (!texts[i])
             slotsOk = 0;
     int ok = 0;
     HKEY key;
@@ -137,7 +133,7 @@ int RegisterCallerNotification(HWND *callerWindow, int *busy)
         if (disposition == REG_OPENED_EXISTING_KEY)
             *busy = 1;
         else
-            ok = WriteValues(key, values);
+            ok = WriteValues(key, texts);
         RegCloseKey(key);
         if (!ok && !*busy)
             RegDeleteKeyA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY);

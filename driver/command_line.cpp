@@ -1,7 +1,12 @@
 // The command line of a run, read once into the record every part of the run
 // reads. Every "/" starts a switch and only the character right behind it
-// counts: /Silent acts as /S.
+// counts: /Silent acts as /S. "/D=" ends the switches: everything after it,
+// blanks included, is the install folder, as the installers that deployment
+// tools know have it.
 #include "driver/setup_driver.h"
+
+#include "base/format.h"
+#include "driver/ui/user_interface.h"
 
 #include <string.h>
 
@@ -25,18 +30,45 @@ void ApplySwitch(char letter, RunOptions *options)
     }
 }
 
-} // namespace
-
-int IsLaunchCommandLine(const char *commandLine)
+int IsInstallFolderSwitch(const char *slash)
 {
-    return commandLine && strncmp(commandLine, "/T", 2) == 0;
+    return (slash[1] | 0x20) == 'd' && slash[2] == '=';
 }
 
-int ParseRunOptions(const char *commandLine, RunOptions *options)
+// The value of "/X=<value>": read from the command line itself rather than
+// from the switch's token, whose white space would end it at its first
+// blank; up to the next switch, without the blanks that end it, quotes
+// around it dropped.
+void CopySwitchValue(const char *slash, char *value)
 {
-    if (!commandLine)
-        return 1;
-    for (const char *slash = strchr(commandLine, '/'); slash; slash = strchr(slash + 1, '/')) {
+    const char *start = slash[3] == '"' ? slash + 4 : slash + 3;
+    memset(value, 0, MAX_PATH);
+    lstrcpynA(value, start, MAX_PATH);
+    value[strcspn(value, "/\"")] = 0;
+    for (size_t i = strlen(value); i-- > 0 && IsSwitchWhiteSpace(value[i]);)
+        value[i] = 0;
+}
+
+// A decimal number that fits 32 bits; 0 for any other text.
+DWORD DecimalCode(const char *text)
+{
+    DWORD value = 0;
+    const char *digit = text;
+    for (; *digit >= '0' && *digit <= '9'; ++digit) {
+        if (value > 429496729 || (value == 429496729 && *digit > '5'))
+            return 0;
+        value = value * 10 + (DWORD)(*digit - '0');
+    }
+    return digit > text && !*digit ? value : 0;
+}
+
+// Every switch before "/D=" into `options`, and, with `command`, the log's
+// place, the restart code and the elevated copy's token (the last of each
+// counts).
+void ScanSwitches(const char *commandLine, RunOptions *options, SetupCommand *command)
+{
+    for (const char *slash = strchr(commandLine, '/'); slash && !IsInstallFolderSwitch(slash);
+         slash = strchr(slash + 1, '/')) {
         char token[MAX_PATH] = {0};
         lstrcpynA(token, slash + 1, MAX_PATH);
         char *next = strchr(token, '/');
@@ -48,42 +80,67 @@ int ParseRunOptions(const char *commandLine, RunOptions *options)
             if (IsSwitchWhiteSpace(token[i]))
                 token[i] = 0;
         ApplySwitch(token[0], options);
+        if (!command)
+            continue;
+        const size_t length = sizeof(ELEVATED_COPY_TOKEN) - 1;
+        char value[MAX_PATH];
+        if ((token[0] | 0x20) == 'l' && token[1] == '=') {
+            CopySwitchValue(slash, command->logFolder);
+        } else if ((token[0] | 0x20) == 'r' && token[1] == '=') {
+            CopySwitchValue(slash, value);
+            command->restartExitCode = DecimalCode(value);
+        } else if (strncmp(token, ELEVATED_COPY_TOKEN, length) == 0 &&
+                   (!token[length] || IsSwitchWhiteSpace(token[length]))) {
+            command->elevatedCopy = 1;
+        }
     }
+}
+
+// A log named by "/L=" that ends in ".log" or ".txt" is the file itself.
+int NamesLogFile(const char *place)
+{
+    size_t length = strlen(place);
+    return length > 4 && (_stricmp(place + length - 4, ".log") == 0 ||
+                          _stricmp(place + length - 4, ".txt") == 0);
+}
+
+} // namespace
+
+int IsLaunchCommandLine(const char *commandLine)
+{
+    return commandLine && strncmp(commandLine, "/T", 2) == 0;
+}
+
+int ParseRunOptions(const char *commandLine, RunOptions *options)
+{
+    if (commandLine)
+        ScanSwitches(commandLine, options, 0);
     return 1;
 }
 
-// Read from the command line itself rather than from a switch token, whose
-// white space would end the folder at its first blank.
 int FindLogFolder(const char *commandLine, char *folder)
 {
-    memset(folder, 0, MAX_PATH);
-    for (const char *slash = commandLine ? strchr(commandLine, '/') : 0; slash;
-         slash = strchr(slash + 1, '/')) {
-        if ((slash[1] != 'L' && slash[1] != 'l') || slash[2] != '=')
-            continue;
-        const char *start = slash[3] == '"' ? slash + 4 : slash + 3;
-        memset(folder, 0, MAX_PATH);
-        lstrcpynA(folder, start, MAX_PATH);
-        folder[strcspn(folder, "/\"")] = 0;
-        for (size_t i = strlen(folder); i-- > 0 && IsSwitchWhiteSpace(folder[i]);)
-            folder[i] = 0;
-    }
+    SetupCommand command;
+    ReadSetupCommand(commandLine, &command);
+    lstrcpyA(folder, command.logFile[0] ? command.logFile : command.logFolder);
     return folder[0] != 0;
+}
+
+const char *FindInstallFolder(const char *commandLine, char *folder)
+{
+    memset(folder, 0, MAX_PATH);
+    const char *slash = commandLine ? strchr(commandLine, '/') : 0;
+    while (slash && !IsInstallFolderSwitch(slash))
+        slash = strchr(slash + 1, '/');
+    if (slash)
+        FormatText(folder, MAX_PATH, "%s", slash + 3);  // one that does not fit stays ""
+    return slash;
 }
 
 int IsElevatedCopy(const char *commandLine)
 {
-    if (!commandLine)
-        return 0;
-    const size_t length = sizeof(ELEVATED_COPY_TOKEN) - 1;
-    for (const char *slash = strchr(commandLine, '/'); slash; slash = strchr(slash + 1, '/')) {
-        if (strncmp(slash + 1, ELEVATED_COPY_TOKEN, length) != 0)
-            continue;
-        char after = slash[length + 1];  // the match guarantees it exists
-        if (after == 0 || after == '/' || IsSwitchWhiteSpace(after))
-            return 1;
-    }
-    return 0;
+    SetupCommand command;
+    return ReadSetupCommand(commandLine, &command) && command.elevatedCopy;
 }
 
 int ReadSetupCommand(const char *commandLine, SetupCommand *command)
@@ -91,8 +148,19 @@ int ReadSetupCommand(const char *commandLine, SetupCommand *command)
     memset(command, 0, sizeof(*command));
     command->text = commandLine ? commandLine : "";
     command->options = RUNOPT_INSTALL;
-    ParseRunOptions(command->text, &command->options);
-    FindLogFolder(command->text, command->logFolder);
-    command->elevatedCopy = IsElevatedCopy(command->text);
+    ScanSwitches(command->text, &command->options, command);
+    if (NamesLogFile(command->logFolder)) {
+        DWORD length = GetFullPathNameA(command->logFolder, MAX_PATH, command->logFile, 0);
+        if (length == 0 || length >= MAX_PATH) {
+            command->logFile[0] = 0;
+            command->options &= ~(RunOptions)RUNOPT_LOG;  // a file it cannot name: no log
+        }
+        command->logFolder[0] = 0;
+    }
+    const char *folder = FindInstallFolder(command->text, command->installFolder);
+    TidyTargetFolder(command->installFolder);
+    command->installFolderSwitch = folder;
+    command->installFolderGiven =
+        folder && (command->installFolder[0] || strlen(folder + 3) >= MAX_PATH);
     return 1;
 }

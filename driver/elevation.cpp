@@ -21,21 +21,24 @@ int IsBlank(char c)
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-// The command line without its log switches ("/L", "/Log", "/L=<folder>"):
-// each switch runs from its '/' to the next one, blanks included.
-int CopyWithoutLogSwitches(const char *text, char *buffer, size_t size)
+// The command line up to `end` without its log switches ("/L", "/Log",
+// "/L=<place>"): each switch runs from its '/' to the next one, blanks
+// included.
+int CopyWithoutLogSwitches(const char *text, const char *end, char *buffer, size_t size)
 {
     size_t used = 0;
-    for (const char *part = text; *part;) {
-        const char *next = strchr(*part == '/' ? part + 1 : part, '/');
-        size_t length = next ? (size_t)(next - part) : strlen(part);
+    for (const char *part = text; part < end;) {
+        const char *next = part + 1;
+        while (next < end && *next != '/')
+            ++next;
+        size_t length = (size_t)(next - part);
         if (!(*part == '/' && (part[1] == 'L' || part[1] == 'l'))) {
             if (used + length >= size)
                 return 0;
             memcpy(buffer + used, part, length);
             used += length;
         }
-        part += length;
+        part = next;
     }
     while (used > 0 && IsBlank(buffer[used - 1]))
         --used;
@@ -43,23 +46,26 @@ int CopyWithoutLogSwitches(const char *text, char *buffer, size_t size)
     return 1;
 }
 
-// The folder of the log file `logPath`; 0 when it could not be named on a
-// command line (a '/' would start a switch of its own).
-int LogFolderOf(const char *logPath, char *folder)
+// How the elevated copy names this copy's log: by its folder when the file
+// has the usual name there, else the file itself. 0 when it cannot be named
+// on a command line (a '/' would start a switch of its own).
+int LogPlaceOf(const char *logPath, char *place)
 {
-    lstrcpynA(folder, logPath, MAX_PATH);
-    char *cut = strrchr(folder, '\\');
-    if (!cut || strchr(folder, '/'))
+    lstrcpynA(place, logPath, MAX_PATH);
+    char *cut = strrchr(place, '\\');
+    if (!cut || strchr(place, '/'))
         return 0;
-    *cut = 0;
+    if (lstrcmpiA(cut + 1, LOG_FILE_NAME) == 0)
+        *cut = 0;
     return 1;
 }
 
 // Exit codes of a run that reached its report, and so wrote a result value.
-int IsPhaseCode(int code)
+int IsReportedCode(int code)
 {
-    return code == 0 || (code >= IDS_PHASE_INITIALIZATION && code <= IDS_UNSUPPORTED_SYSTEM &&
-                         code != IDS_CANNOT_START);
+    return code == 0 || code == ERROR_INSTALL_ALREADY_RUNNING ||
+           (code >= IDS_PHASE_INITIALIZATION && code <= IDS_UNSUPPORTED_SYSTEM &&
+            code != IDS_CANNOT_START);
 }
 
 // The group shortcut and the program as the elevated copy recorded them in the
@@ -78,21 +84,23 @@ void ReadRelaunchTarget(InstallPlan *plan)
 // under another account, whose HKCU is not the caller's, and the restart of
 // the application with its wait for the ready event, so that the application
 // runs as the user who started setup.
-int FinishElevatedRun(RunState *run, int code, int otherAccount)
+int FinishElevatedRun(RunState *run, const SetupCommand *command, int code, int otherAccount)
 {
     if (code == ERROR_CANCELLED)
         return 0;  // the user backed out of the elevated copy's plan
-    if (!IsPhaseCode(code)) {
+    // The code "/R=" asked for is a success whose files wait for the restart.
+    int result = command->restartExitCode && (DWORD)code == command->restartExitCode ? 0 : code;
+    if (!IsReportedCode(result)) {
         // Killed before its report: no earlier result may stand for it.
         if (otherAccount && code != -1)
             DeleteResultValue();
         return code;  // it ended before its report: killed, or on a rights check
     }
     if (otherAccount)
-        WriteResultValue(code);
+        WriteResultValue(result);
     if ((run->options & RUNOPT_INSTALL) && (run->options & RUNOPT_RELAUNCH)) {
-        run->phaseCode = code;
-        run->runOk = code == 0;
+        run->phaseCode = result;
+        run->runOk = result == 0;
         ReadRelaunchTarget(&run->plan);
         RelaunchApplication(run);
     }
@@ -113,12 +121,21 @@ int StartElevatedCopy(const char *parameters, DWORD *exitCode)
 int BuildElevatedCommandLine(const SetupCommand *command, const char *logPath, char *buffer,
                              size_t size)
 {
-    char folder[MAX_PATH];
-    if (!*logPath || !LogFolderOf(logPath, folder))
-        return FormatText(buffer, size, "%s /" ELEVATED_COPY_TOKEN, command->text);
+    const char *text = command->text;
+    // "/D=" stays the last switch: all after it is its folder.
+    const char *folder = command->installFolderSwitch;
+    const char *end = folder ? folder : text + strlen(text);
+    int length = (int)(end - text);
+    while (length > 0 && IsBlank(text[length - 1]))
+        --length;
+    char log[MAX_PATH];
+    if (!*logPath || !LogPlaceOf(logPath, log))
+        return FormatText(buffer, size, "%.*s /" ELEVATED_COPY_TOKEN "%s%s", length, text,
+                          folder ? " " : "", folder ? folder : "");
     char switches[ELEVATED_COMMAND_LINE_SIZE];
-    return CopyWithoutLogSwitches(command->text, switches, sizeof(switches)) &&
-           FormatText(buffer, size, "%s /L=%s /" ELEVATED_COPY_TOKEN, switches, folder);
+    return CopyWithoutLogSwitches(text, end, switches, sizeof(switches)) &&
+           FormatText(buffer, size, "%s /L=%s /" ELEVATED_COPY_TOKEN "%s%s", switches, log,
+                      folder ? " " : "", folder ? folder : "");
 }
 
 int RunElevatedCopy(RunState *run, const SetupCommand *command, int *exitCode)
@@ -134,6 +151,6 @@ int RunElevatedCopy(RunState *run, const SetupCommand *command, int *exitCode)
         !StartElevatedCopy(parameters, &code))
         return 0;
     LogElevatedCopy(code);
-    *exitCode = FinishElevatedRun(run, (int)code, type == ELEVATION_DEFAULT);
+    *exitCode = FinishElevatedRun(run, command, (int)code, type == ELEVATION_DEFAULT);
     return 1;
 }

@@ -12,10 +12,11 @@
 enum { ELEVATED_COMMAND_LINE_SIZE = 4 * MAX_PATH };
 
 // The command line of the elevated copy into `buffer` of `size` characters:
-// the switches of `command` as given, each once, and the token. When this
-// copy writes a log (`logPath` not empty), the log switch names that log's
-// folder instead of the one given, so that both copies write to one file:
-// another account has another temporary folder. 0 when it does not fit.
+// the switches of `command` as given, each once, the token, and "/D=" with its
+// folder last. When this copy writes a log (`logPath` not empty), the log
+// switch names that log (its folder, when the file has the usual name)
+// instead of the place given, so that both copies write to one file: another
+// account has another temporary folder. 0 when it does not fit.
 int BuildElevatedCommandLine(const SetupCommand *command, const char *logPath, char *buffer,
                              size_t size);
 

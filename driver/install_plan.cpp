@@ -4,6 +4,7 @@
 #include "driver/install_plan.h"
 
 #include "base/format.h"
+#include "base/log.h"
 #include "base/startup_state.h"
 #include "driver/setup_driver.h"
 #include "driver/ui/user_interface.h"
@@ -45,18 +46,30 @@ int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOp
             ApplyStoredRadarChoice(plan);
         plan->desktopIcon = plan->desktopIcon || DesktopShortcutExists(plan->previousName);
         plan->startMenuIcon = plan->startMenuIcon || StartMenuShortcutExists(plan->previousName);
+        if (plan->folderRequested)
+            LogLine("/D=%s not used: an upgrade keeps its folder", plan->requestedFolder);
     } else {
         plan->flags |= RUNOPT_FRESH_INSTALL;
         ApplyStoredRadarChoice(plan);
         memset(plan->targetFolder, 0, MAX_PATH);
         memset(plan->previousName, 0, MAX_PATH);  // a half-readable record is no installation
         defaultFolderFound = GetDefaultTargetFolder(plan->targetFolder) != 0;
+        if (plan->folderRequested) {  // the caller's choice, checked as a typed one
+            lstrcpyA(plan->targetFolder, plan->requestedFolder);
+            defaultFolderFound = 1;
+        }
     }
     TidyTargetFolder(plan->targetFolder);
     if (!(options & RUNOPT_SILENT))
         *cancelled = AskTargetFolder(plan) != IDOK;
     if (!defaultFolderFound)
         return 0;
+    // A relative folder would land wherever setup runs; one that the
+    // uninstall would refuse could never be removed again.
+    if (!*cancelled && (!IsFullPath(plan->targetFolder) || IsCriticalFolder(plan->targetFolder))) {
+        LogLine("target folder %s refused", plan->targetFolder);
+        return 0;
+    }
     int result = GetMenuGroupFolder(plan->menuFolder);
     result = FormatShortcutPath(plan->shortcutPath, plan->menuFolder, plan->productName) && result;
     result = FormatProgramPath(plan->programPath, plan->targetFolder) && result;
@@ -66,13 +79,32 @@ int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOp
     return result;
 }
 
+// The installed product as its record names it. A record that lost its
+// folder or identity to an uninstall that stopped halfway (or to a hand)
+// still has the rest removed; only a folder that is there but is no full
+// path makes it no installation.
+int ReadUninstallTarget(InstallPlan *plan)
+{
+    int folder = ReadInstalledFolder(plan->installedFolder);
+    if (!ReadProductIdentity(plan->productName, plan->productVersion)) {
+        memset(plan->productName, 0, MAX_PATH);
+        memset(plan->productVersion, 0, MAX_PATH);
+    } else if (folder) {
+        return 1;
+    }
+    if ((!folder && HasProductValue("ProgDir")) || !HasProductRemains())
+        return 0;
+    LogLine("plan: the rest of a stopped uninstall");
+    return 1;
+}
+
 int PlanUninstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOptions options)
 {
-    if (!ReadInstalledFolder(plan->installedFolder) ||
-        !ReadProductIdentity(plan->productName, plan->productVersion))
+    if (!ReadUninstallTarget(plan))
         return 0;
     char found[MAX_PATH];
-    plan->xmlDescriptor = FindFileInFolder(plan->installedFolder, "ZynSetup.xml", found);
+    plan->xmlDescriptor =
+        plan->installedFolder[0] && FindFileInFolder(plan->installedFolder, "ZynSetup.xml", found);
     lstrcpynA(installedVersion, plan->productVersion, MAX_PATH);
     if (!(options & RUNOPT_SILENT)) {
         char text[MAX_PATH];
@@ -81,7 +113,10 @@ int PlanUninstall(int *cancelled, InstallPlan *plan, char *installedVersion, Run
                                  LoadText(IDS_CAPTION_UNINSTALL, caption, MAX_PATH),
                                  MB_ICONQUESTION | MB_YESNO) != IDYES;
     }
-    int result = ReadMenuFolder(plan->menuFolder);
+    int whole = plan->installedFolder[0] && plan->productName[0];
+    int result = ReadMenuFolder(plan->menuFolder) || !whole;
+    if (!plan->productName[0] || !plan->menuFolder[0])
+        return result;  // no shortcut of its name is left to remove
     return FormatShortcutPath(plan->shortcutPath, plan->menuFolder, plan->productName) && result;
 }
 

@@ -27,6 +27,11 @@ struct InstallPlan {
     char publisher[MAX_PATH];  // empty when the Setup script names none
     char setupFolder[MAX_PATH];  // install: the folder of the running setup program
     int xmlDescriptor;           // the payload carries the XML-form descriptor
+    // The folder the caller chose ("/D="), set before the plan is built: a
+    // fresh install proposes it instead of the default. "" with
+    // `folderRequested` set: one too long to hold.
+    int folderRequested;
+    char requestedFolder[MAX_PATH];
 };
 
 // Where the payload phases take the files from, as the plan found it.

@@ -39,7 +39,8 @@ const char *ElevationText(void)
 void OpenRunLog(const SetupCommand *command)
 {
     g_reported = 0;
-    if (OpenLog(command->options, command->logFolder, command->text))
+    if (command->logFile[0] ? OpenLogFile(command->options, command->logFile, command->text)
+                            : OpenLog(command->options, command->logFolder, command->text))
         LogLine("elevated: %s", ElevationText());
     // Written at the start, so that even a killed run leaves the way to its
     // log; deleted without a log, so that it never names an earlier run's.

@@ -144,15 +144,17 @@ int RunUninstallPhases(RunState *run)
     RunOptions options = run->options;
     run->phaseCode = IDS_PHASE_UNINSTALL_FILES;
     // A tampered installed folder must not turn the uninstall against the
-    // system's or the user's own folders.
-    if (IsCriticalFolder(plan.installedFolder) ||
-        !TransferPayloadResponsively(run, plan.installedFolder))
+    // system's or the user's own folders. Without a folder (the rest of an
+    // uninstall that stopped halfway) the files went before it.
+    if (plan.installedFolder[0] && (IsCriticalFolder(plan.installedFolder) ||
+                                    !TransferPayloadResponsively(run, plan.installedFolder)))
         return 0;
     Step(run, 2);
     run->phaseCode = IDS_PHASE_SHORTCUTS;
-    if (!UpdateGroupShortcut(0, plan.shortcutPath, plan.menuFolder, options) ||
-        !UpdateDesktopShortcut(0, plan.productName, options) ||
-        !UpdateStartMenuShortcut(0, plan.productName, options))
+    if (plan.productName[0] &&
+        ((plan.shortcutPath[0] && !UpdateGroupShortcut(0, plan.shortcutPath, plan.menuFolder, options)) ||
+         !UpdateDesktopShortcut(0, plan.productName, options) ||
+         !UpdateStartMenuShortcut(0, plan.productName, options)))
         return 0;
     Step(run, 3);
     run->phaseCode = IDS_PHASE_REGISTRATION;
@@ -180,6 +182,8 @@ int RunUninstallPhases(RunState *run)
 int IsApplicationRunning(const RunState *run)
 {
     const char *name = run->plan.productName;
+    if (!name[0])
+        return 0;  // an uninstall's rest: no product name to find it by
     if (CompareVersions(run->installedVersion, "1.03.0000") < 0)
         return FindWindowA(0, name) != 0;
     HANDLE mutex = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name);

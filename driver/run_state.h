@@ -19,6 +19,7 @@ struct RunState {
     HWND callerWindow;
     int isNt5;
     int elevatedCopy;      // started elevated by a copy that lacked the rights
+    int lockHeld;          // another run held the run lock past the wait
     InstallPlan plan;
     char installedVersion[MAX_PATH];
     char downloadFolder[MAX_PATH];

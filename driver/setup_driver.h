@@ -15,9 +15,10 @@ int IsLaunchCommandLine(const char *commandLine);
 // Adds the switches of the command line to `*options`; a null command line
 // adds none. Always 1: an unknown switch is ignored.
 int ParseRunOptions(const char *commandLine, RunOptions *options);
-// The folder of the last "/L=<folder>" on the command line into `folder`
+// The place of the last "/L=<place>" on the command line into `folder`
 // (260 characters): up to the next '/' or '"', without the blanks that end
-// it, quotes around it dropped. 0 with "" when there is none.
+// it, quotes around it dropped; a file ending in ".log" or ".txt" as a full
+// path. 0 with "" when there is none.
 int FindLogFolder(const char *commandLine, char *folder);
 
 // The copy that a run without administrator rights starts elevated carries
@@ -27,13 +28,23 @@ int FindLogFolder(const char *commandLine, char *folder);
 // 1 when the command line carries the token of the elevated copy.
 int IsElevatedCopy(const char *commandLine);
 
+// "/D=<folder>": everything after it to the end of the line is the install
+// folder, blanks included. Returns the switch's '/', or null without one;
+// `folder` (MAX_PATH characters) gets the text, "" when it does not fit.
+const char *FindInstallFolder(const char *commandLine, char *folder);
+
 // The command line of an install or uninstall run, read once: everything the
 // run takes from it.
 struct SetupCommand {
     const char *text;          // as Windows handed it over; never null
     RunOptions options;        // the switches applied to RUNOPT_INSTALL
     char logFolder[MAX_PATH];  // of "/L=<folder>"; "" for the temporary folder
+    char logFile[MAX_PATH];    // "/L=<file>" ending in ".log" or ".txt", as a full path
     int elevatedCopy;          // started elevated by a copy that lacked the rights
+    DWORD restartExitCode;     // "/R=<code>": the exit code of a success that needs a restart
+    const char *installFolderSwitch;  // "/D=" in `text`, the last switch; null without one
+    int installFolderGiven;           // it names a folder (one that is only blanks does not)
+    char installFolder[MAX_PATH];     // that folder, tidied; "" when too long
 };
 // Reads `commandLine` (null: an empty one) into `command`. Always 1.
 int ReadSetupCommand(const char *commandLine, SetupCommand *command);

@@ -3,6 +3,7 @@
 // checks to the result value; the report comes after it.
 #include "driver/setup_driver.h"
 
+#include "base/log.h"
 #include "base/startup_state.h"
 #include "base/system_version.h"
 #include "driver/elevation.h"
@@ -104,14 +105,27 @@ int RunToResult(RunState *run, HANDLE lock)
     if (!lock) {
         run->phaseCode = IDS_PHASE_INITIALIZATION;
         run->runOk = 0;
+        run->lockHeld = 1;
+        LogLine("run lock held by another run");
     } else {
         DeleteResultValue();
         if (!RunPlanAndPhases(run))
             return 0;
     }
-    WriteResultValue(run->phaseCode);
+    WriteResultValue(run->lockHeld ? ERROR_INSTALL_ALREADY_RUNNING : run->phaseCode);
     LogRunEnd(run->phaseCode, run->runOk, run->appRunning);
     return 1;
+}
+
+// The Phase code; a tool that retries learns that another run was busy
+// (1618), and one that asked for it that a success waits for a restart.
+int ExitCodeOf(const RunState *run, const SetupCommand *command)
+{
+    if (run->lockHeld)
+        return ERROR_INSTALL_ALREADY_RUNNING;
+    if (run->runOk && run->appRunning && command->restartExitCode)
+        return (int)command->restartExitCode;
+    return run->phaseCode;
 }
 
 void Report(const RunState *run)
@@ -133,7 +147,12 @@ int RunSetup(const SetupCommand *command)
     run.options = command->options;
     run.isNt5 = IsNt5OrLater();
     run.elevatedCopy = command->elevatedCopy;
+    run.plan.folderRequested = command->installFolderGiven;
+    lstrcpyA(run.plan.requestedFolder, command->installFolder);
     run.notifyRegistered = ReadCallerWindow(&run.callerWindow);
+    // Every copy that may write the result deletes the earlier one first: a
+    // refused elevation, or a copy that is killed, leaves none.
+    DeleteResultValue();
     InitCommonControls();
     run.runOk = InitSetupRun(run.options);
     LogStartup(run.runOk, run.options);
@@ -149,7 +168,7 @@ int RunSetup(const SetupCommand *command)
     if (!reported)  // the first copy learns it apart from a completed run
         return run.elevatedCopy ? ERROR_CANCELLED : 0;
     Report(&run);
-    return run.phaseCode;
+    return ExitCodeOf(&run, command);
 }
 
 int RunCommandLine(const char *commandLine)

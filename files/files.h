@@ -12,6 +12,15 @@ enum {
     PAYLOAD_FILE_COUNT = 12
 };
 
+// A multi-string of paths in a fixed buffer: the paths separated by NUL and
+// ended by an empty one.
+struct PathList {
+    char text[PATH_LIST_SIZE];
+    size_t used;
+};
+// Appends `path`; 0, with the list unchanged, when it does not fit.
+int AppendToList(PathList *list, const char *path);
+
 // Where an install takes the payload from: the folder of the running setup
 // program, and the form of the Package descriptor, whose file has other
 // names in each form (an uninstall reads only the form).
@@ -27,9 +36,11 @@ struct PayloadSource {
 // error box of its own.
 int TransferPayload(HWND owner, const PayloadSource *source, const char *folder, int deferred,
                     RunOptions options);
-// 1 when an uninstall must delete nothing in `folder`: a drive root, the
-// Windows, system or Program Files folder, the profile or a shell folder, or
-// a folder above one of them; also when the folder cannot be judged.
+// 1 when setup must neither install into nor delete from `folder`: a drive
+// root, the Windows folder or a folder in it, the Program Files or Common
+// Files folder (of the 32-bit and the native view), the profile or a shell
+// folder, or a folder above one of them; also when the folder cannot be
+// judged.
 int IsCriticalFolder(const char *folder);
 // The payload's size as installed, in KB (rounded up): the sizes of the
 // source files in the setup folder.
@@ -70,27 +81,56 @@ void RemoveLegacyShortcuts(const char *program, const char *groupFolder);
 // or a deletion when `to` is null. Kept apart so that tests can make one fail.
 int RegisterRestartOperation(const char *from, const char *to);
 // Takes back every pending deletion of the paths in the multi-string `paths`
-// (at most 16), compared as full paths in any letter case. Nonzero when none
-// is left pending.
+// (at most 16), compared as places (see PlaceKey): any spelling of the same
+// file counts. Nonzero when none is left pending.
 int WithdrawRestartDeletions(const char *paths);
+// Takes back every pending move onto one of the paths in `paths` (at most
+// 16); the moves' sources are added to `sources`. Nonzero when none is left.
+int WithdrawRestartMoves(const char *paths, PathList *sources);
 // Whether a pending operation takes a file from within `folder`.
 int IsPendingRestartSource(const char *folder);
 
 // Windows 9x: adds lines to the "rename" section of WININIT.INI, keeping what
 // is there; sets (or, with a null value, removes) one "key=value" line; takes
-// back the "NUL=" lines of `paths`; tells whether a line names a file within
-// `folder`.
+// back the "NUL=" lines of `paths`, and the moves onto them (their sources go
+// to `sources`); tells whether a line names a file within `folder`.
 int AppendRenameLines(const char *lines);
 int WriteRenameEntry(const char *key, const char *value);
 int WithdrawRenameDeletions(const char *paths);
+int WithdrawRenameMoves(const char *paths, PathList *sources);
 int IsPendingRenameSource(const char *folder);
 // The short (8.3) form of a path, or of a file not there yet: its folder's
 // short form and its name. `shortPath` holds 260 characters.
 int ShortPathOfFile(const char *path, char *shortPath);
 int ShortPathOfNewFile(const char *path, char *shortPath);
-// The full path of `path` into `full` (MAX_PATH characters), without trailing
-// backslashes except after a drive root; 0 when it cannot be made or does not fit.
-int FullPathOf(const char *path, char *full);
+
+// A file or folder as this program compares it with another. Where it
+// exists, its identity on disk (volume serial number and file index), the
+// same for every spelling, letter case and link; and always its full path in
+// long form, without a device prefix or trailing backslashes, resolved
+// through links where the system can say.
+struct PlaceKey {
+    char path[MAX_PATH];
+    int identified;
+    DWORD volume;
+    DWORD indexHigh;
+    DWORD indexLow;
+};
+// 0 when `path` names no place of files (empty, relative, a device).
+int ReadPlaceKey(const char *path, PlaceKey *key);
+// The same place: by identity when both are known, else by path.
+int IsSamePlaceKey(const PlaceKey *a, const PlaceKey *b);
+int IsSamePlace(const char *a, const char *b);
+// 1 when `outer` is the place `path` or one of the folders it lies in.
+int ContainsPlace(const PlaceKey *outer, const char *path);
+// The path the system resolves the open file or folder `place` to, links
+// followed, into `path` (MAX_PATH characters); 0 where the system cannot say
+// (before Vista).
+int FinalPathOf(HANDLE place, char *path);
+// 1 when `path` lies in the folder `folder`, at any depth (not when it is it).
+int IsInsidePlace(const PlaceKey *folder, const char *path);
+// 1 for the root of a drive or a network share.
+int IsDriveRoot(const PlaceKey *key);
 
 // Saves a shell link; kept apart so that tests can make a save fail.
 struct IPersistFile;

@@ -60,11 +60,6 @@ const FILEOP_FLAGS kCopyFlags =
     FOF_MULTIDESTFILES | FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR;
 const FILEOP_FLAGS kDeleteFlags = FOF_SILENT | FOF_NOCONFIRMATION;
 
-struct PathList {
-    char text[PATH_LIST_SIZE];  // paths separated by NUL, ended by an empty one
-    size_t used;
-};
-
 // Appends "prefix" + "separator" + "name"; fails rather than overrun the list.
 int AppendPath(PathList *list, const char *prefix, const char *separator, const char *name)
 {
@@ -78,6 +73,15 @@ int AppendPath(PathList *list, const char *prefix, const char *separator, const 
     list->used += length;
     return 1;
 }
+
+} // namespace
+
+int AppendToList(PathList *list, const char *path)
+{
+    return AppendPath(list, path, "", "");
+}
+
+namespace {
 
 void ClearList(PathList *list)
 {
@@ -347,12 +351,29 @@ int NoneExists(const char *paths)
     return 1;
 }
 
+// Moves onto the installed files that an upgrade left for the next Windows
+// start would bring the files back after the uninstall: they are taken back,
+// and the staged copies they would have moved go now.
+int WithdrawPendingMoves(const PathList *finals, int nt)
+{
+    static PathList sources;
+    ClearList(&sources);
+    if (!(nt ? WithdrawRestartMoves(finals->text, &sources)
+             : WithdrawRenameMoves(finals->text, &sources)))
+        return 0;
+    for (const char *source = sources.text; *source; source = NextEntry(source))
+        RemoveStagedCopy(source);
+    return 1;
+}
+
 int RemovePayload(HWND owner, const char *folder, int xml, int deferred, FILEOP_FLAGS quiet)
 {
     static PathList finals, existing;
     if (!BuildFinalList(&finals, folder, xml) || !AllAreFiles(finals.text))
         return 0;
     int nt = IsNtPlatform();
+    if (!WithdrawPendingMoves(&finals, nt))
+        return 0;
     const char *uninstaller = finals.text;
     if (!deferred) {
         // The uninstaller may be the running program: it goes at the next start.

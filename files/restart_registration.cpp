@@ -1,7 +1,9 @@
 // Registrations for the next Windows start on the NT family, through
-// MoveFileExA, and taking deletions back. The pending list is shared with
-// every other program: it is read and written with the wide calls and only
-// the pairs taken back change, so no other entry loses a byte.
+// MoveFileExA, and taking deletions and moves back. The pending list is
+// shared with every other program: it is read and written with the wide
+// calls and only the pairs taken back change, so no other entry loses a
+// byte. Entries are compared as places (see PlaceKey), so any spelling of one
+// of this program's files is found.
 #include "files/files.h"
 
 #include "base/log.h"
@@ -14,10 +16,7 @@ namespace {
 const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const wchar_t kPending[] = L"PendingFileRenameOperations";
 
-enum {
-    NT_PATH_SIZE = MAX_PATH + 8,  // "\??\UNC\" and a full path
-    WITHDRAW_LIMIT = 16           // paths taken back in one call
-};
+enum { WITHDRAW_LIMIT = 16 };  // paths taken back in one call
 
 // The value as stored, followed by zero bytes so that a list missing its
 // terminators still ends within the block.
@@ -53,45 +52,13 @@ void ClosePendingList(PendingList *list)
         RegCloseKey(list->key);
 }
 
-// Case-insensitive over the whole text, as the file system compares names.
-int StartsWithIgnoringCase(const wchar_t *text, const wchar_t *prefix)
+// A stored entry as a path of the ANSI code page; 0 for a name this code page
+// cannot spell, which is never one this program registered.
+int EntryPath(const wchar_t *entry, char *path)
 {
-    for (; *prefix; ++text, ++prefix) {
-        if (!*text)
-            return 0;
-        if (*text != *prefix &&
-            CharUpperW((LPWSTR)(ULONG_PTR)*text) != CharUpperW((LPWSTR)(ULONG_PTR)*prefix))
-            return 0;
-    }
-    return 1;
-}
-
-int SameIgnoringCase(const wchar_t *a, const wchar_t *b)
-{
-    return lstrlenW(a) == lstrlenW(b) && StartsWithIgnoringCase(a, b);
-}
-
-// The form Windows stores a path in: "\??\" and the full path ("\??\UNC\"
-// for a network path), without a trailing backslash. "/", "." and ".." are
-// resolved by GetFullPathNameA.
-int NtPathOf(const char *path, wchar_t *ntPath)
-{
-    char full[MAX_PATH];
-    if (!FullPathOf(path, full))
-        return 0;
-    wchar_t wide[MAX_PATH] = {0};
-    if (!MultiByteToWideChar(CP_ACP, 0, full, -1, wide, MAX_PATH))
-        return 0;
-    int network = wide[0] == L'\\' && wide[1] == L'\\';
-    lstrcpyW(ntPath, network ? L"\\??\\UNC\\" : L"\\??\\");
-    lstrcatW(ntPath, network ? wide + 2 : wide);
-    return 1;
-}
-
-// A stored path matches with or without the "\??\" prefix.
-int IsStoredAs(const wchar_t *stored, const wchar_t *ntPath)
-{
-    return SameIgnoringCase(stored, ntPath) || SameIgnoringCase(stored, ntPath + 4);
+    BOOL lossy = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, 0, entry, -1, path, MAX_PATH, 0, &lossy);
+    return length > 0 && !lossy;
 }
 
 // Entries are counted in wide characters; an odd last byte stays untouched.
@@ -102,9 +69,57 @@ wchar_t *EntryEnd(wchar_t *entry, wchar_t *end)
     return entry;
 }
 
-// Removes every pair (source, empty target) whose source is one of `ntPaths`.
-// Returns the number of bytes removed.
-DWORD RemoveDeletions(PendingList *list, wchar_t (*ntPaths)[NT_PATH_SIZE], int count)
+struct Places {
+    PlaceKey keys[WITHDRAW_LIMIT];
+    int count;
+    PathList *sources;  // where the sources of withdrawn moves go, when kept
+};
+
+int ReadPlaces(const char *paths, Places *places)
+{
+    places->count = 0;
+    for (const char *path = paths; *path; path = NextEntry(path))
+        if (places->count == WITHDRAW_LIMIT || !ReadPlaceKey(path, &places->keys[places->count++]))
+            return 0;
+    return 1;
+}
+
+int IsOneOf(const wchar_t *entry, const Places *places)
+{
+    char path[MAX_PATH];
+    PlaceKey key;
+    if (!EntryPath(entry, path) || !ReadPlaceKey(path, &key))
+        return 0;
+    for (int i = 0; i < places->count; ++i)
+        if (IsSamePlaceKey(&key, &places->keys[i]))
+            return 1;
+    return 0;
+}
+
+int IsDeletionOfOne(const wchar_t *source, const wchar_t *target, Places *places)
+{
+    return !*target && IsOneOf(source, places);
+}
+
+// A move into one of the places; its source is kept in the list. A target
+// stored with "!" before it replaces an existing file.
+int IsMoveIntoOne(const wchar_t *source, const wchar_t *target, Places *places)
+{
+    if (!*target || !IsOneOf(*target == L'!' ? target + 1 : target, places))
+        return 0;
+    char path[MAX_PATH];
+    PlaceKey key;
+    if (places->sources && EntryPath(source, path) && ReadPlaceKey(path, &key))
+        AppendToList(places->sources, key.path);
+    return 1;
+}
+
+typedef int (*PairTest)(const wchar_t *source, const wchar_t *target, Places *places);
+
+// Removes every pair (source, target) that `test` picks; the rest of the
+// list, other programs' entries included, keeps every byte. Returns the
+// number of bytes removed.
+DWORD RemovePairs(PendingList *list, PairTest test, Places *places)
 {
     wchar_t *start = (wchar_t *)list->data;
     wchar_t *end = start + list->size / sizeof(wchar_t);
@@ -116,10 +131,7 @@ DWORD RemoveDeletions(PendingList *list, wchar_t (*ntPaths)[NT_PATH_SIZE], int c
         wchar_t *next = EntryEnd(target, end) + 1;
         if (next > end)
             next = end;
-        int matches = 0;
-        for (int i = 0; i < count && !*target && !matches; ++i)
-            matches = IsStoredAs(source, ntPaths[i]);
-        if (!matches) {
+        if (!test(source, target, places)) {
             source = next;
             continue;
         }
@@ -130,6 +142,22 @@ DWORD RemoveDeletions(PendingList *list, wchar_t (*ntPaths)[NT_PATH_SIZE], int c
         removed += pairBytes;
     }
     return removed;
+}
+
+// Takes back the pairs `test` picks among the paths of `paths`.
+int WithdrawPairs(const char *paths, PairTest test, PathList *sources)
+{
+    static Places places;
+    places.sources = sources;
+    if (!ReadPlaces(paths, &places))
+        return 0;
+    PendingList list;
+    int ok = OpenPendingList(&list, KEY_QUERY_VALUE | KEY_SET_VALUE);
+    if (ok && list.data && RemovePairs(&list, test, &places))
+        ok = RegSetValueExW(list.key, kPending, 0, list.type, list.data, list.size) ==
+             ERROR_SUCCESS;
+    ClosePendingList(&list);
+    return ok;
 }
 
 } // namespace
@@ -143,36 +171,35 @@ int RegisterRestartOperation(const char *from, const char *to)
 
 int WithdrawRestartDeletions(const char *paths)
 {
-    static wchar_t ntPaths[WITHDRAW_LIMIT][NT_PATH_SIZE];
-    int count = 0;
-    for (const char *path = paths; *path; path = NextEntry(path))
-        if (count == WITHDRAW_LIMIT || !NtPathOf(path, ntPaths[count++]))
-            return 0;
-    PendingList list;
-    int ok = OpenPendingList(&list, KEY_QUERY_VALUE | KEY_SET_VALUE);
-    if (ok && list.data && RemoveDeletions(&list, ntPaths, count))
-        ok = RegSetValueExW(list.key, kPending, 0, list.type, list.data, list.size) ==
-             ERROR_SUCCESS;
-    ClosePendingList(&list);
+    int ok = WithdrawPairs(paths, IsDeletionOfOne, 0);
     LogLine("restart: pending deletions taken back: %d", ok);
     LogPathLists(paths, 0);
     return ok;
 }
 
+int WithdrawRestartMoves(const char *paths, PathList *sources)
+{
+    int ok = WithdrawPairs(paths, IsMoveIntoOne, sources);
+    LogLine("restart: moves taken back: %d", ok);
+    LogPathLists(sources->text, 0);
+    return ok;
+}
+
 int IsPendingRestartSource(const char *folder)
 {
-    wchar_t prefix[NT_PATH_SIZE + 1];
-    if (!NtPathOf(folder, prefix))
+    PlaceKey place;
+    if (!ReadPlaceKey(folder, &place))
         return 1;  // unknown counts as pending: the folder is left alone
-    lstrcatW(prefix, L"\\");
     PendingList list;
     int pending = !OpenPendingList(&list, KEY_QUERY_VALUE);
     wchar_t *start = (wchar_t *)list.data;
     wchar_t *end = start + list.size / sizeof(wchar_t);
     for (wchar_t *entry = start; !pending && entry && entry < end;
-         entry = EntryEnd(entry, end) + 1)
-        pending = *entry && (StartsWithIgnoringCase(entry, prefix) ||
-                             StartsWithIgnoringCase(entry, prefix + 4));
+         entry = EntryEnd(entry, end) + 1) {
+        char path[MAX_PATH];
+        pending = *entry && EntryPath(*entry == L'!' ? entry + 1 : entry, path) &&
+                  IsInsidePlace(&place, path);
+    }
     ClosePendingList(&list);
     return pending;
 }

@@ -24,6 +24,83 @@ void DeleteFileOfAnyAttributes(const char *path)
     DeleteFileA(path);
 }
 
+// The payload files of a staging folder; nothing else in it is touched.
+void DeleteStagedFiles(const char *folder)
+{
+    for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row)
+        for (int xml = 0; xml < 2; ++xml) {
+            char path[MAX_PATH];
+            if (FormatText(path, MAX_PATH, "%s\\%s", folder, PayloadName(row, INSTALLED_NAME, xml)))
+                DeleteFileOfAnyAttributes(path);
+        }
+}
+
+// Where the folder the handle holds really is, links followed, is `name`
+// in the temporary folder `temp`. Where the system cannot say (before Vista)
+// the reparse-point test alone stands.
+int IsHeldWhereNamed(HANDLE held, const char *temp, const char *name)
+{
+    char final[MAX_PATH];
+    if (!FinalPathOf(held, final))
+        return 1;
+    char *cut = strrchr(final, '\\');
+    if (!cut || lstrcmpiA(cut + 1, name) != 0)
+        return 0;
+    *cut = 0;
+    return IsSamePlace(final, temp);
+}
+
+// On NT, a folder of the temporary folder is held open while its files are
+// deleted, without delete sharing, so that it cannot be renamed or replaced
+// by a link meanwhile. It must be a folder of its own (no reparse point) where
+// it is named, and Administrators or SYSTEM must own it: in a temporary
+// folder that others can write to (SYSTEM's is C:\Windows\Temp) a standard
+// user could have made it. INVALID_HANDLE_VALUE when it is not to be touched.
+HANDLE HoldStagingFolder(const char *temp, const char *name)
+{
+    char folder[MAX_PATH];
+    if (!FormatText(folder, MAX_PATH, "%s%s", temp, name))
+        return INVALID_HANDLE_VALUE;
+    HANDLE held = CreateFileA(folder, READ_CONTROL | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, 0);
+    if (held == INVALID_HANDLE_VALUE)
+        return held;
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(held, &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        !IsHeldWhereNamed(held, temp, name) || !IsOwnedByAdministrators(held)) {
+        LogLine("staging: %s left alone", folder);
+        CloseHandle(held);
+        return INVALID_HANDLE_VALUE;
+    }
+    return held;
+}
+
+// Removes one stale staging folder of the temporary folder `temp` unless a
+// pending restart operation still takes files from it.
+void RemoveStaleStagingFolder(const char *temp, const char *name, int nt)
+{
+    char folder[MAX_PATH];
+    if (!FormatText(folder, MAX_PATH, "%s%s", temp, name))
+        return;
+    if (!nt) {
+        if (!IsPendingRenameSource(folder))
+            RemoveStagingFolder(folder);
+        return;
+    }
+    HANDLE held = HoldStagingFolder(temp, name);
+    if (held == INVALID_HANDLE_VALUE)
+        return;
+    int pending = IsPendingRestartSource(folder);
+    if (!pending)
+        DeleteStagedFiles(folder);
+    CloseHandle(held);
+    if (!pending)
+        RemoveDirectoryA(folder);
+}
+
 } // namespace
 
 // The name cannot be guessed: others cannot plant or hold a file there in
@@ -58,12 +135,22 @@ int CreateStagingFolder(char *folder)
 
 void RemoveStagingFolder(const char *folder)
 {
-    for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row)
-        for (int xml = 0; xml < 2; ++xml) {
-            char path[MAX_PATH];
-            if (FormatText(path, MAX_PATH, "%s\\%s", folder, PayloadName(row, INSTALLED_NAME, xml)))
-                DeleteFileOfAnyAttributes(path);
-        }
+    DeleteStagedFiles(folder);
+    RemoveDirectoryA(folder);
+}
+
+void RemoveStagedCopy(const char *path)
+{
+    char folder[MAX_PATH];
+    lstrcpynA(folder, path, MAX_PATH);
+    char *cut = strrchr(folder, '\\');
+    if (!cut)
+        return;
+    *cut = 0;
+    const char *name = strrchr(folder, '\\');
+    if (!name || !IsStagingFolderName(name + 1))
+        return;
+    DeleteFileOfAnyAttributes(path);
     RemoveDirectoryA(folder);
 }
 
@@ -91,15 +178,11 @@ void RemoveStaleStagingFolders(void)
     if (search == INVALID_HANDLE_VALUE)
         return;
     do {
-        char folder[MAX_PATH];
         // A link could lead out of the temporary folder: never followed.
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-            !IsStagingFolderName(entry.cFileName) ||
-            !FormatText(folder, MAX_PATH, "%s%s", temp, entry.cFileName))
-            continue;
-        if (!(nt ? IsPendingRestartSource(folder) : IsPendingRenameSource(folder)))
-            RemoveStagingFolder(folder);
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+            IsStagingFolderName(entry.cFileName))
+            RemoveStaleStagingFolder(temp, entry.cFileName, nt);
     } while (FindNextFileA(search, &entry));
     FindClose(search);
 }

@@ -16,6 +16,9 @@ int CreateStagingFolder(char *folder);
 // Deletes the payload files of a staging folder, then the folder if that left
 // it empty. Nothing else in it is touched.
 void RemoveStagingFolder(const char *folder);
+// Deletes a staged copy whose move into place was taken back, and its folder
+// when that leaves it empty. A file outside a staging folder is left alone.
+void RemoveStagedCopy(const char *path);
 // 1 for a folder name this program gives its staging folders.
 int IsStagingFolderName(const char *name);
 

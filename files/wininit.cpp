@@ -42,51 +42,66 @@ char *ReadRenameSection(const char *path, DWORD *length)
     return 0;
 }
 
-// The forms a pending line may name a file by: its full path and its short one.
-void ComparableForms(const char *path, char (*forms)[MAX_PATH])
-{
-    memset(forms, 0, 2 * MAX_PATH);
-    if (!FullPathOf(path, forms[0]))
-        lstrcpynA(forms[0], path, MAX_PATH);
-    if (!ShortPathOfNewFile(forms[0], forms[1]))
-        forms[1][0] = 0;
-}
-
-int NamesSameFile(const char *a, const char *b)
-{
-    char formsA[2][MAX_PATH];
-    char formsB[2][MAX_PATH];
-    ComparableForms(a, formsA);
-    ComparableForms(b, formsB);
-    for (int i = 0; i < 2; ++i)
-        for (int j = 0; j < 2; ++j)
-            if (formsA[i][0] && lstrcmpiA(formsA[i], formsB[j]) == 0)
-                return 1;
-    return 0;
-}
-
 int IsDeletionOfAny(const char *line, const char *paths)
 {
     if (_strnicmp(line, "NUL=", 4) != 0)
         return 0;
     for (const char *path = paths; *path; path = NextEntry(path))
-        if (NamesSameFile(line + 4, path))
+        if (IsSamePlace(line + 4, path))
             return 1;
     return 0;
 }
 
-} // namespace
-
-int FullPathOf(const char *path, char *full)
+// "<target>=<source>", a move onto one of `paths`; its source goes to `sources`.
+int IsMoveOntoAny(const char *line, const char *paths, PathList *sources)
 {
-    memset(full, 0, MAX_PATH);
-    DWORD length = GetFullPathNameA(path, MAX_PATH, full, 0);
-    if (length == 0 || length >= MAX_PATH)
+    const char *value = strchr(line, '=');
+    if (!value || _strnicmp(line, "NUL=", 4) == 0)
         return 0;
-    while (length > 3 && full[length - 1] == '\\')
-        full[--length] = 0;
-    return 1;
+    char target[MAX_PATH];
+    lstrcpynA(target, line, (int)(value - line) + 1 < MAX_PATH ? (int)(value - line) + 1 : MAX_PATH);
+    for (const char *path = paths; *path; path = NextEntry(path)) {
+        if (IsSamePlace(target, path)) {
+            PlaceKey source;  // in its long form: the staging folder's name shows there
+            if (sources && ReadPlaceKey(value + 1, &source))
+                AppendToList(sources, source.path);
+            return 1;
+        }
+    }
+    return 0;
 }
+
+// Removes the lines `picks` chooses and writes the section back when one went.
+int RemoveRenameLines(const char *paths, PathList *sources,
+                      int (*picks)(const char *line, const char *paths, PathList *sources))
+{
+    char path[MAX_PATH];
+    DWORD length = 0;
+    char *section = WininitPath(path) ? ReadRenameSection(path, &length) : 0;
+    if (!section)
+        return 0;
+    int removed = 0;
+    for (char *line = section; *line;) {
+        size_t size = strlen(line) + 1;
+        if (!picks(line, paths, sources)) {
+            line += size;
+            continue;
+        }
+        memmove(line, line + size, (size_t)(section + length + 2 - (line + size)));
+        length -= (DWORD)size;
+        removed = 1;
+    }
+    int ok = !removed || WritePrivateProfileSectionA("rename", section, path);
+    LocalFree(section);
+    return ok;
+}
+
+int PicksDeletion(const char *line, const char *paths, PathList *)
+{
+    return IsDeletionOfAny(line, paths);
+}
+
+} // namespace
 
 int ShortPathOfFile(const char *path, char *shortPath)
 {
@@ -144,44 +159,34 @@ int AppendRenameLines(const char *lines)
 
 int WithdrawRenameDeletions(const char *paths)
 {
-    char path[MAX_PATH];
-    DWORD length = 0;
-    char *section = WininitPath(path) ? ReadRenameSection(path, &length) : 0;
-    if (!section)
-        return 0;
-    int removed = 0;
-    for (char *line = section; *line;) {
-        size_t size = strlen(line) + 1;
-        if (!IsDeletionOfAny(line, paths)) {
-            line += size;
-            continue;
-        }
-        memmove(line, line + size, (size_t)(section + length + 2 - (line + size)));
-        length -= (DWORD)size;
-        removed = 1;
-    }
-    int ok = !removed || WritePrivateProfileSectionA("rename", section, path);
-    LocalFree(section);
+    int ok = RemoveRenameLines(paths, 0, PicksDeletion);
     LogLine("WININIT.INI [rename] pending deletions taken back: %d", ok);
     LogPathLists(paths, 0);
+    return ok;
+}
+
+int WithdrawRenameMoves(const char *paths, PathList *sources)
+{
+    int ok = RemoveRenameLines(paths, sources, IsMoveOntoAny);
+    LogLine("WININIT.INI [rename] moves taken back: %d", ok);
+    LogPathLists(sources->text, 0);
     return ok;
 }
 
 int IsPendingRenameSource(const char *folder)
 {
     char path[MAX_PATH];
-    char prefix[MAX_PATH + 1];
+    PlaceKey place;
     DWORD length = 0;
-    if (!ShortPathOfFile(folder, prefix) || !WininitPath(path))
+    if (!ReadPlaceKey(folder, &place) || !WininitPath(path))
         return 1;  // unknown counts as pending: the folder is left alone
-    lstrcatA(prefix, "\\");
-    size_t prefixLength = strlen(prefix);
     char *section = ReadRenameSection(path, &length);
     int pending = !section;
     for (const char *line = section; !pending && line && *line; line = NextEntry(line)) {
         const char *value = strchr(line, '=');
-        pending = _strnicmp(line, prefix, prefixLength) == 0 ||
-                  (value && _strnicmp(value + 1, prefix, prefixLength) == 0);
+        char target[MAX_PATH];
+        lstrcpynA(target, line, value && value - line + 1 < MAX_PATH ? (int)(value - line) + 1 : MAX_PATH);
+        pending = IsInsidePlace(&place, target) || (value && IsInsidePlace(&place, value + 1));
     }
     if (section)
         LocalFree(section);

@@ -14,9 +14,32 @@ int OpenKey(const char *path, REGSAM access, HKEY *key)
     return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, key) == ERROR_SUCCESS;
 }
 
+// A value that is already gone counts as removed: a run that stopped halfway,
+// or a value deleted by hand, must not keep every later uninstall from
+// finishing.
 int DeleteValue(HKEY key, const char *name)
 {
-    return RegDeleteValueA(key, name) == ERROR_SUCCESS;
+    LONG result = RegDeleteValueA(key, name);
+    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
+        LogOutcome((DWORD)result, "RegDeleteValueA %s", name ? name : "(default)");
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}
+
+// Removes the values `names` (null: the default value) of the product key;
+// a key that is gone holds none of them.
+int RemoveProductValues(const char *const *names, int count)
+{
+    HKEY key;
+    LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRODUCT_KEY, 0, KEY_ALL_ACCESS, &key);
+    if (opened == ERROR_FILE_NOT_FOUND)
+        return 1;
+    if (opened != ERROR_SUCCESS)
+        return 0;
+    int ok = 1;
+    for (int i = 0; i < count; ++i)
+        ok = DeleteValue(key, names[i]) && ok;
+    RegCloseKey(key);
+    return ok;
 }
 
 int ValueExists(HKEY key, const char *name)
@@ -138,8 +161,13 @@ int SetStringValue(HKEY key, const char *name, const char *text)
 
 int ReadCurrentVersionValue(const char *name, char *buffer, DWORD size)
 {
+    return ReadCurrentVersionValueOfView(name, buffer, size, 0);
+}
+
+int ReadCurrentVersionValueOfView(const char *name, char *buffer, DWORD size, REGSAM view)
+{
     HKEY key;
-    if (!OpenKey("Software\\Microsoft\\Windows\\CurrentVersion", KEY_READ, &key))
+    if (!OpenKey("Software\\Microsoft\\Windows\\CurrentVersion", KEY_READ | view, &key))
         return 0;
     int ok = QueryStringValue(key, name, buffer, size);
     RegCloseKey(key);
@@ -221,11 +249,8 @@ int WriteInstalledFolder(const char *folder, RunOptions options)
 {
     HKEY key;
     if (!(options & RUNOPT_INSTALL)) {
-        if (!OpenKey(PRODUCT_KEY, KEY_ALL_ACCESS, &key))
-            return 0;
-        int ok = DeleteValue(key, 0) && DeleteValue(key, "ProgDir");
-        RegCloseKey(key);
-        return ok;
+        static const char *const kValues[] = {0, "ProgDir"};
+        return RemoveProductValues(kValues, 2);
     }
     // A longer folder would not leave room for "\Dorsel.exe": refuse it
     // before anything is written rather than record a cut path.
@@ -243,41 +268,44 @@ int WriteInstalledFolder(const char *folder, RunOptions options)
 
 int WriteProductIdentity(const char *name, const char *version, RunOptions options)
 {
+    if (!(options & RUNOPT_INSTALL)) {
+        static const char *const kValues[] = {"Name", "Version"};
+        return RemoveProductValues(kValues, 2);
+    }
     HKEY key;
     if (!OpenKey(PRODUCT_KEY, KEY_ALL_ACCESS, &key))
         return 0;
-    int ok = options & RUNOPT_INSTALL
-                 ? SetStringValue(key, "Name", name) && SetStringValue(key, "Version", version)
-                 : DeleteValue(key, "Name") && DeleteValue(key, "Version");
+    int ok = SetStringValue(key, "Name", name) && SetStringValue(key, "Version", version);
     RegCloseKey(key);
     return ok;
 }
 
 int WriteMenuFolder(const char *folder, RunOptions options)
 {
+    if (!(options & RUNOPT_INSTALL)) {
+        static const char *const kValues[] = {"MenuDir"};
+        return RemoveProductValues(kValues, 1);
+    }
     HKEY key;
     if (!OpenKey(PRODUCT_KEY, KEY_ALL_ACCESS, &key))
         return 0;
-    int ok = options & RUNOPT_INSTALL ? SetStringValue(key, "MenuDir", folder)
-                                      : DeleteValue(key, "MenuDir");
+    int ok = SetStringValue(key, "MenuDir", folder);
     RegCloseKey(key);
     return ok;
 }
 
 int WriteInternetSettings(DWORD radarChoice, const char *downloadFolder, RunOptions options)
 {
+    if (!(options & RUNOPT_INSTALL)) {
+        static const char *const kValues[] = {"DownloadDir", "ProxyServer"};
+        return RemoveProductValues(kValues, 2);
+    }
     HKEY key;
     if (!OpenKey(PRODUCT_KEY, KEY_ALL_ACCESS, &key))
         return 0;
-    int ok;
-    if (options & RUNOPT_INSTALL) {
-        // The folder chosen by the first install stays.
-        ok = ValueExists(key, "DownloadDir") || SetStringValue(key, "DownloadDir", downloadFolder);
-        ok = ok && SetDwordValue(key, "InternetFunction", radarChoice);
-    } else {
-        ok = DeleteValue(key, "DownloadDir");
-        RegDeleteValueA(key, "ProxyServer");
-    }
+    // The folder chosen by the first install stays.
+    int ok = ValueExists(key, "DownloadDir") || SetStringValue(key, "DownloadDir", downloadFolder);
+    ok = ok && SetDwordValue(key, "InternetFunction", radarChoice);
     RegCloseKey(key);
     return ok;
 }
@@ -331,6 +359,44 @@ int RegisterSearchFolder(const char *folder, RunOptions options)
     }
     return RegSetValueA(HKEY_LOCAL_MACHINE, path, REG_SZ, folder, (DWORD)strlen(folder) + 1) ==
            ERROR_SUCCESS;
+}
+
+namespace {
+
+int KeyHasValue(const char *path, const char *name)
+{
+    HKEY key;
+    if (!OpenKey(path, KEY_READ, &key))
+        return 0;
+    int present = ValueExists(key, name);
+    RegCloseKey(key);
+    return present;
+}
+
+int KeyExists(const char *path)
+{
+    HKEY key;
+    if (!OpenKey(path, KEY_READ, &key))
+        return 0;
+    RegCloseKey(key);
+    return 1;
+}
+
+} // namespace
+
+int HasProductValue(const char *name)
+{
+    return KeyHasValue(PRODUCT_KEY, name);
+}
+
+int HasProductRemains(void)
+{
+    static const char *const kValues[] = {0, "ProgDir", "Name", "Version", "MenuDir", "DownloadDir"};
+    for (size_t i = 0; i < sizeof(kValues) / sizeof(kValues[0]); ++i)
+        if (KeyHasValue(PRODUCT_KEY, kValues[i]))
+            return 1;
+    return KeyExists(SEARCH_PATH_KEY) || KeyExists(UNINSTALL_ENTRY_KEY) || HasToolbarButton() ||
+           KeyHasValue(INTERFACE_PATH_KEY, "InterfacePath");
 }
 
 int MigratePackageRecords(void)

@@ -28,9 +28,14 @@ enum {
 // Product record. Readers take buffers of REGISTRY_VALUE_SIZE characters (the
 // terminator included) unless they take a size; they return 0 when the key or
 // value is missing or does not fit, and a value that does not fit leaves "".
-// Writers with RUNOPT_INSTALL in `options` write, without it they remove.
-// A Windows "CurrentVersion" value into `buffer` of `size` characters.
+// Writers with RUNOPT_INSTALL in `options` write, without it they remove; a
+// value or key that is already gone counts as removed.
+// A Windows "CurrentVersion" value into `buffer` of `size` characters, as
+// this 32-bit program sees it, or in the registry view `view`
+// (KEY_WOW64_64KEY: the native one of 64-bit Windows; 0 when the system has
+// no such view or refuses it).
 int ReadCurrentVersionValue(const char *name, char *buffer, DWORD size);
+int ReadCurrentVersionValueOfView(const char *name, char *buffer, DWORD size, REGSAM view);
 // A drive letter with ":\", or a network path "\\server\share".
 int IsFullPath(const char *path);
 // "ProgDir", only when it is a REG_SZ holding a full path; otherwise 0 with
@@ -59,6 +64,13 @@ int DeleteKeyTree(HKEY parent, const char *name);
 // only backslashes and blanks is skipped with 1; one longer than
 // SEARCH_FOLDER_LIMIT fails). Removal: the whole "SearchPath" tree.
 int RegisterSearchFolder(const char *folder, RunOptions options);
+// 1 when the product key holds the value `name` (null: the default value),
+// of whatever type.
+int HasProductValue(const char *name);
+// 1 while anything that an install writes and an uninstall removes is still
+// there: a value of the product record, the search folders, the uninstall
+// entry, the toolbar button or the interface path.
+int HasProductRemains(void);
 // Completes the values every package record below "Install" needs. Always 1.
 int MigratePackageRecords(void);
 // The product key's default value into `buffer` of `size` characters.
@@ -104,6 +116,9 @@ int EnableTakeOwnership(void);
 int SetFileAccessRights(const char *path);
 // 1 when `groups` holds `administrators` enabled.
 int HasEnabledAdministrators(const TOKEN_GROUPS *groups, PSID administrators);
+// 1 when the owner of the open file or folder `object` is the Administrators
+// group or SYSTEM: no standard user made it.
+int IsOwnedByAdministrators(HANDLE object);
 // Creates a new folder that only Administrators and SYSTEM may use; fails
 // (with ERROR_ALREADY_EXISTS) when the folder is already there.
 int CreatePrivateFolder(const char *path);

@@ -136,21 +136,57 @@ int CreateFolderForAdministrators(const char *path, PSID administrators, PSID sy
     return ok;
 }
 
+// The two owners of what setup makes for itself: Administrators and SYSTEM.
+struct OwnerSids {
+    PSID administrators;
+    PSID system;
+};
+
+int BuildOwnerSids(OwnerSids *sids)
+{
+    sids->administrators = 0;
+    sids->system = 0;
+    return BuildAdministratorsSid(&sids->administrators) && BuildSystemSid(&sids->system);
+}
+
+void FreeOwnerSids(OwnerSids *sids)
+{
+    if (sids->system)
+        FreeSid(sids->system);
+    if (sids->administrators)
+        FreeSid(sids->administrators);
+}
+
 } // namespace
 
 int CreatePrivateFolder(const char *path)
 {
-    PSID administrators = 0;
-    PSID system = 0;
-    int ok = BuildAdministratorsSid(&administrators) && BuildSystemSid(&system) &&
-             CreateFolderForAdministrators(path, administrators, system);
+    OwnerSids sids;
+    int ok = BuildOwnerSids(&sids) &&
+             CreateFolderForAdministrators(path, sids.administrators, sids.system);
     DWORD error = GetLastError();
-    if (system)
-        FreeSid(system);
-    if (administrators)
-        FreeSid(administrators);
+    FreeOwnerSids(&sids);
     SetLastError(error);
     return ok;
+}
+
+int IsOwnedByAdministrators(HANDLE object)
+{
+    typedef DWORD(WINAPI * GetSecurityInfoFn)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID *,
+                                              PSID *, PACL *, PACL *, PSECURITY_DESCRIPTOR *);
+    GetSecurityInfoFn getInfo =
+        (GetSecurityInfoFn)LookupSystemEntry("advapi32.dll", "GetSecurityInfo");
+    PSID owner = 0;
+    PSECURITY_DESCRIPTOR descriptor = 0;
+    if (!getInfo || getInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, 0, 0, 0,
+                            &descriptor) != ERROR_SUCCESS)
+        return 0;
+    OwnerSids sids;
+    int owned = BuildOwnerSids(&sids) && owner &&
+                (EqualSid(owner, sids.administrators) || EqualSid(owner, sids.system));
+    FreeOwnerSids(&sids);
+    LocalFree(descriptor);
+    return owned;
 }
 
 int HasEnabledAdministrators(const TOKEN_GROUPS *groups, PSID administrators)

@@ -31,8 +31,11 @@ int WriteButtonValues(HKEY button, const char *program, const char *icon, const 
 int WriteUninstallEntry(const char *uninstaller, const char *name, const char *version,
                         RunOptions options)
 {
-    if (!(options & RUNOPT_INSTALL))
-        return RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY_KEY) == ERROR_SUCCESS;
+    if (!(options & RUNOPT_INSTALL)) {
+        // An entry that is already gone counts as removed.
+        LONG result = RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY_KEY);
+        return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+    }
     HKEY key;
     if (!CreateRegistryKey(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY_KEY, &key))
         return 0;

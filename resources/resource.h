@@ -2,6 +2,12 @@
 #ifndef RESOURCES_RESOURCE_H
 #define RESOURCES_RESOURCE_H
 
+// The dialogs name the system's own control classes by their atoms, which
+// take two words in a template instead of the class name in every language.
+#define CLASS_BUTTON 0x80
+#define CLASS_EDIT 0x81
+#define CLASS_STATIC 0x82
+
 #define IDI_SETUP 100
 #define IDD_TARGET_FOLDER 101
 #define IDD_PROGRESS 102
@@ -31,5 +37,6 @@
 #define IDS_BUTTON_TEXT 18
 #define IDS_PROMPT_FRESH 19
 #define IDS_FOLDER_NOT_FULL_PATH 20
+#define IDS_FOLDER_REFUSED 21
 
 #endif

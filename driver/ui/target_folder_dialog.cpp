@@ -5,6 +5,7 @@
 #include "base/format.h"
 #include "base/startup_state.h"
 #include "driver/install_plan.h"
+#include "files/files.h"
 #include "registry/registry.h"
 #include "resources/resource.h"
 
@@ -17,6 +18,18 @@ namespace {
 InstallPlan *PlanOf(HWND window)
 {
     return (InstallPlan *)(LONG_PTR)GetWindowLongA(window, DWL_USER);
+}
+
+// The message that refuses a new folder, 0 when it is taken. A folder that
+// the uninstall would refuse (a drive root, a system or shell folder) is
+// refused here too: the product could never be removed again.
+UINT FolderRefusal(const InstallPlan *plan, const char *folder)
+{
+    if (!(plan->flags & RUNOPT_FRESH_INSTALL))
+        return 0;
+    if (!IsFullPath(folder))
+        return IDS_FOLDER_NOT_FULL_PATH;
+    return IsCriticalFolder(folder) ? IDS_FOLDER_REFUSED : 0;
 }
 
 void InitTargetFolderDialog(HWND window, InstallPlan *plan)
@@ -37,6 +50,10 @@ void InitTargetFolderDialog(HWND window, InstallPlan *plan)
     }
     // The folder box takes no more than a plan's folder holds.
     SendDlgItemMessageA(window, IDC_TARGET_FOLDER, EM_LIMITTEXT, MAX_PATH - 1, 0);
+    // A folder the caller chose ("/D=") that is refused says so once the
+    // dialog shows, and waits for another.
+    if (plan->folderRequested && FolderRefusal(plan, plan->targetFolder))
+        PostMessageA(window, WM_APP, 0, 0);
     SetFocus(GetDlgItem(window, plan->flags & RUNOPT_FRESH_INSTALL ? IDC_TARGET_FOLDER : IDOK));
     EnableWindow(GetDlgItem(window, IDCANCEL), !(plan->flags & RUNOPT_RELAUNCH));
     CheckDlgButton(window, IDC_DESKTOP_ICON, plan->desktopIcon ? BST_INDETERMINATE : 0);
@@ -57,20 +74,26 @@ void ReadFolderBox(HWND window, char *folder)
 // OK takes a new folder only as a full path: a relative one would land
 // wherever setup.exe happens to run. This holds for OK from the keyboard or a
 // message as well as for a click, so the test is here.
+// The refusal of a typed folder: the dialog stays, with the folder selected.
+INT_PTR RefuseFolder(HWND window, UINT message)
+{
+    char text[MAX_PATH];
+    char caption[MAX_PATH];
+    ShowMessage(window, LoadText(message, text, MAX_PATH),
+                LoadText(IDS_CAPTION_INSTALL, caption, MAX_PATH), MB_ICONWARNING);
+    HWND box = GetDlgItem(window, IDC_TARGET_FOLDER);
+    SetFocus(box);
+    SendMessageA(box, EM_SETSEL, 0, -1);
+    return 1;
+}
+
 INT_PTR AcceptChoices(HWND window, InstallPlan *plan)
 {
     char folder[MAX_PATH];
     ReadFolderBox(window, folder);
-    if ((plan->flags & RUNOPT_FRESH_INSTALL) && !IsFullPath(folder)) {
-        char text[MAX_PATH];
-        char caption[MAX_PATH];
-        ShowMessage(window, LoadText(IDS_FOLDER_NOT_FULL_PATH, text, MAX_PATH),
-                    LoadText(IDS_CAPTION_INSTALL, caption, MAX_PATH), MB_ICONWARNING);
-        HWND box = GetDlgItem(window, IDC_TARGET_FOLDER);
-        SetFocus(box);
-        SendMessageA(box, EM_SETSEL, 0, -1);
-        return 1;
-    }
+    UINT refusal = FolderRefusal(plan, folder);
+    if (refusal)
+        return RefuseFolder(window, refusal);
     plan->desktopIcon = IsDlgButtonChecked(window, IDC_DESKTOP_ICON) != 0;
     plan->startMenuIcon = IsDlgButtonChecked(window, IDC_START_MENU_ICON) != 0;
     // Under /W the toolbar choice follows whether the button exists now.
@@ -177,6 +200,9 @@ INT_PTR CALLBACK TargetFolderDlgProc(HWND window, UINT message, WPARAM wParam, L
         return 0;
     case WM_COMMAND:
         return OnCommand(window, LOWORD(wParam));
+    case WM_APP:  // the dialog shows only once its first messages are done: show it first
+        ShowWindow(window, SW_SHOW);
+        return RefuseFolder(window, FolderRefusal(PlanOf(window), PlanOf(window)->targetFolder));
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE)
             EndDialog(window, IDCANCEL);

@@ -409,6 +409,10 @@ TEST_F(SetupRun, ElevationDecision)
         {"/O /S", kLimited, 1, 12, 12, {kStart + "/O /S /Elevated", "DeleteCallerNotification"},
          "<none>"},
         {"/T1", kLimited, 1, 0, 1, {"RunLaunchMode"}, "<none>"},  // launch mode never elevates
+        // "/D=" stays last; the copy's restart code and busy lock are results to mirror.
+        {"/S /D=C:\\My Apps", kLimited, 1, 0, 0, {kStart + "/S /Elevated /D=C:\\My Apps"}, "<none>"},
+        {"/S /R=3010", kDefault, 1, 3010, 3010, {kStart + "/S /R=3010 /Elevated"}, "0000"},
+        {"/S", kDefault, 1, 1618, 1618, {kStart + "/S /Elevated"}, "0652"},
     };
     for (const auto &c : cases) {
         SetUp();
@@ -443,6 +447,12 @@ TEST_F(SetupRun, ElevationDecision)
     walk.elevationType = kDefault;
     walk.elevatedExitCode = 1;
     EXPECT_EQ(1, RunWalk("/S"));
+    EXPECT_EQ("<none>", ResultValue());
+    walk.administrator = 1;
+    EXPECT_EQ(0, RunWalk("/S"));  // and so is it after a refused elevation
+    walk.administrator = 0;
+    walk.elevatedStarts = 0;
+    EXPECT_EQ(-1, RunWalk("/S"));
     EXPECT_EQ("<none>", ResultValue());
 }
 
@@ -521,6 +531,15 @@ TEST_F(SetupRun, LogTellsHowTheRunEnded)
         DeleteFileA(kLogFile);
         RemoveDirectoryA("C:\\zwalk\\log");
     }
+    SetUp();  // a log file of its own name: the elevated copy writes to that file
+    CreateDirectoryA("C:\\zwalk", 0);
+    walk.administrator = 0;
+    walk.elevationType = 3;
+    EXPECT_EQ(0, RunWalk("/L=C:\\zwalk\\run.log /S"));
+    ASSERT_FALSE(walk.log.empty());
+    EXPECT_EQ("StartAndAwaitExit runas /S /L=C:\\zwalk\\run.log /Elevated", walk.log.back());
+    EXPECT_EQ("C:\\zwalk\\run.log", ResultValue("SetupLog"));
+    DeleteFileA("C:\\zwalk\\run.log");
 }
 
 // "/L" is a switch like the others; "/L=<folder>" also names the log's folder,
@@ -544,6 +563,44 @@ TEST(LogSwitch, ParsedLikeEveryOtherSwitch)
         EXPECT_EQ(run.options, options) << run.commandLine;
         EXPECT_EQ(run.folder[0] != 0, FindLogFolder(run.commandLine, folder)) << run.commandLine;
         EXPECT_STREQ(run.folder, folder);
+    }
+}
+
+// The switches deployment tools pass: "/D=" ends the switches, all after it
+// is the folder; "/L=" names a file when it ends in ".log" or ".txt"; "/R="
+// takes a decimal code that fits 32 bits.
+TEST(CommandLine, DeploymentSwitches)
+{
+    const struct {
+        const char *commandLine;
+        RunOptions options;
+        const char *log;
+        DWORD restart;
+        const char *folder;  // 0: no "/D=" folder
+    } rows[] = {
+        {"/S /D=C:\\My Apps\\Dorsel\\ ", 0x3, "", 0, "C:\\My Apps\\Dorsel"},
+        {"/D=C:\\x /S /R=3010", 0x1, "", 0, "C:\\x /S /R=3010"},  // in the middle
+        {"/S /D=", 0x3, "", 0, 0},
+        {"/S /d=  \t", 0x3, "", 0, 0},
+        {"/R=3010 /S", 0x3, "", 3010, 0},
+        {"/r=4294967295", 0x1, "", 4294967295u, 0},
+        {"/R=4294967296", 0x1, "", 0, 0},
+        {"/R=30x0 /S", 0x3, "", 0, 0},
+        {"/R=-1", 0x1, "", 0, 0},
+        {"/R=", 0x1, "", 0, 0},
+        {"/S /L=C:\\logs\\Setup.LOG", 0x803, "C:\\logs\\Setup.LOG", 0, 0},
+        {"/l=\"C:\\a b\\run.txt\" /S", 0x803, "C:\\a b\\run.txt", 0, 0},
+        {"/L=C:\\logs.d /S", 0x803, "C:\\logs.d", 0, 0},
+    };
+    for (const auto &row : rows) {
+        SetupCommand command;
+        ReadSetupCommand(row.commandLine, &command);
+        EXPECT_EQ(row.options, command.options) << row.commandLine;
+        EXPECT_STREQ(row.log, command.logFile[0] ? command.logFile : command.logFolder)
+            << row.commandLine;
+        EXPECT_EQ(row.restart, command.restartExitCode) << row.commandLine;
+        EXPECT_EQ(row.folder != 0, command.installFolderGiven != 0) << row.commandLine;
+        EXPECT_STREQ(row.folder ? row.folder : "", command.installFolder) << row.commandLine;
     }
 }
 

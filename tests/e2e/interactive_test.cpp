@@ -253,6 +253,30 @@ std::string Text(UINT id)
     return LoadText(id, text, MAX_PATH);
 }
 
+// The folder a caller chose with "/D=" is the dialog's proposal; one that is
+// refused says so as soon as the dialog shows, and the dialog waits.
+TEST_F(Interactive, CallersFolderIsTheProposal)
+{
+    g_startup.instance = GetModuleHandleA(0);
+    const std::pair<const char *, UINT> folders[] = {{"C:\\ze2e\\Chosen Folder", 0},
+                                                     {"C:\\", IDS_FOLDER_REFUSED}};
+    for (const auto &folder : folders) {
+        Started install("\"" + MediumFile("setup.exe") + "\" /D=" + folder.first);
+        HWND dialog = WaitForOwnedDialog(install.process.dwProcessId, 1000);
+        ASSERT_TRUE(dialog) << folder.first;
+        EXPECT_EQ(folder.first, ControlText(dialog, 1000));
+        if (folder.second) {
+            HWND refusal = WaitForOwnedDialog(install.process.dwProcessId, kMessageText, dialog);
+            ASSERT_TRUE(refusal);
+            EXPECT_EQ(Text(folder.second), ControlText(refusal, kMessageText));
+            Press(refusal, IDOK);
+        }
+        Press(dialog, IDCANCEL);
+        EXPECT_EQ(0u, install.ExitCode()) << folder.first;
+    }
+    EXPECT_FALSE(ReadRaw(PRODUCT_KEY, "ProgDir").present);
+}
+
 class EveryLanguage : public SetupExeTest {};
 
 // A fresh interactive install in the locale of the test command: dialogs 101
@@ -309,14 +333,19 @@ TEST_F(EveryLanguage, TypedFolderBrowserAndProgress)
     for (char key : keys)
         EXPECT_EQ(keys.find(key), keys.rfind(key)) << keys;
 
-    Type(edit, "MyApp");
-    Press(dialog, IDOK);
-    HWND refusal = WaitForOwnedDialog(process, kMessageText, dialog);
-    ASSERT_TRUE(refusal);
-    EXPECT_EQ(Text(IDS_FOLDER_NOT_FULL_PATH), ControlText(refusal, kMessageText));
-    Press(refusal, IDOK);
-    Sleep(300);
-    EXPECT_TRUE(IsWindowVisible(dialog));
+    // A relative folder, and a drive root that the uninstall would refuse.
+    const std::pair<const char *, UINT> refused[] = {{"MyApp", IDS_FOLDER_NOT_FULL_PATH},
+                                                     {"C:\\", IDS_FOLDER_REFUSED}};
+    for (const auto &folder : refused) {
+        Type(edit, folder.first);
+        Press(dialog, IDOK);
+        HWND refusal = WaitForOwnedDialog(process, kMessageText, dialog);
+        ASSERT_TRUE(refusal) << folder.first;
+        EXPECT_EQ(Text(folder.second), ControlText(refusal, kMessageText));
+        Press(refusal, IDOK);
+        Sleep(300);
+        EXPECT_TRUE(IsWindowVisible(dialog));
+    }
 
     Type(edit, "C:\\ze2e\\browse\\gone\\deeper");
     Press(dialog, 1003);

@@ -62,6 +62,21 @@ TEST_F(SetupExe, TargetWithTrailingBackslashes)
     EXPECT_TRUE(Exists(Target() + "\\New\\Dorsel.exe"));
 }
 
+// A TARGET that leads to a folder the uninstall would refuse (a drive root,
+// the Windows folder) fails the plan before anything changes.
+TEST_F(SetupExe, TargetThatTheUninstallWouldRefuseChangesNothing)
+{
+    for (const char *target : {"..", "..\\windows"}) {
+        WriteMedium("v1", kProduct, "3.00.0000");
+        std::string script = ReadText(MediumFile("ZynSetup.dat"));
+        WriteText(MediumFile("ZynSetup.dat"), script.replace(script.find("Dorsel"), 6, target));
+        EXPECT_EQ(8u, RunSetup("/S")) << target;
+        EXPECT_EQ("0008", ResultValue());
+        EXPECT_FALSE(ReadRaw(PRODUCT_KEY, "ProgDir").present);
+        EXPECT_FALSE(Exists(InstalledPath(0)));
+    }
+}
+
 TEST_F(SetupExe, UpgradeKeepsShortcutsAndTakesTheNewVersion)
 {
     WriteForeignLink(DesktopShortcut(kProduct), "C:\\elsewhere.exe");
@@ -289,27 +304,88 @@ TEST_F(SetupExe, UninstallFinishesWhenAPayloadFileIsGone)
     EXPECT_FALSE(ReadRaw(PRODUCT_KEY, "ProgDir").present);
 }
 
+// What an earlier uninstall that stopped halfway left, or what a hand
+// deleted, counts as removed: the uninstall finishes, and the next one finds
+// nothing left to uninstall.
+TEST_F(SetupExe, UninstallFinishesWhatIsAlreadyGone)
+{
+    const std::vector<std::vector<std::pair<const char *, const char *>>> gone = {
+        {{PRODUCT_KEY, "DownloadDir"}},
+        {{UNINSTALL_ENTRY_KEY, 0}},
+        // Stopped after the files, the shortcuts, the folder and the identity had gone.
+        {{PRODUCT_KEY, ""}, {PRODUCT_KEY, "ProgDir"}, {PRODUCT_KEY, "Name"}, {PRODUCT_KEY, "Version"}}};
+    for (const auto &values : gone) {
+        SetUp();
+        ASSERT_EQ(0u, RunSetup("/S"));
+        if (values.size() > 1) {
+            RemoveTree(Target());
+            RemoveTree(Group());
+        }
+        for (const auto &value : values) {
+            HKEY key;
+            if (!value.second) {
+                RemoveKey(value.first);
+            } else if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, value.first, 0, KEY_ALL_ACCESS, &key) == 0) {
+                RegDeleteValueA(key, *value.second ? value.second : 0);
+                RegCloseKey(key);
+            }
+        }
+        EXPECT_EQ(0u, RunUninstaller("/S /U")) << values.back().second;
+        for (const char *name : {"ProgDir", "Name", "MenuDir", "DownloadDir"})
+            EXPECT_FALSE(ReadRaw(PRODUCT_KEY, name).present) << name;
+        EXPECT_FALSE(KeyExists(UNINSTALL_ENTRY_KEY));
+        EXPECT_FALSE(KeyExists(TOOLBAR_KEY));
+        EXPECT_FALSE(Exists(GroupShortcut(kProduct)));
+        EXPECT_EQ(8u, RunUninstaller("/S /U"));
+    }
+}
+
+// An uninstall before the restart takes back the upgrade that waits for it:
+// after the restart nothing of the product comes back, and the staged copies
+// are gone.
+TEST_F(SetupExe, UninstallBeforeTheRestartTakesBackTheWaitingUpgrade)
+{
+    ASSERT_EQ(0u, RunSetup("/S"));
+    std::set<std::string> staging = StagingFolders();
+    {
+        RunningStandIn application(kProduct);
+        WriteMedium("v2", kProduct, "3.01.0000");
+        ASSERT_EQ(0u, RunSetup("/S"));
+    }
+    ASSERT_EQ(0u, RunUninstaller("/S /U"));
+    SimulateRestart();
+    for (int row = 0; row < 12; ++row)
+        EXPECT_FALSE(Exists(InstalledPath(row))) << row;
+    EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(staging));
+    EXPECT_FALSE(KeyExists(UNINSTALL_ENTRY_KEY));
+}
+
 // Deletions an uninstall left for the next start never reach a later
 // install: neither the uninstaller's own, nor those of every file when the
 // application was running during the uninstall.
 TEST_F(SetupExe, ReinstallAfterUninstallSurvivesTheRestart)
 {
-    for (bool applicationRunning : {false, true}) {
+    // The application running during the uninstall; the reinstall naming the
+    // folder in its 8.3 form.
+    for (auto variant : {std::make_pair(false, false), std::make_pair(true, false),
+                         std::make_pair(true, true)}) {
         SetUp();
         ASSERT_EQ(0u, RunSetup("/S"));
         {
             std::unique_ptr<RunningStandIn> application;
-            if (applicationRunning)
+            if (variant.first)
                 application.reset(new RunningStandIn(kProduct));
             ASSERT_EQ(0u, RunUninstaller("/S /U"));
         }
-        EXPECT_EQ(applicationRunning ? 24u : 2u, PendingOperations().size());
+        EXPECT_EQ(variant.first ? 24u : 2u, PendingOperations().size());
+        char shortForm[MAX_PATH] = {0};
+        GetShortPathNameA(Target().c_str(), shortForm, MAX_PATH);
         WriteMedium("v2", kProduct, "3.01.0000");
-        ASSERT_EQ(0u, RunSetup("/S"));
+        ASSERT_EQ(0u, RunSetup(variant.second ? std::string("/S /D=") + shortForm : "/S"));
         SimulateRestart();
         ExpectPayloadInstalled("v2");
         EXPECT_EQ(Sz("3.01.0000"), ReadRaw(PRODUCT_KEY, "Version").bytes);
-        ASSERT_EQ(0u, RunUninstaller("/S /U")) << applicationRunning;
+        ASSERT_EQ(0u, RunUninstaller("/S /U")) << variant.first;
         EXPECT_FALSE(Exists(InstalledPath(1)));
     }
 }
@@ -398,21 +474,72 @@ TEST_F(SetupExe, TwoInstallsStartedTogetherAgree)
     }
 }
 
-// A run that holds the lock for longer than a minute makes the next one fail
-// with the initialization message, or silently with /S.
+// A run that holds the lock for longer than a minute makes the next one end
+// with 1618, which deployment tools retry, after the initialization message,
+// or silently with /S.
 TEST_F(SetupExe, SecondRunGivesUpAfterAMinute)
 {
     HANDLE lock = CreateMutexA(0, TRUE, GLOBAL_RUN_LOCK_NAME);
     PROCESS_INFORMATION silent;
     ASSERT_TRUE(StartProgram("\"" + MediumFile("setup.exe") + "\" /S", &silent));
     std::vector<std::string> messages;
-    EXPECT_EQ(8u, RunSetupAnswering("", &messages));
-    EXPECT_EQ(8u, AwaitExit(silent, 120000));
+    EXPECT_EQ(1618u, RunSetupAnswering("", &messages));
+    EXPECT_EQ(1618u, AwaitExit(silent, 120000));
     CloseProcess(&silent);
     EXPECT_EQ(std::vector<std::string>{"Failed in operation for initialization."}, messages);
-    EXPECT_EQ("0008", ResultValue());
+    EXPECT_EQ("0652", ResultValue());
     EXPECT_FALSE(Exists(Target()));
     CloseHandle(lock);
+}
+
+// What deployment tools pass: the install folder last ("/D=", blanks and
+// all), a log file ("/L=" ending in ".log" or ".txt"; its folder must exist),
+// and the exit code of a success that waits for a restart ("/R=").
+TEST_F(SetupExe, DeploymentSwitches)
+{
+    const std::string folder = "C:\\ze2e\\My Apps\\Dorsel";
+    const struct {
+        const char *arrange;  // "installed", "running": v1 installed, and held running
+        std::string commandLine;
+        DWORD exitCode;
+        std::string progDir;  // "" none
+        std::string log;      // SetupLog; "<none>" deleted
+        const char *line;     // in the log
+    } runs[] = {
+        {"", "/S /D=" + folder + "\\ ", 0, folder, "<none>", ""},
+        {"installed", "/S /L=C:\\ze2e\\up.LOG /D=" + folder, 0, Target(), "C:\\ze2e\\up.LOG",
+         "] /D=C:\\ze2e\\My Apps\\Dorsel not used"},
+        {"", "/S /D=Dorsel", 8, "", "<none>", ""},
+        {"", "/S /L=C:\\ze2e /D=C:\\Windows\\Dorsel", 8, "", "C:\\ze2e\\ZynSetup.log",
+         "] target folder C:\\Windows\\Dorsel refused"},
+        {"", "/S /L=C:\\ze2e\\missing\\setup.txt", 0, Target(), "<none>", ""},
+        {"running", "/S /R=3010", 3010, Target(), "<none>", ""},
+        {"installed", "/R=3010 /S", 0, Target(), "<none>", ""},
+    };
+    for (const auto &run : runs) {
+        SetUp();
+        std::unique_ptr<RunningStandIn> application;
+        if (*run.arrange) {
+            ASSERT_EQ(0u, RunSetup("/S"));
+            WriteMedium("v2", kProduct, "3.01.0000");
+        }
+        if (std::string(run.arrange) == "running")
+            application.reset(new RunningStandIn(kProduct));
+        EXPECT_EQ(run.exitCode, RunSetup(run.commandLine)) << run.commandLine;
+        char code[8];
+        wsprintfA(code, "%04X", run.exitCode == 3010 ? 0u : run.exitCode);
+        EXPECT_EQ(code, ResultValue()) << run.commandLine;
+        EXPECT_EQ(run.progDir.empty() ? "" : Sz(run.progDir), ReadRaw(PRODUCT_KEY, "ProgDir").bytes)
+            << run.commandLine;
+        EXPECT_EQ(run.log, ResultValue("SetupLog")) << run.commandLine;
+        if (*run.line) {
+            EXPECT_NE(std::string::npos, ReadText(run.log).find(run.line)) << ReadText(run.log);
+        }
+        if (!run.progDir.empty()) {
+            EXPECT_TRUE(Exists(run.progDir + "\\Dorsel.exe")) << run.commandLine;
+        }
+    }
+    RemoveTree("C:\\ze2e\\My Apps");
 }
 
 // A ProgDir that is not a string holding a full path is no installation: the
@@ -444,10 +571,18 @@ TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
     char system[MAX_PATH] = {0}, shortForm[MAX_PATH] = {0};
     GetSystemDirectoryA(system, MAX_PATH);
     GetShortPathNameA(programFiles.c_str(), shortForm, MAX_PATH);
-    const std::string folders[] = {WindowsFolderPath(), "C:\\", "c:\\WINDOWS\\", system, programFiles,
-                                   shortForm, profile, profile.substr(0, profile.rfind('\\')),
-                                   SpecialFolder(CSIDL_DESKTOPDIRECTORY),
-                                   SpecialFolder(CSIDL_COMMON_DOCUMENTS)};
+    std::vector<std::string> folders = {
+        WindowsFolderPath(), "C:\\", "c:\\WINDOWS\\", system, programFiles, shortForm, profile,
+        profile.substr(0, profile.rfind('\\')), SpecialFolder(CSIDL_DESKTOPDIRECTORY),
+        SpecialFolder(CSIDL_COMMON_DOCUMENTS),
+        // Other names of the same places, and folders in the Windows folder.
+        "\\\\.\\" + WindowsFolderPath(), "C:\\zwinlink", std::string(system) + "\\drivers"};
+    EXPECT_TRUE(Exists("C:\\zwinlink")) << "the test command links it to the Windows folder";
+    CreateFolders(std::string(system) + "\\drivers");  // not in Wine's 32-bit system folder
+    char native[MAX_PATH] = {0}, nativeCommon[MAX_PATH] = {0};  // of 64-bit Windows
+    if (GetEnvironmentVariableA("ProgramW6432", native, MAX_PATH) &&
+        GetEnvironmentVariableA("CommonProgramW6432", nativeCommon, MAX_PATH))
+        folders.insert(folders.end(), {native, nativeCommon, WindowsFolderPath() + "\\Sysnative"});
     for (const std::string &folder : folders) {
         WriteRaw(PRODUCT_KEY, "ProgDir", REG_SZ, Sz(folder));
         std::vector<std::string> baits;  // payload names that are not there yet

@@ -142,6 +142,11 @@ HRESULT SaveLinkFile(IPersistFile *, const char *path)
     return saveResult;
 }
 
+int WithdrawRestartMoves(const char *, PathList *)
+{
+    return 1;  // nothing pending in these tests
+}
+
 int IsPendingRestartSource(const char *)
 {
     return 1;  // shares a file with the stand-ins above; left folders alone

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+#include <sddl.h>
 #include <string.h>
 
 #include <set>
@@ -255,7 +257,7 @@ TEST_F(Payload, WininitKeepsLinesOfOtherPrograms)
 }
 
 // A deletion registered for "C:\ztest\a.txt" is taken back whatever the
-// spelling of the path, and every other entry keeps its bytes, a name that
+// spelling of the path (device prefixes included), and every other entry keeps its bytes, a name that
 // the ANSI code page cannot hold included.
 TEST_F(Payload, WithdrawalComparesFullPathsAndKeepsOtherEntries)
 {
@@ -267,7 +269,8 @@ TEST_F(Payload, WithdrawalComparesFullPathsAndKeepsOtherEntries)
     const std::wstring deleteB = L"\\??\\C:\\ztest\\b.txt" + end + end;
     const char *spellings[] = {"C:\\ztest\\a.txt", "c:\\ZTEST\\A.TXT", "C:/ztest/a.txt",
                                "C:\\ztest\\sub\\..\\a.txt", "C:\\ztest\\.\\a.txt",
-                               "C:\\ztest\\a.txt\\", "C:\\ztest\\\\a.txt"};
+                               "C:\\ztest\\a.txt\\", "C:\\ztest\\\\a.txt", "\\\\.\\C:\\ztest\\a.txt",
+                               "\\\\?\\c:\\ztest\\A.txt"};
     for (const char *spelling : spellings) {
         WriteText(std::string(kRoot) + "\\a.txt", "a");
         SetPendingWide(L"\\??\\C:\\ztest\\a.txt" + end + end + foreign + move + deleteB +
@@ -282,15 +285,22 @@ TEST_F(Payload, WithdrawalComparesFullPathsAndKeepsOtherEntries)
     EXPECT_TRUE(WithdrawRestartDeletions("C:\\ztest\\none.txt\0"));  // nothing pending: done
 }
 
-// As an uninstall of the running application leaves them (WININIT.INI on 9x).
+// As an uninstall of the running application leaves them (WININIT.INI on 9x),
+// also when the install spells the folder in its 8.3 form.
 TEST_F(Payload, InstallWithdrawsPendingDeletionsOfItsFiles)
 {
-    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));
-    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 1, 0));
-    WriteMedium("v2");
-    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));
-    SimulateRestart();
-    ExpectInstalled("v2");
+    for (bool shortForm : {false, true}) {
+        SetUp();
+        ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));
+        ASSERT_TRUE(TransferPayload(0, &source, kTarget, 1, 0));
+        char folder[MAX_PATH] = {0};
+        if (!shortForm || !GetShortPathNameA(kTarget, folder, MAX_PATH))
+            lstrcpyA(folder, kTarget);
+        WriteMedium("v2");
+        ASSERT_TRUE(TransferPayload(0, &source, folder, 0, RUNOPT_INSTALL)) << folder;
+        SimulateRestart();
+        ExpectInstalled("v2");
+    }
 }
 
 // Folders that an install must neither search through nor delete.
@@ -315,17 +325,69 @@ TEST_F(Payload, InstallRemovesOnlyFilesOfItsOwnFolder)
     }
 }
 
+// What the system reports for a held staging folder, where Wine cannot report
+// what Windows does: its owner (Wine names the user for every folder; an
+// elevated setup's folders belong to Administrators), and where it really is
+// (Wine cannot make a junction). Folders named here report otherwise.
+const char kUsersOwn[] = "zyn0123456789ABCDE2";
+const char kElsewhere[] = "zyn0123456789ABCDE3";
+
+typedef DWORD(WINAPI *FinalPathFn)(HANDLE, LPSTR, DWORD, DWORD);
+
+DWORD RealFinalPath(HANDLE place, LPSTR path, DWORD size)
+{
+    FinalPathFn real = (FinalPathFn)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"),
+                                                           "GetFinalPathNameByHandleA");
+    return real(place, path, size, 0);
+}
+
+DWORD WINAPI ReportOwner(HANDLE place, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID *owner, PSID *,
+                         PACL *, PACL *, PSECURITY_DESCRIPTOR *descriptor)
+{
+    char path[MAX_PATH] = {0};
+    RealFinalPath(place, path, MAX_PATH);
+    PSID sid = 0;  // a LocalAlloc block, as the caller frees it
+    ConvertStringSidToSidA(strstr(path, kUsersOwn) ? "S-1-5-32-545" : "S-1-5-32-544", &sid);
+    *owner = sid;
+    *descriptor = sid;
+    return ERROR_SUCCESS;
+}
+
+DWORD WINAPI ReportFinalPath(HANDLE place, LPSTR path, DWORD size, DWORD)
+{
+    DWORD length = RealFinalPath(place, path, size);
+    if (length < size && strstr(path, kElsewhere))
+        return (DWORD)wsprintfA(path, "\\\\?\\C:\\ztest\\%s", kElsewhere);
+    return length;
+}
+
+} // namespace
+
+void *LookupSystemEntry(const char *module, const char *name)
+{
+    if (strcmp(name, "GetSecurityInfo") == 0)
+        return (void *)ReportOwner;
+    if (strcmp(name, "GetFinalPathNameByHandleA") == 0)
+        return (void *)ReportFinalPath;
+    HMODULE handle = GetModuleHandleA(module);
+    return handle ? (void *)GetProcAddress(handle, name) : 0;
+}
+
+namespace {
+
 // Leftovers of earlier runs in the temporary folder: only this program's
 // staging folders lose only their payload files, and only when no pending
-// restart operation still takes a file from them.
+// restart operation still takes a file from them, however it spells the
+// folder. On NT only a folder Administrators own, held where it is named.
 TEST_F(Payload, StaleStagingFoldersAreRemovedSafely)
 {
     struct Case {
         const char *name;
-        bool pending;  // a restart operation takes a file from it
+        bool pending;  // a restart operation takes a file from it (by its 8.3 name)
         bool gone;     // its payload files and, when nothing else is left, itself
     } cases[] = {{"zyn0123456789ABCDEF", false, true}, {"zyn0123456789ABCDE1", true, false},
-                 {"zynOtherProgram", false, false}, {"zyn0123456789ABCDEF0", false, false}};
+                 {"zynOtherProgram", false, false}, {"zyn0123456789ABCDEF0", false, false},
+                 {kUsersOwn, false, !IsNt()}, {kElsewhere, false, !IsNt()}};
     for (const Case &test : cases) {
         std::string folder = TempFolderPath() + test.name;
         CreateDirectoryA(folder.c_str(), 0);
@@ -335,7 +397,7 @@ TEST_F(Payload, StaleStagingFoldersAreRemovedSafely)
         char shortSource[MAX_PATH] = {0};  // as WININIT.INI names it
         GetShortPathNameA((folder + "\\Dorsel.exe").c_str(), shortSource, MAX_PATH);
         if (test.pending) {
-            ASSERT_TRUE(IsNt() ? RegisterRestartOperation((folder + "\\Dorsel.exe").c_str(), kTarget)
+            ASSERT_TRUE(IsNt() ? RegisterRestartOperation(shortSource, kTarget)
                                : WriteRenameEntry("C:\\ztest\\DORSEL.EXE", shortSource))
                 << test.name;
         }

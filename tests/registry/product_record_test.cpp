@@ -120,7 +120,9 @@ TEST_F(ProductRecord, UninstallRemovesItsValuesAndKeepsTheRest)
     EXPECT_EQ(Dword(2), ReadRaw(PRODUCT_KEY, "InternetFunction").bytes);
 }
 
-TEST_F(ProductRecord, UninstallIsStrictAboutMissingValues)
+// What is already gone counts as removed: a value deleted by hand or an
+// uninstall that stopped halfway never keeps the next one from finishing.
+TEST_F(ProductRecord, UninstallCountsWhatIsGoneAsRemoved)
 {
     Install();
     HKEY key;
@@ -128,13 +130,15 @@ TEST_F(ProductRecord, UninstallIsStrictAboutMissingValues)
     RegDeleteValueA(key, "DownloadDir");
     RegDeleteValueA(key, 0);
     RegCloseKey(key);
-    // The default value is gone: ProgDir is not touched.
-    EXPECT_FALSE(WriteInstalledFolder(0, 0));
-    EXPECT_TRUE(ReadRaw(PRODUCT_KEY, "ProgDir").present);
+    EXPECT_TRUE(WriteInstalledFolder(0, 0));
+    EXPECT_FALSE(ReadRaw(PRODUCT_KEY, "ProgDir").present);  // the default value was gone
     EXPECT_TRUE(WriteProductIdentity(0, 0, 0));
-    EXPECT_FALSE(WriteProductIdentity(0, 0, 0));  // already removed
+    EXPECT_TRUE(WriteProductIdentity(0, 0, 0));  // already removed
     EXPECT_TRUE(WriteMenuFolder(0, 0));
-    EXPECT_FALSE(WriteInternetSettings(0, 0, 0));  // DownloadDir deleted by hand
+    EXPECT_TRUE(WriteInternetSettings(0, 0, 0));  // DownloadDir deleted by hand
+    RemoveKey(PRODUCT_KEY);
+    EXPECT_TRUE(WriteInstalledFolder(0, 0) && WriteProductIdentity(0, 0, 0) &&
+                WriteMenuFolder(0, 0) && WriteInternetSettings(0, 0, 0));
 }
 
 TEST_F(ProductRecord, OverlongInstalledFolderIsRefusedBeforeWriting)
