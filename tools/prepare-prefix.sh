@@ -1,18 +1,25 @@
 #!/bin/sh
-# Creates and prepares a Wine prefix for the tests, once: no Mono or Gecko,
-# no menu builder, and the user's shell folders as real folders instead of
-# links into the Linux home folder.
+# Creates and prepares a Wine prefix for the tests and the demo: no Mono or
+# Gecko, no menu builder, the user's shell folders as real folders instead of
+# links into the Linux home folder, and top-level windows that Wine's X11
+# driver handles itself. Xvfb has no window manager: for a managed window the
+# driver waits up to 2 s on every hide and destroy for one to answer.
+# A prefix is prepared once; one prepared by an earlier version of these
+# steps (its marker holds another number) is prepared again.
 set -eu
 prefix=$1
+steps=2
 marker="$prefix/.setup-prepared"
-[ -f "$marker" ] && exit 0
+prepared() { [ "$(cat "$marker" 2>/dev/null)" = "$steps" ]; }
+prepared && exit 0
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
-[ -f "$marker" ] && exit 0
+prepared && exit 0
 export WINEPREFIX="$prefix"
 . "$(dirname "$0")/common.sh"
 wineboot -i >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wineserver -w
 for folder in "$prefix"/drive_c/users/*/*; do
   if [ -L "$folder" ]; then
@@ -20,4 +27,4 @@ for folder in "$prefix"/drive_c/users/*/*; do
     mkdir "$folder"
   fi
 done
-touch "$marker"
+echo "$steps" > "$marker"

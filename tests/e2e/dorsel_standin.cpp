@@ -1,13 +1,32 @@
 // Stands in for the installed application. Started with "/H /W" (as the setup
-// program starts it) it signals the ready event, or ends without signalling
-// when a file "end-early.txt" lies beside it. Otherwise it holds the
-// single-instance mutex named by the product name (or, with /window, shows a
-// window with that title; with /hold, holds the named file open without
-// sharing) until the event "DorselStandInQuit" is set or a minute has passed;
-// with /release it releases the mutex before it ends.
+// program starts it) it signals the ready event and ends with the program
+// that started it, or ends without signalling when a file "end-early.txt"
+// lies beside it. Otherwise it holds the single-instance mutex named by the
+// product name (or, with /window, shows a window with that title; with
+// /hold, holds the named file open without sharing) until the event
+// "DorselStandInQuit" is set or a minute has passed; with /release it
+// releases the mutex before it ends.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <string.h>
+
+// The process that started this one, or 0 when it has ended.
+HANDLE OpenStarter(void)
+{
+    DWORD self = GetCurrentProcessId(), starter = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more && !starter;
+         more = Process32Next(snapshot, &entry))
+        if (entry.th32ProcessID == self)
+            starter = entry.th32ParentProcessID;
+    CloseHandle(snapshot);
+    return starter ? OpenProcess(SYNCHRONIZE, FALSE, starter) : 0;
+}
 
 int AnswerStart(void)
 {
@@ -26,7 +45,13 @@ int AnswerStart(void)
         return 2;
     SetEvent(ready);
     CloseHandle(ready);
-    Sleep(2000);  // still running when the setup program sees the event
+    // Still running when the setup program sees the event: it ends right
+    // after, and the stand-in with it.
+    HANDLE starter = OpenStarter();
+    if (starter) {
+        WaitForSingleObject(starter, 10000);
+        CloseHandle(starter);
+    }
     return 0;
 }
 

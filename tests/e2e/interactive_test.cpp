@@ -33,11 +33,11 @@ struct Started {
 // A visible dialog of the given title that has `control` (other than `earlier`).
 HWND WaitForDialog(const char *title, int control, HWND earlier = 0)
 {
-    for (int tries = 0; tries < 300; ++tries) {
+    for (int tries = 0; tries < 1500; ++tries) {
         HWND window = FindWindowA("#32770", title);
         if (window && window != earlier && IsWindowVisible(window) && GetDlgItem(window, control))
             return window;
-        Sleep(100);
+        Sleep(20);
     }
     return 0;
 }
@@ -117,7 +117,9 @@ TEST_F(Interactive, FreshInstallThroughTheTargetFolderDialog)
     EXPECT_EQ((LRESULT)BST_UNCHECKED, SendMessageA(GetDlgItem(dialog, 1006), BM_GETCHECK, 0, 0));
     // Checking the desktop box asks for a desktop shortcut.
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1006, BN_CLICKED), (LPARAM)GetDlgItem(dialog, 1006));
-    Sleep(300);
+    for (int tries = 0; tries < 250 && SendMessageA(GetDlgItem(dialog, 1006), BM_GETCHECK, 0, 0) !=
+                                           BST_CHECKED; ++tries)
+        Sleep(20);
     EXPECT_EQ((LRESULT)BST_CHECKED, SendMessageA(GetDlgItem(dialog, 1006), BM_GETCHECK, 0, 0));
     Press(dialog, IDOK);
     HWND done = WaitForDialog("Installation Program", kMessageText, dialog);
@@ -228,6 +230,13 @@ HWND WaitForOwnedDialog(DWORD process, int control, HWND owner = 0)
         Sleep(20);
     }
     return 0;
+}
+
+// Waits until a window that was told to close has gone.
+void AwaitClosed(HWND window)
+{
+    for (int tries = 0; tries < 500 && IsWindow(window); ++tries)
+        Sleep(20);
 }
 
 // Types into another process's edit control, one character at a time.
@@ -343,7 +352,10 @@ TEST_F(EveryLanguage, TypedFolderBrowserAndProgress)
         ASSERT_TRUE(refusal) << folder.first;
         EXPECT_EQ(Text(folder.second), ControlText(refusal, kMessageText));
         Press(refusal, IDOK);
-        Sleep(300);
+        AwaitClosed(refusal);
+        // The dialog has handled what followed the box: had it ended, it would be hidden.
+        DWORD_PTR handled;
+        EXPECT_TRUE(SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &handled));
         EXPECT_TRUE(IsWindowVisible(dialog));
     }
 
@@ -351,11 +363,11 @@ TEST_F(EveryLanguage, TypedFolderBrowserAndProgress)
     Press(dialog, 1003);
     HWND browser = WaitForOwnedDialog(process, IDOK, dialog);
     ASSERT_TRUE(browser);
-    for (int tries = 0; tries < 100 && !IsWindowEnabled(GetDlgItem(browser, IDOK)); ++tries)
-        Sleep(50);
+    for (int tries = 0; tries < 250 && !IsWindowEnabled(GetDlgItem(browser, IDOK)); ++tries)
+        Sleep(20);
     PostMessageA(GetDlgItem(browser, IDOK), BM_CLICK, 0, 0);  // only an enabled button takes it
-    for (int tries = 0; tries < 100 && ControlText(dialog, 1000) != "C:\\ze2e\\browse"; ++tries)
-        Sleep(50);
+    for (int tries = 0; tries < 250 && ControlText(dialog, 1000) != "C:\\ze2e\\browse"; ++tries)
+        Sleep(20);
     EXPECT_EQ("C:\\ze2e\\browse", ControlText(dialog, 1000));
 
     Type(edit, "  " + typed + "\\ ");

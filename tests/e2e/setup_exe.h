@@ -193,8 +193,8 @@ inline DWORD RunSetupAnswering(const std::string &arguments, std::vector<std::st
     if (!StartProgram("\"" + MediumFile("setup.exe") + "\" " + arguments, &process))
         return GetLastError() | 0x80000000;
     DWORD code = kTimedOut;
-    for (int tries = 0; tries < 1200; ++tries) {
-        if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 120000;) {
+        if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) {
             GetExitCodeProcess(process.hProcess, &code);
             break;
         }
@@ -206,7 +206,11 @@ inline DWORD RunSetupAnswering(const std::string &arguments, std::vector<std::st
             messages->push_back(text);
             PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                          (LPARAM)GetDlgItem(search.found, IDOK));
-            Sleep(300);
+            // The box is read once: the next look comes when it has closed.
+            for (int tries = 0; tries < 500 && IsWindow(search.found) &&
+                                IsWindowVisible(search.found) &&
+                                WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT;
+                 ++tries) {}
         }
     }
     if (code == kTimedOut)
@@ -229,8 +233,8 @@ inline DWORD RunUninstaller(const std::string &arguments)
 // then be deleted), so that it cannot hold the next test's files.
 inline void AwaitStartedApplicationEnd()
 {
-    for (int tries = 0; tries < 600 && !DeleteFileA((Target() + "\\Dorsel.exe").c_str()); ++tries)
-        Sleep(100);
+    for (int tries = 0; tries < 3000 && !DeleteFileA((Target() + "\\Dorsel.exe").c_str()); ++tries)
+        Sleep(20);
 }
 
 // The installed application, held running by a stand-in program. `mode`

@@ -439,7 +439,7 @@ TEST_F(SetupExe, RelaunchWaitServesTheWindowAndFreesTheMutex)
     PROCESS_INFORMATION setup;
     ASSERT_TRUE(StartProgram("\"" + MediumFile("setup.exe") + "\" /S /O", &setup));
     HWND progress = 0;
-    for (int tries = 0; tries < 300 && !progress; ++tries, Sleep(100))
+    for (int tries = 0; tries < 1500 && !progress; ++tries, Sleep(20))
         progress = FindWindowA("#32770", "Installation Program");
     DWORD_PTR answer = 0;
     EXPECT_TRUE(progress && SendMessageTimeoutA(progress, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
