@@ -124,8 +124,14 @@ int CreateFolderForAdministrators(const char *path, PSID administrators, PSID sy
     if (setEntries(2, entries, 0, &list) != ERROR_SUCCESS)
         return 0;
     SECURITY_DESCRIPTOR descriptor;
+    // Owned by Administrators whatever the system's default owner for an
+    // administrator's objects: a later run cleans up only folders they own.
+    typedef BOOL(WINAPI * SetOwnerFn)(PSECURITY_DESCRIPTOR, PSID, BOOL);
+    SetOwnerFn setOwner =
+        (SetOwnerFn)LookupSystemEntry("advapi32.dll", "SetSecurityDescriptorOwner");
     int ok = InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-             SetSecurityDescriptorDacl(&descriptor, TRUE, list, FALSE);
+             SetSecurityDescriptorDacl(&descriptor, TRUE, list, FALSE) && setOwner &&
+             setOwner(&descriptor, administrators, FALSE);
     SetSecurityDescriptorControlFn protect = (SetSecurityDescriptorControlFn)LookupSystemEntry(
         "advapi32.dll", "SetSecurityDescriptorControl");
     if (ok && protect)
