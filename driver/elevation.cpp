@@ -21,10 +21,10 @@ int IsBlank(char c)
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-// The command line up to `end` without its log switches ("/L", "/Log",
-// "/L=<place>"): each switch runs from its '/' to the next one, blanks
-// included.
-int CopyWithoutLogSwitches(const char *text, const char *end, char *buffer, size_t size)
+// The switches of the command line up to `end`, without its log switches
+// ("/L", "/Log", "/L=<place>") when `dropLog` is set: each switch runs from
+// its '/' to the next one, blanks included.
+int CopySwitches(const char *text, const char *end, int dropLog, char *buffer, size_t size)
 {
     size_t used = 0;
     for (const char *part = text; part < end;) {
@@ -32,7 +32,7 @@ int CopyWithoutLogSwitches(const char *text, const char *end, char *buffer, size
         while (next < end && *next != '/')
             ++next;
         size_t length = (size_t)(next - part);
-        if (!(*part == '/' && (part[1] == 'L' || part[1] == 'l'))) {
+        if (!(dropLog && *part == '/' && (part[1] == 'L' || part[1] == 'l'))) {
             if (used + length >= size)
                 return 0;
             memcpy(buffer + used, part, length);
@@ -124,18 +124,14 @@ int BuildElevatedCommandLine(const SetupCommand *command, const char *logPath, c
     const char *text = command->text;
     // "/D=" stays the last switch: all after it is its folder.
     const char *folder = command->installFolderSwitch;
-    const char *end = folder ? folder : text + strlen(text);
-    int length = (int)(end - text);
-    while (length > 0 && IsBlank(text[length - 1]))
-        --length;
     char log[MAX_PATH];
-    if (!*logPath || !LogPlaceOf(logPath, log))
-        return FormatText(buffer, size, "%.*s /" ELEVATED_COPY_TOKEN "%s%s", length, text,
-                          folder ? " " : "", folder ? folder : "");
+    int shareLog = *logPath && LogPlaceOf(logPath, log);
     char switches[ELEVATED_COMMAND_LINE_SIZE];
-    return CopyWithoutLogSwitches(text, end, switches, sizeof(switches)) &&
-           FormatText(buffer, size, "%s /L=%s /" ELEVATED_COPY_TOKEN "%s%s", switches, log,
-                      folder ? " " : "", folder ? folder : "");
+    return CopySwitches(text, folder ? folder : text + strlen(text), shareLog, switches,
+                        sizeof(switches)) &&
+           FormatText(buffer, size, "%s%s%s /" ELEVATED_COPY_TOKEN "%s%s", switches,
+                      shareLog ? " /L=" : "", shareLog ? log : "", folder ? " " : "",
+                      folder ? folder : "");
 }
 
 int RunElevatedCopy(RunState *run, const SetupCommand *command, int *exitCode)

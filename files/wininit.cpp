@@ -42,7 +42,8 @@ char *ReadRenameSection(const char *path, DWORD *length)
     return 0;
 }
 
-int IsDeletionOfAny(const char *line, const char *paths)
+// "NUL=<path>", a deletion of one of `paths`.
+int IsDeletionOfAny(const char *line, const char *paths, PathList *)
 {
     if (_strnicmp(line, "NUL=", 4) != 0)
         return 0;
@@ -94,11 +95,6 @@ int RemoveRenameLines(const char *paths, PathList *sources,
     int ok = !removed || WritePrivateProfileSectionA("rename", section, path);
     LocalFree(section);
     return ok;
-}
-
-int PicksDeletion(const char *line, const char *paths, PathList *)
-{
-    return IsDeletionOfAny(line, paths);
 }
 
 } // namespace
@@ -159,7 +155,7 @@ int AppendRenameLines(const char *lines)
 
 int WithdrawRenameDeletions(const char *paths)
 {
-    int ok = RemoveRenameLines(paths, 0, PicksDeletion);
+    int ok = RemoveRenameLines(paths, 0, IsDeletionOfAny);
     LogLine("WININIT.INI [rename] pending deletions taken back: %d", ok);
     LogPathLists(paths, 0);
     return ok;

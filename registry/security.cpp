@@ -137,7 +137,10 @@ int CreateFolderForAdministrators(const char *path, PSID administrators, PSID sy
     if (ok && protect)
         protect(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
-    ok = ok && CreateDirectoryA(path, &attributes);
+    // A token that may not give Administrators the folder makes it its own.
+    ok = ok && (CreateDirectoryA(path, &attributes) ||
+                (GetLastError() == ERROR_INVALID_OWNER && setOwner(&descriptor, 0, FALSE) &&
+                 CreateDirectoryA(path, &attributes)));
     LocalFree(list);
     return ok;
 }
