@@ -136,4 +136,9 @@ int IsDriveRoot(const PlaceKey *key);
 struct IPersistFile;
 HRESULT SaveLinkFile(IPersistFile *file, const char *path);
 
+// SHFileOperationA; kept apart so that tests can make the shell report or
+// leave something other than what was asked.
+struct _SHFILEOPSTRUCTA;
+int RunShellFileOperation(_SHFILEOPSTRUCTA *request);
+
 #endif

@@ -120,7 +120,7 @@ int ShellOperation(HWND owner, UINT operation, const char *from, const char *to,
     request.pFrom = from;
     request.pTo = to;
     request.fFlags = flags;
-    int result = SHFileOperationA(&request);
+    int result = RunShellFileOperation(&request);
     if (result == 0 && request.fAnyOperationsAborted)
         result = ERROR_CANCELLED;
     LogOutcome((DWORD)result, "SHFileOperationA %s", operation == FO_DELETE ? "delete"

@@ -542,65 +542,70 @@ TEST_F(SetupRun, LogTellsHowTheRunEnded)
     DeleteFileA("C:\\zwalk\\run.log");
 }
 
-// "/L" is a switch like the others; "/L=<folder>" also names the log's folder,
-// blanks included, up to the next switch.
-TEST(LogSwitch, ParsedLikeEveryOtherSwitch)
+// The command line in one table: every switch letter in either case, alone
+// and together, into the options word. "/L=" names the log's folder (blanks
+// included, up to the next switch) or, ending in ".log" or ".txt", its file;
+// "/D=" ends the switches, all after it is the folder; "/R=" takes a decimal
+// code that fits 32 bits; "/T" (upper case only, first) asks for launch mode;
+// "/Elevated" marks the elevated copy.
+TEST(CommandLine, EverySwitchInEitherCase)
 {
-    const struct {
-        const char *commandLine;
-        RunOptions options;
-        const char *folder;
-    } cases[] = {
-        {"/S /l", 0x803, ""}, {"/Log", 0x801, ""}, {"-L", 0x1, ""}, {"/L=", 0x801, ""},
-        {"/S/L=C:\\Users\\Jo Smith\\Temp\\ /U", 0x802, "C:\\Users\\Jo Smith\\Temp\\"},
-        {"/L=\"C:\\a b\" /S", 0x803, "C:\\a b"},
-        {"/L=C:\\first /L=D:\\second\t", 0x801, "D:\\second"},
-    };
-    for (const auto &run : cases) {
-        RunOptions options = RUNOPT_INSTALL;
-        char folder[MAX_PATH];
-        ParseRunOptions(run.commandLine, &options);
-        EXPECT_EQ(run.options, options) << run.commandLine;
-        EXPECT_EQ(run.folder[0] != 0, FindLogFolder(run.commandLine, folder)) << run.commandLine;
-        EXPECT_STREQ(run.folder, folder);
-    }
-}
-
-// The switches deployment tools pass: "/D=" ends the switches, all after it
-// is the folder; "/L=" names a file when it ends in ".log" or ".txt"; "/R="
-// takes a decimal code that fits 32 bits.
-TEST(CommandLine, DeploymentSwitches)
-{
+    const int kLaunch = 1, kElevated = 2;
     const struct {
         const char *commandLine;
         RunOptions options;
         const char *log;
         DWORD restart;
         const char *folder;  // 0: no "/D=" folder
+        int mode;
     } rows[] = {
-        {"/S /D=C:\\My Apps\\Dorsel\\ ", 0x3, "", 0, "C:\\My Apps\\Dorsel"},
-        {"/D=C:\\x /S /R=3010", 0x1, "", 0, "C:\\x /S /R=3010"},  // in the middle
-        {"/S /D=", 0x3, "", 0, 0},
-        {"/S /d=  \t", 0x3, "", 0, 0},
-        {"/R=3010 /S", 0x3, "", 3010, 0},
-        {"/r=4294967295", 0x1, "", 4294967295u, 0},
-        {"/R=4294967296", 0x1, "", 0, 0},
-        {"/R=30x0 /S", 0x3, "", 0, 0},
-        {"/R=-1", 0x1, "", 0, 0},
-        {"/R=", 0x1, "", 0, 0},
-        {"/S /L=C:\\logs\\Setup.LOG", 0x803, "C:\\logs\\Setup.LOG", 0, 0},
-        {"/l=\"C:\\a b\\run.txt\" /S", 0x803, "C:\\a b\\run.txt", 0, 0},
-        {"/L=C:\\logs.d /S", 0x803, "C:\\logs.d", 0, 0},
+        {"", 0x1, "", 0, 0, 0},
+        {"/F", 0x201, "", 0, 0, 0}, {"/f", 0x201, "", 0, 0, 0},
+        {"/O", 0x5, "", 0, 0, 0}, {"/o", 0x5, "", 0, 0, 0},
+        {"/S", 0x3, "", 0, 0, 0}, {"/s", 0x3, "", 0, 0, 0},
+        {"/U", 0x0, "", 0, 0, 0}, {"/u", 0x0, "", 0, 0, 0},
+        {"/W", 0x101, "", 0, 0, 0}, {"/w", 0x101, "", 0, 0, 0},
+        {"/L", 0x801, "", 0, 0, 0}, {"/l", 0x801, "", 0, 0, 0},
+        {"/F/O/S/W/L/U", 0xB06, "", 0, 0, 0}, {"/f /o /s /w /l", 0xB07, "", 0, 0, 0},
+        {"/Silent /uninstall", 0x2, "", 0, 0, 0}, {"/X /S", 0x3, "", 0, 0, 0},
+        {"/T1", 0x1, "", 0, 0, kLaunch}, {"/t1", 0x1, "", 0, 0, 0}, {"/S /T1", 0x3, "", 0, 0, 0},
+        {"/S /Elevated", 0x3, "", 0, 0, kElevated}, {"/S /elevated", 0x3, "", 0, 0, 0},
+        {"/S /l", 0x803, "", 0, 0, 0}, {"/Log", 0x801, "", 0, 0, 0}, {"-L", 0x1, "", 0, 0, 0},
+        {"/L=", 0x801, "", 0, 0, 0},
+        {"/S/L=C:\\Users\\Jo Smith\\Temp\\ /U", 0x802, "C:\\Users\\Jo Smith\\Temp\\", 0, 0, 0},
+        {"/L=\"C:\\a b\" /S", 0x803, "C:\\a b", 0, 0, 0},
+        {"/L=C:\\first /L=D:\\second\t", 0x801, "D:\\second", 0, 0, 0},
+        {"/S /L=C:\\logs\\Setup.LOG", 0x803, "C:\\logs\\Setup.LOG", 0, 0, 0},
+        {"/l=\"C:\\a b\\run.txt\" /S", 0x803, "C:\\a b\\run.txt", 0, 0, 0},
+        {"/L=C:\\logs.d /S", 0x803, "C:\\logs.d", 0, 0, 0},
+        {"/S /D=C:\\My Apps\\Dorsel\\ ", 0x3, "", 0, "C:\\My Apps\\Dorsel", 0},
+        {"/s /d=C:\\x", 0x3, "", 0, "C:\\x", 0},
+        {"/D=C:\\x /S /R=3010", 0x1, "", 0, "C:\\x /S /R=3010", 0},  // in the middle
+        {"/S /D=", 0x3, "", 0, 0, 0},
+        {"/S /d=  \t", 0x3, "", 0, 0, 0},
+        {"/R=3010 /S", 0x3, "", 3010, 0, 0},
+        {"/r=4294967295", 0x1, "", 4294967295u, 0, 0},
+        {"/R=4294967296", 0x1, "", 0, 0, 0},
+        {"/R=30x0 /S", 0x3, "", 0, 0, 0},
+        {"/R=-1", 0x1, "", 0, 0, 0},
+        {"/R=", 0x1, "", 0, 0, 0},
     };
     for (const auto &row : rows) {
         SetupCommand command;
         ReadSetupCommand(row.commandLine, &command);
         EXPECT_EQ(row.options, command.options) << row.commandLine;
-        EXPECT_STREQ(row.log, command.logFile[0] ? command.logFile : command.logFolder)
-            << row.commandLine;
+        RunOptions options = RUNOPT_INSTALL;
+        ParseRunOptions(row.commandLine, &options);
+        EXPECT_EQ(row.options, options) << row.commandLine;
+        char log[MAX_PATH];
+        EXPECT_EQ(row.log[0] != 0, FindLogFolder(row.commandLine, log)) << row.commandLine;
+        EXPECT_STREQ(row.log, log) << row.commandLine;
         EXPECT_EQ(row.restart, command.restartExitCode) << row.commandLine;
         EXPECT_EQ(row.folder != 0, command.installFolderGiven != 0) << row.commandLine;
         EXPECT_STREQ(row.folder ? row.folder : "", command.installFolder) << row.commandLine;
+        EXPECT_EQ(row.mode == kLaunch, IsLaunchCommandLine(row.commandLine) != 0) << row.commandLine;
+        EXPECT_EQ(row.mode == kElevated, command.elevatedCopy != 0) << row.commandLine;
+        EXPECT_EQ(row.mode == kElevated, IsElevatedCopy(row.commandLine) != 0) << row.commandLine;
     }
 }
 

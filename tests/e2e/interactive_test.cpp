@@ -56,6 +56,14 @@ void Press(HWND dialog, int id)
 
 class Interactive : public SetupExeTest {};
 
+// Types into another process's edit control, one character at a time.
+void Type(HWND edit, const std::string &text)
+{
+    SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
+    for (char character : text)
+        SendMessageA(edit, WM_CHAR, (WPARAM)(unsigned char)character, 0);
+}
+
 TEST_F(Interactive, UninstallConfirmationNoChangesNothing)
 {
     ASSERT_EQ(0u, RunSetup("/S"));
@@ -104,31 +112,69 @@ TEST_F(Interactive, UninstallConfirmedEndsWithCompleted)
     EXPECT_FALSE(Exists(InstalledPath(1)));
 }
 
+// The dialog's controls by their ids: each check box on and off (a click
+// turns an empty box on and a checked one off; the greyed preset of a
+// shortcut that exists is on until a click turns it off), and the folder box.
+// While the run shows its last message its lock is free: another run does
+// not wait for it.
 TEST_F(Interactive, FreshInstallThroughTheTargetFolderDialog)
 {
-    Started install("\"" + MediumFile("setup.exe") + "\"");
-    HWND dialog = WaitForDialog("Installation Program", 1000);
-    ASSERT_TRUE(dialog);
-    EXPECT_EQ("This program will be installed in the following folder:", ControlText(dialog, 1004));
-    EXPECT_EQ(Target(), ControlText(dialog, 1000));
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1003)));
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)));
-    EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, 1006)));  // radar choice 1
-    EXPECT_EQ((LRESULT)BST_UNCHECKED, SendMessageA(GetDlgItem(dialog, 1006), BM_GETCHECK, 0, 0));
-    // Checking the desktop box asks for a desktop shortcut.
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1006, BN_CLICKED), (LPARAM)GetDlgItem(dialog, 1006));
-    for (int tries = 0; tries < 250 && SendMessageA(GetDlgItem(dialog, 1006), BM_GETCHECK, 0, 0) !=
-                                           BST_CHECKED; ++tries)
-        Sleep(20);
-    EXPECT_EQ((LRESULT)BST_CHECKED, SendMessageA(GetDlgItem(dialog, 1006), BM_GETCHECK, 0, 0));
-    Press(dialog, IDOK);
-    HWND done = WaitForDialog("Installation Program", kMessageText, dialog);
-    ASSERT_TRUE(done);
-    EXPECT_EQ("Completed.", ControlText(done, kMessageText));
-    Press(done, IDOK);
-    EXPECT_EQ(0u, install.ExitCode());
-    EXPECT_TRUE(Exists(DesktopShortcut(kProduct)));
-    EXPECT_FALSE(Exists(StartMenuShortcut(kProduct)));
+    const struct {
+        bool existing;  // both shortcuts exist, as another package left them
+        int desktopClicks, startMenuClicks;
+        const char *folder;  // typed; 0: the proposal
+        bool desktop, startMenu;
+    } rows[] = {{false, 1, 0, 0, true, false},
+                {false, 0, 1, "C:\\ze2e\\Typed", false, true},
+                {false, 2, 2, 0, false, false},
+                {true, 0, 1, 0, true, false}};
+    for (const auto &row : rows) {
+        SetUp();
+        if (row.existing) {
+            WriteForeignLink(DesktopShortcut(kProduct), "C:\\elsewhere.exe");
+            WriteForeignLink(StartMenuShortcut(kProduct), "C:\\elsewhere.exe");
+        }
+        Started install("\"" + MediumFile("setup.exe") + "\"");
+        HWND dialog = WaitForDialog("Installation Program", 1000);
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ("This program will be installed in the following folder:",
+                  ControlText(dialog, 1004));
+        EXPECT_EQ(Target(), ControlText(dialog, 1000));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1003)));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)));
+        for (int id : {1006, 1021}) {
+            HWND box = GetDlgItem(dialog, id);
+            EXPECT_TRUE(IsWindowVisible(box));  // radar choice 1
+            EXPECT_EQ(row.existing ? BST_INDETERMINATE : BST_UNCHECKED,
+                      SendMessageA(box, BM_GETCHECK, 0, 0)) << id;
+            for (int click = 0; click < (id == 1006 ? row.desktopClicks : row.startMenuClicks);
+                 ++click) {
+                LRESULT next = SendMessageA(box, BM_GETCHECK, 0, 0) == BST_UNCHECKED ? BST_CHECKED
+                                                                                    : BST_UNCHECKED;
+                Press(dialog, id);
+                for (int tries = 0; tries < 250 && SendMessageA(box, BM_GETCHECK, 0, 0) != next;
+                     ++tries)
+                    Sleep(20);
+                EXPECT_EQ(next, SendMessageA(box, BM_GETCHECK, 0, 0)) << id;
+            }
+        }
+        if (row.folder)
+            Type(GetDlgItem(dialog, 1000), row.folder);
+        Press(dialog, IDOK);
+        HWND done = WaitForDialog("Installation Program", kMessageText, dialog);
+        ASSERT_TRUE(done);
+        EXPECT_EQ("Completed.", ControlText(done, kMessageText));
+        std::string folder = row.folder ? row.folder : Target();
+        EXPECT_EQ(Sz(folder), ReadRaw(PRODUCT_KEY, "ProgDir").bytes);
+        EXPECT_EQ(row.desktop, Exists(DesktopShortcut(kProduct)));
+        EXPECT_EQ(row.startMenu, Exists(StartMenuShortcut(kProduct)));
+        if (row.desktop) {
+            EXPECT_EQ(folder + "\\Dorsel.exe", ReadLink(DesktopShortcut(kProduct)).path);
+        }
+        EXPECT_EQ(0u, RunSetup("/S"));  // at once, not after the minute a held lock costs
+        Press(done, IDOK);
+        EXPECT_EQ(0u, install.ExitCode());
+    }
 }
 
 TEST_F(Interactive, UpgradeDialogKeepsTheInstalledFolder)
@@ -237,14 +283,6 @@ void AwaitClosed(HWND window)
 {
     for (int tries = 0; tries < 500 && IsWindow(window); ++tries)
         Sleep(20);
-}
-
-// Types into another process's edit control, one character at a time.
-void Type(HWND edit, const std::string &text)
-{
-    SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
-    for (char character : text)
-        SendMessageA(edit, WM_CHAR, (WPARAM)(unsigned char)character, 0);
 }
 
 // The access key of a control text ("&Browse..." gives 'B'), 0 for none.

@@ -11,6 +11,7 @@
 
 #include <stdlib.h>
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -47,6 +48,106 @@ TEST_F(SetupExe, FreshSilentInstall)
     EXPECT_EQ(1, group.iconIndex);
     EXPECT_FALSE(Exists(DesktopShortcut(kProduct)));
     EXPECT_FALSE(Exists(StartMenuShortcut(kProduct)));
+}
+
+// Every value below `path` (of HKEY_LOCAL_MACHINE) and its subkeys, by
+// "key\\name", as (type, bytes).
+typedef std::map<std::string, std::pair<DWORD, std::string>> KeyValues;
+void ReadValues(const std::string &path, KeyValues *values)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    char name[MAX_PATH];
+    BYTE data[2048];
+    DWORD type, length = sizeof(name), size = sizeof(data);
+    for (DWORD i = 0; RegEnumValueA(key, i, name, &length, 0, &type, data, &size) == ERROR_SUCCESS;
+         ++i, length = sizeof(name), size = sizeof(data))
+        (*values)[path + "\\" + name] = {type, std::string((const char *)data, size)};
+    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof(name)) == ERROR_SUCCESS; ++i)
+        ReadValues(path + "\\" + name, values);
+    RegCloseKey(key);
+}
+
+// What a fresh install and then an upgrade write, exactly: no value missing,
+// none more, each of its type and bytes.
+TEST_F(SetupExe, RegistryValuesOfInstallAndUpgradeExactly)
+{
+    const std::string program = Target() + "\\Dorsel.exe";
+    const std::string uninstaller = WindowsFolderPath() + "\\_zynu000.exe";
+    for (const char *version : {"3.00.0000", "3.01.0000"}) {
+        WriteMedium(version[3] == '0' ? "v1" : "v2", kProduct, version);
+        ASSERT_EQ(0u, RunSetup("/S")) << version;
+        DWORD bytes = 0;
+        for (const char *name : kSourceNames)
+            bytes += (DWORD)ReadText(MediumFile(name)).size();
+        const KeyValues expected = {
+            {PRODUCT_KEY "\\", {REG_SZ, Sz(program)}},
+            {PRODUCT_KEY "\\ProgDir", {REG_SZ, Sz(Target())}},
+            {PRODUCT_KEY "\\Name", {REG_SZ, Sz(kProduct)}},
+            {PRODUCT_KEY "\\Version", {REG_SZ, Sz(version)}},
+            {PRODUCT_KEY "\\MenuDir", {REG_SZ, Sz(Group())}},
+            {PRODUCT_KEY "\\DownloadDir", {REG_SZ, Sz("C:\\ze2e\\dl2")}},
+            {PRODUCT_KEY "\\InternetFunction", {REG_DWORD, Dword(1)}},
+            {SEARCH_PATH_KEY "\\C:\\ze2e\\search\\", {REG_SZ, Sz("C:\\ze2e\\search")}},
+            {SEARCH_PATH_KEY "\\C:\\ze2e\\dl2\\", {REG_SZ, Sz("C:\\ze2e\\dl2")}},
+            {UNINSTALL_ENTRY_KEY "\\DisplayName", {REG_SZ, Sz(kProduct)}},
+            {UNINSTALL_ENTRY_KEY "\\UninstallString", {REG_SZ, Sz("_zynu000.exe /U")}},
+            {UNINSTALL_ENTRY_KEY "\\DisplayIcon", {REG_SZ, Sz(uninstaller + ",0")}},
+            {UNINSTALL_ENTRY_KEY "\\DisplayVersion", {REG_SZ, Sz(version)}},
+            {UNINSTALL_ENTRY_KEY "\\QuietUninstallString",
+             {REG_SZ, Sz("\"" + uninstaller + "\" /U /S")}},
+            {UNINSTALL_ENTRY_KEY "\\InstallLocation", {REG_SZ, Sz(Target())}},
+            {UNINSTALL_ENTRY_KEY "\\EstimatedSize", {REG_DWORD, Dword((bytes + 1023) / 1024)}},
+            {UNINSTALL_ENTRY_KEY "\\NoModify", {REG_DWORD, Dword(1)}},
+            {UNINSTALL_ENTRY_KEY "\\NoRepair", {REG_DWORD, Dword(1)}},
+            {INTERFACE_PATH_KEY "\\InterfacePath", {REG_SZ, Sz(uninstaller)}},
+            {TOOLBAR_KEY "\\Exec", {REG_SZ, Sz(program)}},
+            {TOOLBAR_KEY "\\Icon", {REG_SZ, Sz("_zynu000.exe,100")}},
+            {TOOLBAR_KEY "\\HotIcon", {REG_SZ, Sz("_zynu000.exe,100")}},
+            {TOOLBAR_KEY "\\ButtonText", {REG_SZ, Sz("Software Installer")}},
+            {TOOLBAR_KEY "\\clsid", {REG_SZ, Sz(TOOLBAR_BUTTON_CLSID)}},
+            {TOOLBAR_KEY "\\Default Visible", {REG_SZ, Sz("Yes")}},
+        };
+        KeyValues found;
+        for (const char *key : {PRODUCT_KEY, UNINSTALL_ENTRY_KEY, INTERFACE_PATH_KEY, TOOLBAR_KEY})
+            ReadValues(key, &found);
+        EXPECT_EQ(expected, found) << version;
+    }
+}
+
+// The installed version on either side of the limits an upgrade compares it
+// with: above 3.00.0000 a stored radar choice of 0 turns the radar and the
+// toolbar button off; below 1.03.0000 the running application is found by
+// its window, from it on by its mutex.
+TEST_F(SetupExe, InstalledVersionAtTheLimits)
+{
+    const struct {
+        const char *installed;
+        const char *running;  // how the running application shows itself; "" not running
+        DWORD radar;          // InternetFunction after the upgrade
+        bool deferred;        // the files wait for the next start
+    } rows[] = {
+        {"1.02.9999", "/window", 1, true}, {"1.02.9999", "/mutex", 1, false},
+        {"1.03.0000", "/window", 1, false}, {"1.03.0000", "/mutex", 1, true},
+        {"1.03.0001", "/mutex", 1, true}, {"2.99.9999", "", 1, false},
+        {"3.00.0000", "", 1, false}, {"3.00.0001", "", 0, false},
+    };
+    ASSERT_EQ(0u, RunSetup("/S"));
+    WriteMedium("v2", kProduct, "3.01.0000");
+    for (const auto &row : rows) {
+        WriteRaw(PRODUCT_KEY, "Version", REG_SZ, Sz(row.installed));
+        WriteDword(PRODUCT_KEY, "InternetFunction", 0);
+        ClearPendingOperations();
+        std::unique_ptr<RunningStandIn> application;
+        if (*row.running)
+            application.reset(new RunningStandIn(kProduct, row.running));
+        EXPECT_EQ(0u, RunSetup("/S")) << row.installed;
+        EXPECT_EQ(Dword(row.radar), ReadRaw(PRODUCT_KEY, "InternetFunction").bytes) << row.installed;
+        EXPECT_EQ(row.radar != 0, KeyExists(TOOLBAR_KEY)) << row.installed;
+        EXPECT_EQ(row.deferred, !PendingOperations().empty()) << row.installed << row.running;
+    }
+    ClearPendingOperations();
 }
 
 // A TARGET with trailing backslashes under a folder that does not exist yet:

@@ -1,8 +1,10 @@
 // Failures that cannot be produced for real: a restart registration that
-// fails for one pair, pending deletions that cannot be taken back, and a
-// shell link that cannot be saved. This executable links its own
-// RegisterRestartOperation, WithdrawRestartDeletions and SaveLinkFile in
-// place of the real ones.
+// fails for one pair, pending deletions that cannot be taken back, a shell
+// link that cannot be saved, and shell operations that report or leave
+// something other than what they did. This executable links its own
+// RegisterRestartOperation, WithdrawRestartDeletions, SaveLinkFile and
+// RunShellFileOperation in place of the real ones; the last carries out the
+// request and then changes what a test asks for.
 #include "files/files.h"
 #include "tests/files/file_access.h"
 
@@ -23,6 +25,21 @@ int deletions = 0;
 int withdrawalResult = 1;
 HRESULT saveResult = S_OK;
 
+// What the shell does to the payload beyond the request, for one operation.
+struct ShellFault {
+    const char *check;  // the one check of the payload's move that notices it
+    UINT operation;     // FO_COPY into the staging folder or FO_MOVE into place
+    int result;         // the shell's result
+    BOOL aborted;       // fAnyOperationsAborted
+    const char *grown;  // this destination gets a byte more
+    const char *gone;   // this destination is deleted
+    const char *left;   // this source is left behind (copied, not moved)
+    bool held;          // the source folder is held open
+};
+const ShellFault *fault = 0;
+std::string heldFolder;
+HANDLE held = INVALID_HANDLE_VALUE;
+
 const char kMedium[] = "C:\\zfail\\medium";
 const char kTarget[] = "C:\\zfail\\Dorsel";
 
@@ -38,6 +55,7 @@ protected:
         deletions = 0;
         withdrawalResult = 1;
         saveResult = S_OK;
+        fault = 0;
         RemoveTree("C:\\zfail");
         CreateDirectoryA("C:\\zfail", 0);
         CreateDirectoryA(kMedium, 0);
@@ -101,6 +119,38 @@ TEST_F(Failures, FailedScheduleStopsTheUninstall)
     EXPECT_EQ((std::vector<std::string>{"delete _zynu000.exe", "delete Dorsel.exe"}), calls);
 }
 
+// Each check of the payload's way into place has a case that it alone
+// notices: the shell's result and abort flag, the staged copies' sizes, the
+// final files and their sizes, and the staging folder, which must be empty
+// and gone.
+TEST_F(Failures, EveryCheckOfTheMoveHasACaseOfItsOwn)
+{
+    const ShellFault faults[] = {
+        {"result", FO_MOVE, ERROR_ACCESS_DENIED, FALSE, 0, 0, 0, false},
+        {"aborted", FO_MOVE, 0, TRUE, 0, 0, 0, false},
+        {"staged sizes", FO_COPY, 0, FALSE, "Dorsel.exe", 0, 0, false},
+        // The size before it is the same: only its absence tells.
+        {"final files", FO_MOVE, 0, FALSE, 0, "ZynSetup.dll", 0, false},
+        {"final sizes", FO_MOVE, 0, FALSE, "Dorsel.exe", 0, 0, false},
+        {"staging empty", FO_MOVE, 0, FALSE, 0, 0, "ZynFlash.dll", false},
+        {"staging removed", FO_MOVE, 0, FALSE, 0, 0, 0, true},
+    };
+    std::string uninstaller = WindowsFolderPath() + "\\_zynu000.exe";
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));  // without a fault
+    for (const ShellFault &test : faults) {
+        fault = &test;
+        std::set<std::string> stagingBefore = StagingFolders();
+        EXPECT_FALSE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL)) << test.check;
+        if (test.held) {  // emptied, and removed once it is free
+            CloseHandle(held);
+            EXPECT_TRUE(RemoveDirectoryA(heldFolder.c_str()));
+        }
+        EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(stagingBefore)) << test.check;
+    }
+    fault = 0;
+    DeleteFileA(uninstaller.c_str());
+}
+
 TEST_F(Failures, FailedLinkSaveFailsTheShortcut)
 {
     saveResult = E_ACCESSDENIED;
@@ -150,4 +200,44 @@ int WithdrawRestartMoves(const char *, PathList *)
 int IsPendingRestartSource(const char *)
 {
     return 1;  // shares a file with the stand-ins above; left folders alone
+}
+
+namespace {
+
+// The path of `list` (a multi-string) whose name is `name`.
+std::string PathNamed(const char *list, const char *name)
+{
+    for (const char *path = list; *path; path += strlen(path) + 1)
+        if (Name(path) == name)
+            return path;
+    return "";
+}
+
+} // namespace
+
+int RunShellFileOperation(SHFILEOPSTRUCTA *request)
+{
+    int result = SHFileOperationA(request);
+    if (!fault || request->wFunc != fault->operation)
+        return result;
+    if (fault->grown) {
+        HANDLE file = CreateFileA(PathNamed(request->pTo, fault->grown).c_str(), FILE_APPEND_DATA,
+                                  0, 0, OPEN_EXISTING, 0, 0);
+        DWORD written = 0;
+        WriteFile(file, "+", 1, &written, 0);
+        CloseHandle(file);
+    }
+    if (fault->gone)
+        DeleteFileA(PathNamed(request->pTo, fault->gone).c_str());
+    if (fault->left)
+        CopyFileA(PathNamed(request->pTo, fault->left).c_str(),
+                  PathNamed(request->pFrom, fault->left).c_str(), FALSE);
+    if (fault->held) {
+        heldFolder = request->pFrom;
+        heldFolder.resize(heldFolder.rfind('\\'));
+        held = CreateFileA(heldFolder.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, 0);
+    }
+    request->fAnyOperationsAborted = fault->aborted;
+    return fault->result ? fault->result : result;
 }

@@ -162,12 +162,12 @@ inline std::string PendingBytes()
     return data;
 }
 
-inline void SetPendingWide(const std::wstring &list)
+inline void SetPendingBytes(const std::string &list)
 {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
         RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ,
-                       (const BYTE *)list.data(), (DWORD)(list.size() * sizeof(wchar_t)));
+                       (const BYTE *)list.data(), (DWORD)list.size());
         RegCloseKey(key);
     }
 }

@@ -1,6 +1,7 @@
 // The payload transfer with real files and real shell operations under Wine.
 // The same tests run once as NT and once as Windows 98 (files_tests_win98).
 #include "files/files.h"
+#include "files/staging.h"
 #include "tests/files/file_access.h"
 
 #include <gtest/gtest.h>
@@ -258,7 +259,7 @@ TEST_F(Payload, WininitKeepsLinesOfOtherPrograms)
 
 // A deletion registered for "C:\ztest\a.txt" is taken back whatever the
 // spelling of the path (device prefixes included), and every other entry keeps its bytes, a name that
-// the ANSI code page cannot hold included.
+// the ANSI code page cannot hold included, and so does another program's odd last byte.
 TEST_F(Payload, WithdrawalComparesFullPathsAndKeepsOtherEntries)
 {
     if (!IsNt())
@@ -273,11 +274,11 @@ TEST_F(Payload, WithdrawalComparesFullPathsAndKeepsOtherEntries)
                                "\\\\?\\c:\\ztest\\A.txt"};
     for (const char *spelling : spellings) {
         WriteText(std::string(kRoot) + "\\a.txt", "a");
-        SetPendingWide(L"\\??\\C:\\ztest\\a.txt" + end + end + foreign + move + deleteB +
-                       L"\\??\\C:\\ZTEST\\A.TXT" + end + end + end);
+        SetPendingBytes(WideBytes(L"\\??\\C:\\ztest\\a.txt" + end + end + foreign + move + deleteB +
+                                  L"\\??\\C:\\ZTEST\\A.TXT" + end + end + end) + "Z");
         std::string paths = std::string(spelling) + '\0' + '\0';
         ASSERT_TRUE(WithdrawRestartDeletions(paths.c_str())) << spelling;
-        EXPECT_EQ(WideBytes(foreign + move + deleteB + end), PendingBytes()) << spelling;
+        EXPECT_EQ(WideBytes(foreign + move + deleteB + end) + "Z", PendingBytes()) << spelling;
         SimulateRestart();
         EXPECT_TRUE(Exists(std::string(kRoot) + "\\a.txt")) << spelling;
     }
@@ -417,6 +418,20 @@ TEST_F(Payload, StaleStagingFoldersAreRemovedSafely)
     EXPECT_FALSE(Exists(kept + "\\Dorsel.exe"));
     EXPECT_EQ("keep", ReadText(kept + "\\notes.txt"));
     RemoveTree(kept);
+}
+
+// This program's staging folders by name: "zyn" in either case and 16
+// upper-case hexadecimal digits.
+TEST(StagingFolderName, PrefixAndSixteenHexDigits)
+{
+    const std::pair<const char *, int> names[] = {
+        {"zyn0123456789ABCDEF", 1}, {"ZYNFEDCBA9876543210", 1}, {"Zyn0123456789ABCDE", 0},
+        {"zyn0123456789ABCDEF0", 0}, {"zyn0123456789abcdef", 0}, {"zyn0123456789ABCDEG", 0},
+        {"zyn012345678 ABCDEF", 0}, {"zyn/123456789ABCDEF", 0}, {"zym0123456789ABCDEF", 0},
+        {"xyn0123456789ABCDEF", 0}, {"zzn0123456789ABCDEF", 0}, {"zy0123456789ABCDEF0", 0},
+        {"zyn", 0}, {"", 0}};
+    for (const auto &name : names)
+        EXPECT_EQ(name.second, IsStagingFolderName(name.first)) << name.first;
 }
 
 TEST_F(Payload, CreateFolderPath)
