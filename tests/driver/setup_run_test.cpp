@@ -400,6 +400,7 @@ TEST_F(SetupRun, ElevationDecision)
         {"", kFull, 1, 0, -1, {}, "<none>"},
         {"", 0, 1, 0, -1, {}, "<none>"},  // before Vista
         {"/S", kLimited, 0, 0, -1, {kStart + "/S /Elevated"}, "<none>"},  // refused, cancelled
+        {"", kLimited, 0, 0, -1, {kStart + " /Elevated"}, "<none>"},  // and then told
         {"/S /Elevated", kLimited, 1, 0, -1, {}, "<none>"},  // the elevated copy: never again
         {"/U /S", kDefault, 1, (DWORD)-1, -1, {kStart + "/U /S /Elevated"}, "<none>"},
         {"", kDefault, 1, ERROR_CANCELLED, 0, {kStart + " /Elevated"}, "<none>"},
@@ -551,6 +552,7 @@ TEST_F(SetupRun, LogTellsHowTheRunEnded)
 TEST(CommandLine, EverySwitchInEitherCase)
 {
     const int kLaunch = 1, kElevated = 2;
+    const std::string longFolder = "/D=" + std::string(MAX_PATH, 'x');  // named, not held
     const struct {
         const char *commandLine;
         RunOptions options;
@@ -589,6 +591,7 @@ TEST(CommandLine, EverySwitchInEitherCase)
         {"/R=30x0 /S", 0x3, "", 0, 0, 0},
         {"/R=-1", 0x1, "", 0, 0, 0},
         {"/R=", 0x1, "", 0, 0, 0},
+        {longFolder.c_str(), 0x1, "", 0, "", 0},
     };
     for (const auto &row : rows) {
         SetupCommand command;
