@@ -414,14 +414,16 @@ TEST_F(SetupExe, UninstallFinishesWhatIsAlreadyGone)
         {{PRODUCT_KEY, "DownloadDir"}},
         {{UNINSTALL_ENTRY_KEY, 0}},
         // Stopped after the files, the shortcuts, the folder and the identity had gone.
-        {{PRODUCT_KEY, ""}, {PRODUCT_KEY, "ProgDir"}, {PRODUCT_KEY, "Name"}, {PRODUCT_KEY, "Version"}}};
+        {{PRODUCT_KEY, ""}, {PRODUCT_KEY, "ProgDir"}, {PRODUCT_KEY, "Name"}, {PRODUCT_KEY, "Version"}},
+        // By hand, with the shortcuts: the folder is still known, its files go.
+        {{PRODUCT_KEY, "Name"}, {PRODUCT_KEY, "Version"}, {PRODUCT_KEY, "MenuDir"}}};
     for (const auto &values : gone) {
         SetUp();
         ASSERT_EQ(0u, RunSetup("/S"));
-        if (values.size() > 1) {
-            RemoveTree(Target());
+        if (values.size() > 1)
             RemoveTree(Group());
-        }
+        if (values.size() > 3)
+            RemoveTree(Target());
         for (const auto &value : values) {
             HKEY key;
             if (!value.second) {
@@ -437,6 +439,7 @@ TEST_F(SetupExe, UninstallFinishesWhatIsAlreadyGone)
         EXPECT_FALSE(KeyExists(UNINSTALL_ENTRY_KEY));
         EXPECT_FALSE(KeyExists(TOOLBAR_KEY));
         EXPECT_FALSE(Exists(GroupShortcut(kProduct)));
+        EXPECT_FALSE(Exists(InstalledPath(1)));
         EXPECT_EQ(8u, RunUninstaller("/S /U"));
     }
 }
