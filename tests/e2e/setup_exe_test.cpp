@@ -416,7 +416,9 @@ TEST_F(SetupExe, UninstallFinishesWhatIsAlreadyGone)
         // Stopped after the files, the shortcuts, the folder and the identity had gone.
         {{PRODUCT_KEY, ""}, {PRODUCT_KEY, "ProgDir"}, {PRODUCT_KEY, "Name"}, {PRODUCT_KEY, "Version"}},
         // By hand, with the shortcuts: the folder is still known, its files go.
-        {{PRODUCT_KEY, "Name"}, {PRODUCT_KEY, "Version"}, {PRODUCT_KEY, "MenuDir"}}};
+        {{PRODUCT_KEY, "Name"}, {PRODUCT_KEY, "Version"}, {PRODUCT_KEY, "MenuDir"}},
+        // Everything but the Apps & Features entry: it still goes.
+        {{SEARCH_PATH_KEY, 0}, {PRODUCT_KEY, 0}, {TOOLBAR_KEY, 0}, {INTERFACE_PATH_KEY, 0}}};
     for (const auto &values : gone) {
         SetUp();
         ASSERT_EQ(0u, RunSetup("/S"));

@@ -1,8 +1,8 @@
 // Failures that cannot be produced for real: a restart registration that
-// fails for one pair, pending deletions that cannot be taken back, a shell
+// fails for one pair, pending work that cannot be taken back, a shell
 // link that cannot be saved, and shell operations that report or leave
 // something other than what they did. This executable links its own
-// RegisterRestartOperation, WithdrawRestartDeletions, SaveLinkFile and
+// RegisterRestartOperation, the two withdrawals, SaveLinkFile and
 // RunShellFileOperation in place of the real ones; the last carries out the
 // request and then changes what a test asks for.
 #include "files/files.h"
@@ -23,6 +23,7 @@ int failingDeletion = -1;  // this deletion (0-based) fails
 int moves = 0;
 int deletions = 0;
 int withdrawalResult = 1;
+int moveWithdrawalResult = 1;
 HRESULT saveResult = S_OK;
 
 // What the shell does to the payload beyond the request, for one operation.
@@ -54,6 +55,7 @@ protected:
         moves = 0;
         deletions = 0;
         withdrawalResult = 1;
+        moveWithdrawalResult = 1;
         saveResult = S_OK;
         fault = 0;
         RemoveTree("C:\\zfail");
@@ -107,16 +109,28 @@ TEST_F(Failures, FailedWithdrawalStopsTheInstallBeforeAnyChange)
     }
 }
 
-TEST_F(Failures, FailedScheduleStopsTheUninstall)
+// A deletion that cannot be registered, or pending moves that cannot be
+// taken back (they would bring the files back), stop the uninstall.
+TEST_F(Failures, FailedScheduleOrWithdrawalStopsTheUninstall)
 {
     std::string uninstaller = WindowsFolderPath() + "\\_zynu000.exe";
-    WriteText(uninstaller, "uninstaller");
-    CreateDirectoryA(kTarget, 0);
-    WriteText(std::string(kTarget) + "\\Dorsel.exe", "program");
-    failingDeletion = 1;
-    EXPECT_FALSE(TransferPayload(0, &source, kTarget, 1, 0));
-    DeleteFileA(uninstaller.c_str());
-    EXPECT_EQ((std::vector<std::string>{"delete _zynu000.exe", "delete Dorsel.exe"}), calls);
+    for (bool withdrawalFails : {false, true}) {
+        SetUp();
+        WriteText(uninstaller, "uninstaller");
+        CreateDirectoryA(kTarget, 0);
+        WriteText(std::string(kTarget) + "\\Dorsel.exe", "program");
+        if (withdrawalFails)
+            moveWithdrawalResult = 0;
+        else
+            failingDeletion = 1;
+        EXPECT_FALSE(TransferPayload(0, &source, kTarget, 1, 0));
+        DeleteFileA(uninstaller.c_str());
+        std::vector<std::string> expected;
+        if (!withdrawalFails)
+            expected = {"delete _zynu000.exe", "delete Dorsel.exe"};
+        EXPECT_EQ(expected, calls);
+        EXPECT_TRUE(Exists(std::string(kTarget) + "\\Dorsel.exe"));
+    }
 }
 
 // Each check of the payload's way into place has a case that it alone
@@ -194,7 +208,7 @@ HRESULT SaveLinkFile(IPersistFile *, const char *path)
 
 int WithdrawRestartMoves(const char *, PathList *)
 {
-    return 1;  // nothing pending in these tests
+    return moveWithdrawalResult;  // nothing pending in these tests
 }
 
 int IsPendingRestartSource(const char *)

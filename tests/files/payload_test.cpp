@@ -282,6 +282,12 @@ TEST_F(Payload, WithdrawalComparesFullPathsAndKeepsOtherEntries)
         SimulateRestart();
         EXPECT_TRUE(Exists(std::string(kRoot) + "\\a.txt")) << spelling;
     }
+    // The move onto a.txt, stored with "!" as a replacing move, goes; its source is told.
+    SetPendingBytes(WideBytes(foreign + move + deleteB + end));
+    PathList sources = {};
+    ASSERT_TRUE(WithdrawRestartMoves("C:\\ztest\\a.txt\0", &sources));
+    EXPECT_EQ(WideBytes(foreign + deleteB + end), PendingBytes());
+    EXPECT_STRCASEEQ("C:\\a2\\x", sources.text);
     ClearPendingOperations();
     EXPECT_TRUE(WithdrawRestartDeletions("C:\\ztest\\none.txt\0"));  // nothing pending: done
 }
