@@ -257,6 +257,35 @@ TEST_F(Payload, WininitKeepsLinesOfOtherPrograms)
     EXPECT_FALSE(Exists(Target("Dorsel.exe")));
 }
 
+// The section is rewritten only when it was read whole and the new lines fit
+// in it; one byte more, and the file keeps every byte.
+TEST_F(Payload, WininitSectionIsRewrittenOnlyWhenTheLinesFit)
+{
+    if (IsNt())
+        GTEST_SKIP() << "WININIT.INI is the Windows 9x way";
+    std::string wininit = WindowsFolderPath() + "\\WININIT.INI";
+    const char line[] = "NUL=C:\\ztest\\a.txt\0";
+    for (size_t over : {0, 1}) {
+        // Other programs' lines, each with its NUL, fill the 32 KB section
+        // to the byte, with the new line and the two final NULs.
+        size_t kept = 32768 - 2 - (sizeof(line) - 1) + over;
+        std::string text = "[rename]\r\n";
+        for (size_t entry = 0; entry < kept / 100; ++entry) {
+            size_t length = entry + 1 < kept / 100 ? 99 : 99 + kept % 100;
+            char name[16];
+            snprintf(name, sizeof(name), "NUL=C:\\o\\%05u", (unsigned)entry);
+            text += std::string(name) + std::string(length - strlen(name), 'x') + "\r\n";
+        }
+        WriteText(wininit, text);
+        EXPECT_EQ(!over, AppendRenameLines(line)) << over;
+        std::string after = ReadText(wininit);
+        if (over)
+            EXPECT_EQ(text, after);
+        else
+            EXPECT_NE(std::string::npos, after.find("NUL=C:\\ztest\\a.txt"));
+    }
+}
+
 // A deletion registered for "C:\ztest\a.txt" is taken back whatever the
 // spelling of the path (device prefixes included), and every other entry keeps its bytes, a name that
 // the ANSI code page cannot hold included, and so does another program's odd last byte.
@@ -390,11 +419,14 @@ TEST_F(Payload, StaleStagingFoldersAreRemovedSafely)
 {
     struct Case {
         const char *name;
-        bool pending;  // a restart operation takes a file from it (by its 8.3 name)
-        bool gone;     // its payload files and, when nothing else is left, itself
-    } cases[] = {{"zyn0123456789ABCDEF", false, true}, {"zyn0123456789ABCDE1", true, false},
-                 {"zynOtherProgram", false, false}, {"zyn0123456789ABCDEF0", false, false},
-                 {kUsersOwn, false, !IsNt()}, {kElsewhere, false, !IsNt()}};
+        int pending;  // a restart operation moves a file from it (1), or into it (2)
+        bool gone;    // its payload files and, when nothing else is left, itself
+    } cases[] = {{"zyn0123456789ABCDEF", 0, true}, {"zyn0123456789ABCDE1", 1, false},
+                 {"zyn0123456789ABCDE4", 2, false}, {"zynOtherProgram", 0, false},
+                 {"zyn0123456789ABCDEF0", 0, false}, {kUsersOwn, 0, !IsNt()},
+                 {kElsewhere, 0, !IsNt()}};
+    std::string other = std::string(kRoot) + "\\other.tmp";
+    WriteText(other, "another program's");
     for (const Case &test : cases) {
         std::string folder = TempFolderPath() + test.name;
         CreateDirectoryA(folder.c_str(), 0);
@@ -403,9 +435,13 @@ TEST_F(Payload, StaleStagingFoldersAreRemovedSafely)
         SetFileAttributesA((folder + "\\Dorsel.exe").c_str(), FILE_ATTRIBUTE_READONLY);
         char shortSource[MAX_PATH] = {0};  // as WININIT.INI names it
         GetShortPathNameA((folder + "\\Dorsel.exe").c_str(), shortSource, MAX_PATH);
-        if (test.pending) {
+        if (test.pending == 1) {
             ASSERT_TRUE(IsNt() ? RegisterRestartOperation(shortSource, kTarget)
                                : WriteRenameEntry("C:\\ztest\\DORSEL.EXE", shortSource))
+                << test.name;
+        } else if (test.pending == 2) {
+            ASSERT_TRUE(IsNt() ? RegisterRestartOperation(other.c_str(), shortSource)
+                               : WriteRenameEntry(shortSource, other.c_str()))
                 << test.name;
         }
     }

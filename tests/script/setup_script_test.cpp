@@ -42,7 +42,7 @@ protected:
 TEST_F(SetupScript, IndirectionByLanguage)
 {
     WriteText(kScript, "[RELEASE]\r\nNAME=%PRODNAME%\r\nPLAIN=Text\r\nHALF=%PRODNAME\r\n"
-                       "MIDDLE=PROD%NAME%X\r\nQUOTED=\"  spaced  \"\r\n"
+                       "MIDDLE=PROD%NAME%X\r\nQUOTED=\"  spaced  \"\r\nEMPTY=%%\r\nONE=%\r\n"
                        "[STRINGS.0407]\r\nPRODNAME=Paketverwaltung\r\n"
                        "[STRINGS.0007]\r\nPRODNAME=Paketverwaltung allgemein\r\n"
                        "[STRINGS.0409]\r\nPRODNAME=\r\n"
@@ -60,6 +60,8 @@ TEST_F(SetupScript, IndirectionByLanguage)
     EXPECT_EQ("%PRODNAME", Read("RELEASE", "HALF"));
     EXPECT_EQ("PROD%NAME%X", Read("RELEASE", "MIDDLE"));
     EXPECT_EQ("  spaced  ", Read("RELEASE", "QUOTED"));
+    EXPECT_EQ("<0:", Read("RELEASE", "EMPTY").substr(0, 3));  // a string key without a name
+    EXPECT_EQ("%", Read("RELEASE", "ONE"));
     EXPECT_EQ("<0:untouched>", Read("RELEASE", "MISSING"));
 }
 

@@ -36,13 +36,14 @@ XmlNode &Child(XmlNode &node, XmlCount i)
 
 TEST(Parse, PrologThenElementGivesTwoTopLevelNodes)
 {
-    Parsed p(kProlog + "<root/>");
+    Parsed p("<?xml version=\"1.0\"encoding=\"UTF-8\"?><root/>");
     ASSERT_TRUE(p.document);
     ASSERT_EQ(2u, p.document->count);
     EXPECT_STREQ("?xml", p.Node(0).name);
-    ASSERT_EQ(1u, p.Node(0).attributeCount);
+    ASSERT_EQ(2u, p.Node(0).attributeCount);
     EXPECT_STREQ("version", p.Node(0).attributes[0].name);
     EXPECT_STREQ("1.0", p.Node(0).attributes[0].value);
+    EXPECT_STREQ("encoding", p.Node(0).attributes[1].name);  // right after the closing quote
     EXPECT_STREQ("", p.Node(0).text);
     EXPECT_STREQ("root", p.Node(1).name);
     EXPECT_EQ(0, p.Node(1).children);
@@ -91,6 +92,7 @@ TEST(Parse, AttributeSyntax)
     ASSERT_EQ(3u, r.attributeCount);  // the trailing bare word is dropped
     EXPECT_STREQ("b", r.attributes[1].name);
     EXPECT_STREQ("", r.attributes[1].value);
+    EXPECT_STREQ("c", r.attributes[2].name);  // right after the closing quote
     EXPECT_STREQ("has blanks", r.attributes[2].value);
 
     Parsed q(kProlog + "<r bare x=\"1\" x=\"2\"></r>");
