@@ -397,6 +397,8 @@ TEST_F(SetupRun, ElevationDecision)
     } cases[] = {
         {"/S", kLimited, 1, 0, 0, {kStart + "/S /Elevated"}, "<none>"},  // the same account
         {"/S", kDefault, 1, 12, 12, {kStart + "/S /Elevated"}, "000C"},  // another: mirrored
+        {"/S", kDefault, 1, 8, 8, {kStart + "/S /Elevated"}, "0008"},  // the first phase code
+        {"/S", kDefault, 1, 15, 15, {kStart + "/S /Elevated"}, "000F"},  // and the last
         {"", kFull, 1, 0, -1, {}, "<none>"},
         {"", 0, 1, 0, -1, {}, "<none>"},  // before Vista
         {"/S", kLimited, 0, 0, -1, {kStart + "/S /Elevated"}, "<none>"},  // refused, cancelled
@@ -611,6 +613,9 @@ TEST(CommandLine, EverySwitchInEitherCase)
         EXPECT_EQ(row.mode == kElevated, command.elevatedCopy != 0) << row.commandLine;
         EXPECT_EQ(row.mode == kElevated, IsElevatedCopy(row.commandLine) != 0) << row.commandLine;
     }
+    SetupCommand shortest;  // the shortest name of a log file
+    ReadSetupCommand("/L=a.log", &shortest);
+    EXPECT_STRNE("", shortest.logFile);
 }
 
 // A long line is cut, never overrun; logging keeps the caller's last error;
