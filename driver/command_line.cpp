@@ -64,11 +64,11 @@ DWORD DecimalCode(const char *text)
 
 // Every switch before "/D=" into `options`, and, with `command`, the log's
 // place, the restart code and the elevated copy's token (the last of each
-// counts).
-void ScanSwitches(const char *commandLine, RunOptions *options, SetupCommand *command)
+// counts). Returns the '/' of "/D=", or null without one.
+const char *ScanSwitches(const char *commandLine, RunOptions *options, SetupCommand *command)
 {
-    for (const char *slash = strchr(commandLine, '/'); slash && !IsInstallFolderSwitch(slash);
-         slash = strchr(slash + 1, '/')) {
+    const char *slash = strchr(commandLine, '/');
+    for (; slash && !IsInstallFolderSwitch(slash); slash = strchr(slash + 1, '/')) {
         char token[MAX_PATH] = {0};
         lstrcpynA(token, slash + 1, MAX_PATH);
         char *next = strchr(token, '/');
@@ -94,6 +94,7 @@ void ScanSwitches(const char *commandLine, RunOptions *options, SetupCommand *co
             command->elevatedCopy = 1;
         }
     }
+    return slash;
 }
 
 // A log named by "/L=" that ends in ".log" or ".txt" is the file itself.
@@ -126,17 +127,6 @@ int FindLogFolder(const char *commandLine, char *folder)
     return folder[0] != 0;
 }
 
-const char *FindInstallFolder(const char *commandLine, char *folder)
-{
-    memset(folder, 0, MAX_PATH);
-    const char *slash = commandLine ? strchr(commandLine, '/') : 0;
-    while (slash && !IsInstallFolderSwitch(slash))
-        slash = strchr(slash + 1, '/');
-    if (slash)
-        FormatText(folder, MAX_PATH, "%s", slash + 3);  // one that does not fit stays ""
-    return slash;
-}
-
 int IsElevatedCopy(const char *commandLine)
 {
     SetupCommand command;
@@ -148,7 +138,7 @@ int ReadSetupCommand(const char *commandLine, SetupCommand *command)
     memset(command, 0, sizeof(*command));
     command->text = commandLine ? commandLine : "";
     command->options = RUNOPT_INSTALL;
-    ScanSwitches(command->text, &command->options, command);
+    const char *folder = ScanSwitches(command->text, &command->options, command);
     if (NamesLogFile(command->logFolder)) {
         DWORD length = GetFullPathNameA(command->logFolder, MAX_PATH, command->logFile, 0);
         if (length == 0 || length >= MAX_PATH) {
@@ -157,7 +147,8 @@ int ReadSetupCommand(const char *commandLine, SetupCommand *command)
         }
         command->logFolder[0] = 0;
     }
-    const char *folder = FindInstallFolder(command->text, command->installFolder);
+    if (folder)  // one that does not fit stays ""
+        FormatText(command->installFolder, MAX_PATH, "%s", folder + 3);
     TidyTargetFolder(command->installFolder);
     command->installFolderSwitch = folder;
     command->installFolderGiven =

@@ -66,7 +66,8 @@ int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOp
         return 0;
     // A relative folder would land wherever setup runs; one that the
     // uninstall would refuse could never be removed again.
-    if (!*cancelled && (!IsFullPath(plan->targetFolder) || IsCriticalFolder(plan->targetFolder))) {
+    const char *folder = plan->targetFolder;
+    if (!*cancelled && (!IsFullPath(folder) || IsCriticalFolder(folder))) {
         LogLine("target folder %s refused", plan->targetFolder);
         return 0;
     }

@@ -151,9 +151,11 @@ int RunUninstallPhases(RunState *run)
         return 0;
     Step(run, 2);
     run->phaseCode = IDS_PHASE_SHORTCUTS;
+    // Without a name (the rest of a stopped uninstall) no shortcut is known.
+    int groupShortcutGone =
+        !plan.shortcutPath[0] || UpdateGroupShortcut(0, plan.shortcutPath, plan.menuFolder, options);
     if (plan.productName[0] &&
-        ((plan.shortcutPath[0] && !UpdateGroupShortcut(0, plan.shortcutPath, plan.menuFolder, options)) ||
-         !UpdateDesktopShortcut(0, plan.productName, options) ||
+        (!groupShortcutGone || !UpdateDesktopShortcut(0, plan.productName, options) ||
          !UpdateStartMenuShortcut(0, plan.productName, options)))
         return 0;
     Step(run, 3);

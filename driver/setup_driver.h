@@ -28,11 +28,6 @@ int FindLogFolder(const char *commandLine, char *folder);
 // 1 when the command line carries the token of the elevated copy.
 int IsElevatedCopy(const char *commandLine);
 
-// "/D=<folder>": everything after it to the end of the line is the install
-// folder, blanks included. Returns the switch's '/', or null without one;
-// `folder` (MAX_PATH characters) gets the text, "" when it does not fit.
-const char *FindInstallFolder(const char *commandLine, char *folder);
-
 // The command line of an install or uninstall run, read once: everything the
 // run takes from it.
 struct SetupCommand {

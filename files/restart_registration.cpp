@@ -52,11 +52,14 @@ void ClosePendingList(PendingList *list)
         RegCloseKey(list->key);
 }
 
-// A stored entry as a path of the ANSI code page; 0 for a name this code page
-// cannot spell, which is never one this program registered.
+// A stored entry as a path of the ANSI code page, without the "!" that marks
+// the target of a move that replaces an existing file; 0 for a name this code
+// page cannot spell, which is never one this program registered.
 int EntryPath(const wchar_t *entry, char *path)
 {
     BOOL lossy = FALSE;
+    if (*entry == L'!')
+        ++entry;
     int length = WideCharToMultiByte(CP_ACP, 0, entry, -1, path, MAX_PATH, 0, &lossy);
     return length > 0 && !lossy;
 }
@@ -101,11 +104,10 @@ int IsDeletionOfOne(const wchar_t *source, const wchar_t *target, Places *places
     return !*target && IsOneOf(source, places);
 }
 
-// A move into one of the places; its source is kept in the list. A target
-// stored with "!" before it replaces an existing file.
+// A move into one of the places; its source is kept in the list.
 int IsMoveIntoOne(const wchar_t *source, const wchar_t *target, Places *places)
 {
-    if (!*target || !IsOneOf(*target == L'!' ? target + 1 : target, places))
+    if (!*target || !IsOneOf(target, places))
         return 0;
     char path[MAX_PATH];
     PlaceKey key;
@@ -197,7 +199,7 @@ int IsPendingRestartSource(const char *folder)
     for (wchar_t *entry = start; !pending && entry && entry < end;
          entry = EntryEnd(entry, end) + 1) {
         char path[MAX_PATH];
-        pending = *entry && EntryPath(*entry == L'!' ? entry + 1 : entry, path) &&
+        pending = *entry && EntryPath(entry, path) &&
                   IsInsidePlace(&place, path);
     }
     ClosePendingList(&list);

@@ -50,17 +50,15 @@ int IsHeldWhereNamed(HANDLE held, const char *temp, const char *name)
     return IsSamePlace(final, temp);
 }
 
-// On NT, a folder of the temporary folder is held open while its files are
-// deleted, without delete sharing, so that it cannot be renamed or replaced
-// by a link meanwhile. It must be a folder of its own (no reparse point) where
-// it is named, and Administrators or SYSTEM must own it: in a temporary
-// folder that others can write to (SYSTEM's is C:\Windows\Temp) a standard
-// user could have made it. INVALID_HANDLE_VALUE when it is not to be touched.
-HANDLE HoldStagingFolder(const char *temp, const char *name)
+// On NT, `folder` (the folder `name` of the temporary folder `temp`) is held
+// open while its files are deleted, without delete sharing, so that it cannot
+// be renamed or replaced by a link meanwhile. It must be a folder of its own
+// (no reparse point) where it is named, and Administrators or SYSTEM must own
+// it: in a temporary folder that others can write to (SYSTEM's is
+// C:\Windows\Temp) a standard user could have made it. INVALID_HANDLE_VALUE
+// when it is not to be touched.
+HANDLE HoldStagingFolder(const char *folder, const char *temp, const char *name)
 {
-    char folder[MAX_PATH];
-    if (!FormatText(folder, MAX_PATH, "%s%s", temp, name))
-        return INVALID_HANDLE_VALUE;
     HANDLE held = CreateFileA(folder, READ_CONTROL | FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, 0);
@@ -90,7 +88,7 @@ void RemoveStaleStagingFolder(const char *temp, const char *name, int nt)
             RemoveStagingFolder(folder);
         return;
     }
-    HANDLE held = HoldStagingFolder(temp, name);
+    HANDLE held = HoldStagingFolder(folder, temp, name);
     if (held == INVALID_HANDLE_VALUE)
         return;
     int pending = IsPendingRestartSource(folder);

@@ -42,6 +42,14 @@ char *ReadRenameSection(const char *path, DWORD *length)
     return 0;
 }
 
+// The target of a "<target>=<source>" line, whose '=' is at `value` (the
+// whole line without one), into `target` of MAX_PATH characters.
+void CopyLineTarget(const char *line, const char *value, char *target)
+{
+    int size = value && value - line + 1 < MAX_PATH ? (int)(value - line) + 1 : MAX_PATH;
+    lstrcpynA(target, line, size);
+}
+
 // "NUL=<path>", a deletion of one of `paths`.
 int IsDeletionOfAny(const char *line, const char *paths, PathList *)
 {
@@ -60,7 +68,7 @@ int IsMoveOntoAny(const char *line, const char *paths, PathList *sources)
     if (!value || _strnicmp(line, "NUL=", 4) == 0)
         return 0;
     char target[MAX_PATH];
-    lstrcpynA(target, line, (int)(value - line) + 1 < MAX_PATH ? (int)(value - line) + 1 : MAX_PATH);
+    CopyLineTarget(line, value, target);
     for (const char *path = paths; *path; path = NextEntry(path)) {
         if (IsSamePlace(target, path)) {
             PlaceKey source;  // in its long form: the staging folder's name shows there
@@ -181,7 +189,7 @@ int IsPendingRenameSource(const char *folder)
     for (const char *line = section; !pending && line && *line; line = NextEntry(line)) {
         const char *value = strchr(line, '=');
         char target[MAX_PATH];
-        lstrcpynA(target, line, value && value - line + 1 < MAX_PATH ? (int)(value - line) + 1 : MAX_PATH);
+        CopyLineTarget(line, value, target);
         pending = IsInsidePlace(&place, target) || (value && IsInsidePlace(&place, value + 1));
     }
     if (section)

@@ -71,9 +71,6 @@ void ReadFolderBox(HWND window, char *folder)
     TidyTargetFolder(folder);
 }
 
-// OK takes a new folder only as a full path: a relative one would land
-// wherever setup.exe happens to run. This holds for OK from the keyboard or a
-// message as well as for a click, so the test is here.
 // The refusal of a typed folder: the dialog stays, with the folder selected.
 INT_PTR RefuseFolder(HWND window, UINT message)
 {
@@ -87,6 +84,10 @@ INT_PTR RefuseFolder(HWND window, UINT message)
     return 1;
 }
 
+// OK takes a new folder only as a full path that the uninstall would accept:
+// a relative one would land wherever setup.exe happens to run. This holds for
+// OK from the keyboard or a message as well as for a click, so the test is
+// here.
 INT_PTR AcceptChoices(HWND window, InstallPlan *plan)
 {
     char folder[MAX_PATH];
