@@ -4,6 +4,7 @@
 #include "base/log.h"
 
 #include "base/format.h"
+#include "base/system_entry.h"
 #include "base/system_version.h"
 #include "base/text.h"
 
@@ -16,8 +17,15 @@ namespace {
 // The build passes the version that the version resource shows too.
 const char kProgramVersion[] = SETUP_PROGRAM_VERSION;
 const DWORD kOpenReparsePoint = 0x00200000;  // FILE_FLAG_OPEN_REPARSE_POINT, NT only
+// Each run's first line, after the time and the process id. A file whose
+// first line is one is this program's own log, the only kind it ever cuts.
+const char kHeaderText[] = "==== ZynSetup log of ";
+
+typedef DWORD(WINAPI *FinalPathFn)(HANDLE, LPSTR, DWORD, DWORD);
+typedef DWORD(WINAPI *LongPathFn)(LPCSTR, LPSTR, DWORD);
 
 char g_logPath[MAX_PATH];
+char g_logPlace[MAX_PATH];  // the log's path as the system names it; "" until first seen
 DWORD g_openFlags;  // with the flag that opens a link itself, where the system has it
 
 // Appends printf-style text at `*used`, cutting it at `size` - 1 characters.
@@ -37,7 +45,57 @@ void AppendFormat(char *line, size_t size, size_t *used, const char *format, ...
     va_end(arguments);
 }
 
-// Keeps the last half of the log, from its first whole line on.
+// "hh:mm:ss [process id] text" and CRLF into `line` of LOG_LINE_SIZE; its length.
+DWORD StampLine(char *line, const char *format, va_list arguments)
+{
+    size_t used = 0;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    AppendFormat(line, LOG_LINE_SIZE - 2, &used, "%02u:%02u:%02u [%lu] ", now.wHour, now.wMinute,
+                 now.wSecond, GetCurrentProcessId());
+    AppendText(line, LOG_LINE_SIZE - 2, &used, format, arguments);
+    line[used++] = '\r';
+    line[used++] = '\n';
+    return (DWORD)used;
+}
+
+DWORD StampFormat(char *line, const char *format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    DWORD length = StampLine(line, format, arguments);
+    va_end(arguments);
+    return length;
+}
+
+// "hh:mm:ss [digits] " and the header text, as each run of this program
+// starts its lines.
+int IsHeaderLine(const char *text)
+{
+    const char shape[] = "00:00:00 [";
+    for (size_t i = 0; shape[i]; ++i)
+        if (shape[i] == '0' ? text[i] < '0' || text[i] > '9' : text[i] != shape[i])
+            return 0;
+    const char *digit = text + sizeof(shape) - 1;
+    while (*digit >= '0' && *digit <= '9')
+        ++digit;
+    return digit[0] == ']' && digit[1] == ' ' &&
+           strncmp(digit + 2, kHeaderText, sizeof(kHeaderText) - 1) == 0;
+}
+
+int StartsWithHeader(HANDLE file)
+{
+    char head[64];
+    DWORD read = 0;
+    if (SetFilePointer(file, 0, 0, FILE_BEGIN) != 0 ||
+        !ReadFile(file, head, sizeof(head) - 1, &read, 0))
+        return 0;
+    head[read] = 0;
+    return IsHeaderLine(head);
+}
+
+// Keeps the last half of the log, from its first whole line on, after a
+// header line, so that the next run still knows the file for its own.
 void TrimLog(HANDLE file, DWORD size)
 {
     const DWORD keep = LOG_SIZE_LIMIT / 2;
@@ -47,8 +105,11 @@ void TrimLog(HANDLE file, DWORD size)
         ReadFile(file, block, keep, &read, 0)) {
         char *start = (char *)memchr(block, '\n', read);
         start = start ? start + 1 : block + read;
+        char header[LOG_LINE_SIZE];
+        DWORD length = StampFormat(header, "%searlier runs, cut to the last half", kHeaderText);
         DWORD written = 0;
         SetFilePointer(file, 0, 0, FILE_BEGIN);
+        WriteFile(file, header, length, &written, 0);
         WriteFile(file, start, (DWORD)(block + read - start), &written, 0);
         SetEndOfFile(file);
     }
@@ -65,41 +126,129 @@ int IsPlainFile(HANDLE file)
            !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+void DropTrailingBackslashes(char *path)
+{
+    for (size_t length = strlen(path); length > 0 && path[length - 1] == '\\';)
+        path[--length] = 0;
+}
+
+// The path the system resolves the open `handle` to, links followed, as a
+// plain path without trailing backslashes; -1 where the system cannot tell
+// (before Vista), 0 when it fails to.
+int ReadFinalPath(HANDLE handle, char *path)
+{
+    static FinalPathFn finalPath =
+        (FinalPathFn)LookupSystemEntry("kernel32.dll", "GetFinalPathNameByHandleA");
+    if (!finalPath)
+        return -1;
+    char final[MAX_PATH];
+    DWORD length = finalPath(handle, final, MAX_PATH, 0);
+    if (length == 0 || length >= MAX_PATH)
+        return 0;
+    const char *rest = strncmp(final, "\\\\?\\", 4) == 0 ? final + 4 : final;
+    int network = _strnicmp(rest, "UNC\\", 4) == 0;
+    if (!FormatText(path, MAX_PATH, "%s%s", network ? "\\\\" : "", network ? rest + 4 : rest))
+        return 0;
+    DropTrailingBackslashes(path);
+    return 1;
+}
+
+// 1 when the system resolves the open `handle` to `named`, the path it was
+// opened by, in its long form: no link on the way leads elsewhere. `place`
+// keeps that long form for the next call (empty at the first). Where the
+// system cannot tell (before Vista) the reparse-point and link-count tests
+// alone stand.
+int IsHeldWhereNamed(HANDLE handle, const char *named, char *place)
+{
+    char final[MAX_PATH];
+    int told = ReadFinalPath(handle, final);
+    if (told < 0)
+        return 1;
+    if (!told)
+        return 0;
+    if (!place[0]) {
+        LongPathFn longPath = (LongPathFn)LookupSystemEntry("kernel32.dll", "GetLongPathNameA");
+        DWORD length = longPath ? longPath(named, place, MAX_PATH) : 0;
+        if (length == 0 || length >= MAX_PATH) {
+            place[0] = 0;
+            return 0;
+        }
+        DropTrailingBackslashes(place);
+    }
+    return lstrcmpiA(final, place) == 0;
+}
+
+// The log's folder, where it is named, before a log is created in it.
+int IsFolderWhereNamed(void)
+{
+    char folder[MAX_PATH];
+    lstrcpyA(folder, g_logPath);
+    char *cut = strrchr(folder, '\\');
+    if (!cut)
+        return 0;
+    cut[1] = 0;  // with its backslash, so that "C:\" stays a root
+    HANDLE held = CreateFileA(folder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, 0);
+    if (held == INVALID_HANDLE_VALUE)
+        return 0;
+    char place[MAX_PATH] = {0};
+    int where = IsHeldWhereNamed(held, folder, place);
+    CloseHandle(held);
+    return where;
+}
+
+// The log, opened for appending. On NT it is opened where it is or made
+// there, never through a link: opening always would follow a link named
+// like the log, even a dangling one, and make its target anywhere. A file
+// made elsewhere all the same (the folder swapped for a link meanwhile) is
+// deleted again.
+HANDLE OpenLogHandle(void)
+{
+    const DWORD access = GENERIC_READ | GENERIC_WRITE;
+    int nt = IsNtPlatform();
+    HANDLE file = CreateFileA(g_logPath, access, FILE_SHARE_READ, 0,
+                              nt ? OPEN_EXISTING : OPEN_ALWAYS, g_openFlags, 0);
+    int made = 0;
+    if (nt && file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND &&
+        IsFolderWhereNamed()) {
+        file = CreateFileA(g_logPath, access, FILE_SHARE_READ, 0, CREATE_NEW, g_openFlags, 0);
+        made = 1;
+    }
+    if (file == INVALID_HANDLE_VALUE ||
+        (IsPlainFile(file) && IsHeldWhereNamed(file, g_logPath, g_logPlace)))
+        return file;
+    char final[MAX_PATH];
+    int told = made ? ReadFinalPath(file, final) : 0;
+    CloseHandle(file);
+    if (told > 0)
+        DeleteFileA(final);
+    return INVALID_HANDLE_VALUE;
+}
+
 int AppendToLog(const char *text, DWORD length)
 {
-    HANDLE file = CreateFileA(g_logPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, 0,
-                              OPEN_ALWAYS, g_openFlags, 0);
+    HANDLE file = OpenLogHandle();
     if (file == INVALID_HANDLE_VALUE)
         return 0;
     DWORD written = 0;
-    int ok = IsPlainFile(file);
-    if (ok) {
-        DWORD size = GetFileSize(file, 0);
-        if (size != INVALID_FILE_SIZE && size + length > LOG_SIZE_LIMIT)
-            TrimLog(file, size);
-        ok = SetFilePointer(file, 0, 0, FILE_END) != INVALID_SET_FILE_POINTER &&
+    DWORD size = GetFileSize(file, 0);
+    // Only this program's own log is cut; any other file is appended to.
+    if (size != INVALID_FILE_SIZE && size + length > LOG_SIZE_LIMIT && StartsWithHeader(file))
+        TrimLog(file, size);
+    int ok = SetFilePointer(file, 0, 0, FILE_END) != INVALID_SET_FILE_POINTER &&
              WriteFile(file, text, length, &written, 0) && written == length;
-    }
     CloseHandle(file);
     return ok;
 }
 
-// "hh:mm:ss [process id] text" and CRLF; the last error is kept for the caller.
+// One stamped line; the last error is kept for the caller.
 int WriteLine(const char *format, va_list arguments)
 {
     if (!g_logPath[0])
         return 0;
     DWORD lastError = GetLastError();
     char line[LOG_LINE_SIZE];
-    size_t used = 0;
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    AppendFormat(line, sizeof(line) - 2, &used, "%02u:%02u:%02u [%lu] ", now.wHour, now.wMinute,
-                 now.wSecond, GetCurrentProcessId());
-    AppendText(line, sizeof(line) - 2, &used, format, arguments);
-    line[used++] = '\r';
-    line[used++] = '\n';
-    int ok = AppendToLog(line, (DWORD)used);
+    int ok = AppendToLog(line, StampLine(line, format, arguments));
     SetLastError(lastError);
     return ok;
 }
@@ -109,7 +258,7 @@ int WriteHeader(RunOptions options, const char *commandLine)
     const OSVERSIONINFOA &version = SystemVersion();
     SYSTEMTIME now;
     GetLocalTime(&now);
-    if (!LogLine("==== ZynSetup log of %04u-%02u-%02u", now.wYear, now.wMonth, now.wDay))
+    if (!LogLine("%s%04u-%02u-%02u", kHeaderText, now.wYear, now.wMonth, now.wDay))
         return 0;
     char program[MAX_PATH] = {0};
     GetModuleFileNameA(0, program, MAX_PATH - 1);
@@ -147,7 +296,13 @@ int OpenLogFile(RunOptions options, const char *file, const char *commandLine)
     g_logPath[0] = 0;
     if (!(options & RUNOPT_LOG) || !file || !*file)
         return 0;
-    lstrcpynA(g_logPath, file, MAX_PATH);
+    // A full path: the place the system names the open file by is compared with it.
+    DWORD length = GetFullPathNameA(file, MAX_PATH, g_logPath, 0);
+    if (length == 0 || length >= MAX_PATH) {
+        g_logPath[0] = 0;
+        return 0;
+    }
+    g_logPlace[0] = 0;
     g_openFlags = FILE_ATTRIBUTE_NORMAL | (IsNtPlatform() ? kOpenReparsePoint : 0);
     if (!WriteHeader(options, commandLine))
         g_logPath[0] = 0;

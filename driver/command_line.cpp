@@ -7,6 +7,7 @@
 
 #include "base/format.h"
 #include "driver/ui/user_interface.h"
+#include "resources/resource.h"
 
 #include <string.h>
 
@@ -62,6 +63,16 @@ DWORD DecimalCode(const char *text)
     return digit > text && !*digit ? value : 0;
 }
 
+// A code that tells a caller nothing but "done, restart needed": not 0, no
+// Phase code, not 1618 (busy, retry), not -1 (no rights), and not the code
+// by which an elevated copy tells the first that its user backed out.
+int IsRestartExitCode(DWORD code)
+{
+    return code != 0 && (code < IDS_PHASE_INITIALIZATION || code > IDS_UNSUPPORTED_SYSTEM) &&
+           code != ERROR_INSTALL_ALREADY_RUNNING && code != ERROR_CANCELLED &&
+           code != (DWORD)-1;
+}
+
 // Every switch before "/D=" into `options`, and, with `command`, the log's
 // place, the restart code and the elevated copy's token (the last of each
 // counts). Returns the '/' of "/D=", or null without one.
@@ -89,6 +100,9 @@ const char *ScanSwitches(const char *commandLine, RunOptions *options, SetupComm
         } else if ((token[0] | 0x20) == 'r' && token[1] == '=') {
             CopySwitchValue(slash, value);
             command->restartExitCode = DecimalCode(value);
+            command->restartCodeIgnored = !IsRestartExitCode(command->restartExitCode);
+            if (command->restartCodeIgnored)
+                command->restartExitCode = 0;
         } else if (strncmp(token, ELEVATED_COPY_TOKEN, length) == 0 &&
                    (!token[length] || IsSwitchWhiteSpace(token[length]))) {
             command->elevatedCopy = 1;
@@ -97,15 +111,14 @@ const char *ScanSwitches(const char *commandLine, RunOptions *options, SetupComm
     return slash;
 }
 
-// A log named by "/L=" that ends in ".log" or ".txt" is the file itself.
+} // namespace
+
 int NamesLogFile(const char *place)
 {
     size_t length = strlen(place);
     return length > 4 && (_stricmp(place + length - 4, ".log") == 0 ||
                           _stricmp(place + length - 4, ".txt") == 0);
 }
-
-} // namespace
 
 int IsLaunchCommandLine(const char *commandLine)
 {

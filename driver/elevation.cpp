@@ -55,8 +55,15 @@ int LogPlaceOf(const char *logPath, char *place)
     char *cut = strrchr(place, '\\');
     if (!cut || strchr(place, '/'))
         return 0;
-    if (lstrcmpiA(cut + 1, LOG_FILE_NAME) == 0)
+    if (lstrcmpiA(cut + 1, LOG_FILE_NAME) == 0) {
         *cut = 0;
+        // A folder named like a log file keeps its backslash, or the copy
+        // would take it for the file.
+        if (NamesLogFile(place)) {
+            cut[0] = '\\';
+            cut[1] = 0;
+        }
+    }
     return 1;
 }
 

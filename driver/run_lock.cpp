@@ -1,22 +1,142 @@
-// The run lock; see run_lock.h.
+// The run lock; see run_lock.h. The private namespace's calls are looked up
+// at run time: systems before Vista lack them, and so does Wine, which then
+// takes the lock by its global name as those systems do.
 #include "driver/run_lock.h"
 
-HANDLE AcquireRunLock(int isNt5)
+#include "base/log.h"
+#include "base/system_entry.h"
+
+#include <sddl.h>
+#include <string.h>
+
+namespace {
+
+typedef HANDLE(WINAPI *CreateBoundaryFn)(LPCWSTR, ULONG);
+typedef BOOL(WINAPI *AddBoundarySidFn)(HANDLE *, PSID);
+typedef VOID(WINAPI *DeleteBoundaryFn)(HANDLE);
+typedef HANDLE(WINAPI *CreateNamespaceFn)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
+typedef HANDLE(WINAPI *OpenNamespaceFn)(LPVOID, LPCWSTR);
+typedef BOOLEAN(WINAPI *CloseNamespaceFn)(HANDLE, ULONG);
+typedef HANDLE(WINAPI *CreateMutexExFn)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
+typedef BOOL(WINAPI *ReadSecurityTextFn)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR *, PULONG);
+
+struct NamespaceCalls {
+    CreateBoundaryFn createBoundary;
+    AddBoundarySidFn addSid;
+    DeleteBoundaryFn deleteBoundary;
+    CreateNamespaceFn createSpace;
+    OpenNamespaceFn openSpace;
+    CreateMutexExFn createMutex;
+};
+
+void *KernelEntry(const char *name)
 {
-    HANDLE lock = CreateMutexA(0, FALSE, isNt5 ? GLOBAL_RUN_LOCK_NAME : RUN_LOCK_NAME);
-    if (!lock)
-        return 0;
-    DWORD result = WaitForSingleObject(lock, RUN_LOCK_WAIT);
-    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED)
-        return lock;
-    CloseHandle(lock);
-    return 0;
+    return LookupSystemEntry("kernel32.dll", name);
 }
 
-void ReleaseRunLock(HANDLE lock)
+// 1 when the system has every call of a private namespace.
+int FindNamespaceCalls(NamespaceCalls *calls)
 {
-    if (!lock)
-        return;
-    ReleaseMutex(lock);
-    CloseHandle(lock);
+    calls->createBoundary = (CreateBoundaryFn)KernelEntry("CreateBoundaryDescriptorW");
+    calls->addSid = (AddBoundarySidFn)KernelEntry("AddSIDToBoundaryDescriptor");
+    calls->deleteBoundary = (DeleteBoundaryFn)KernelEntry("DeleteBoundaryDescriptor");
+    calls->createSpace = (CreateNamespaceFn)KernelEntry("CreatePrivateNamespaceW");
+    calls->openSpace = (OpenNamespaceFn)KernelEntry("OpenPrivateNamespaceW");
+    calls->createMutex = (CreateMutexExFn)KernelEntry("CreateMutexExW");
+    return calls->createBoundary && calls->addSid && calls->deleteBoundary &&
+           calls->createSpace && calls->openSpace && calls->createMutex &&
+           KernelEntry("ClosePrivateNamespace");
+}
+
+// The namespace, made by the first run or opened when another made it (and
+// made again when that run closed it meanwhile). 0 when neither works, with
+// the failing call logged.
+int OpenLockSpace(const NamespaceCalls *calls, HANDLE boundary, SECURITY_ATTRIBUTES *access,
+                  RunLock *lock)
+{
+    const char *call = "CreatePrivateNamespaceW";
+    for (int attempt = 0; attempt < 2 && !lock->space; ++attempt) {
+        lock->space = calls->createSpace(access, boundary, RUN_LOCK_NAMESPACE);
+        if (lock->space || GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+        call = "OpenPrivateNamespaceW";
+        lock->space = calls->openSpace(boundary, RUN_LOCK_NAMESPACE);
+    }
+    return lock->space ? 1 : LogFailure(call, "of the run lock");
+}
+
+// The mutex in the private namespace, when the boundary and the namespace
+// admit this run. 0 with the failing call logged.
+int OpenPrivateLock(const NamespaceCalls *calls, RunLock *lock)
+{
+    ReadSecurityTextFn readSecurity = (ReadSecurityTextFn)LookupSystemEntry(
+        "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorA");
+    SECURITY_ATTRIBUTES access = {sizeof(access), 0, FALSE};
+    if (!readSecurity ||
+        !readSecurity(RUN_LOCK_ACCESS, SDDL_REVISION_1, &access.lpSecurityDescriptor, 0))
+        return LogFailure("ConvertStringSecurityDescriptorToSecurityDescriptorA", RUN_LOCK_ACCESS);
+    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
+    PSID administrators = 0;
+    HANDLE boundary = calls->createBoundary(RUN_LOCK_BOUNDARY, 0);
+    if (!boundary)
+        LogFailure("CreateBoundaryDescriptorW", "of the run lock");
+    else if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                       DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                       &administrators) ||
+             !calls->addSid(&boundary, administrators))
+        LogFailure("AddSIDToBoundaryDescriptor", "of the run lock");
+    else if (OpenLockSpace(calls, boundary, &access, lock) &&
+             !(lock->mutex = calls->createMutex(&access, PRIVATE_RUN_LOCK_NAME, 0,
+                                                SYNCHRONIZE | MUTEX_MODIFY_STATE)))
+        LogFailure("CreateMutexExW", "of the run lock");
+    if (administrators)
+        FreeSid(administrators);
+    if (boundary)
+        calls->deleteBoundary(boundary);
+    LocalFree(access.lpSecurityDescriptor);
+    return lock->mutex != 0;
+}
+
+} // namespace
+
+int AcquireRunLock(int isNt5, RunLock *lock)
+{
+    memset(lock, 0, sizeof(*lock));
+    NamespaceCalls calls;
+    if (FindNamespaceCalls(&calls)) {
+        if (!OpenPrivateLock(&calls, lock)) {
+            ReleaseRunLock(lock);
+            return RUN_LOCK_REFUSED;
+        }
+    } else {
+        const char *name = isNt5 ? GLOBAL_RUN_LOCK_NAME : RUN_LOCK_NAME;
+        lock->mutex = CreateMutexA(0, FALSE, name);
+        if (!lock->mutex) {
+            LogFailure("CreateMutexA", name);
+            return RUN_LOCK_REFUSED;
+        }
+    }
+    DWORD result = WaitForSingleObject(lock->mutex, RUN_LOCK_WAIT);
+    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED)
+        return RUN_LOCK_TAKEN;
+    if (result != WAIT_TIMEOUT)
+        LogFailure("WaitForSingleObject", "on the run lock");
+    CloseHandle(lock->mutex);  // not this run's to release
+    lock->mutex = 0;
+    ReleaseRunLock(lock);
+    return result == WAIT_TIMEOUT ? RUN_LOCK_HELD : RUN_LOCK_REFUSED;
+}
+
+void ReleaseRunLock(RunLock *lock)
+{
+    if (lock->mutex) {
+        ReleaseMutex(lock->mutex);
+        CloseHandle(lock->mutex);
+    }
+    // The namespace stays while any run holds it open: the mutex keeps its
+    // name for the runs that wait on it.
+    CloseNamespaceFn closeSpace = (CloseNamespaceFn)KernelEntry("ClosePrivateNamespace");
+    if (lock->space && closeSpace)
+        closeSpace(lock->space, 0);
+    memset(lock, 0, sizeof(*lock));
 }

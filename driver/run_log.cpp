@@ -40,8 +40,11 @@ void OpenRunLog(const SetupCommand *command)
 {
     g_reported = 0;
     if (command->logFile[0] ? OpenLogFile(command->options, command->logFile, command->text)
-                            : OpenLog(command->options, command->logFolder, command->text))
+                            : OpenLog(command->options, command->logFolder, command->text)) {
         LogLine("elevated: %s", ElevationText());
+        if (command->restartCodeIgnored)
+            LogLine("/R= ignored: no decimal code, or one that means something else");
+    }
     // Written at the start, so that even a killed run leaves the way to its
     // log; deleted without a log, so that it never names an earlier run's.
     SetResultKeyValue("SetupLog", *LogPath() ? LogPath() : 0);

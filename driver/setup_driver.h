@@ -20,6 +20,9 @@ int ParseRunOptions(const char *commandLine, RunOptions *options);
 // it, quotes around it dropped; a file ending in ".log" or ".txt" as a full
 // path. 0 with "" when there is none.
 int FindLogFolder(const char *commandLine, char *folder);
+// 1 when the place of "/L=<place>" names the log file itself: it ends in
+// ".log" or ".txt", in any letter case.
+int NamesLogFile(const char *place);
 
 // The copy that a run without administrator rights starts elevated carries
 // this token. Its first letter is no switch letter, so the switches read the
@@ -37,6 +40,8 @@ struct SetupCommand {
     char logFile[MAX_PATH];    // "/L=<file>" ending in ".log" or ".txt", as a full path
     int elevatedCopy;          // started elevated by a copy that lacked the rights
     DWORD restartExitCode;     // "/R=<code>": the exit code of a success that needs a restart
+    int restartCodeIgnored;    // the last "/R=" gave no decimal code, or one that means
+                               // something else to a caller; restartExitCode is 0 then
     const char *installFolderSwitch;  // "/D=" in `text`, the last switch; null without one
     int installFolderGiven;           // it names a folder (one that is only blanks does not)
     char installFolder[MAX_PATH];     // that folder, tidied; "" when too long

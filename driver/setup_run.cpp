@@ -98,15 +98,17 @@ int RunPlanAndPhases(RunState *run)
 }
 
 // What the run lock covers: the run up to its result value and the log's end.
-// A run that could not take the lock fails at initialization. 0 when the
-// user backed out of the plan: nothing is written then.
-int RunToResult(RunState *run, HANDLE lock)
+// A run that could not take the lock fails at initialization: with 1618 when
+// another run held it, with the Phase code when it could not be opened at all
+// (whether another run holds it cannot be told then, and no run goes on
+// without it). 0 when the user backed out of the plan: nothing is written then.
+int RunToResult(RunState *run, int lockState)
 {
-    if (!lock) {
+    if (lockState != RUN_LOCK_TAKEN) {
         run->phaseCode = IDS_PHASE_INITIALIZATION;
         run->runOk = 0;
-        run->lockHeld = 1;
-        LogLine("run lock held by another run");
+        run->lockHeld = lockState == RUN_LOCK_HELD;
+        LogLine(run->lockHeld ? "run lock held by another run" : "run lock cannot be opened");
     } else {
         DeleteResultValue();
         if (!RunPlanAndPhases(run))
@@ -160,11 +162,11 @@ int RunSetup(const SetupCommand *command)
     if (!HasRights(&run, command, &exitCode))
         return exitCode;
     // Taken by the copy that passed the rights checks: that one does the work.
-    HANDLE lock = AcquireRunLock(run.isNt5);
-    int reported = RunToResult(&run, lock);
+    RunLock lock;
+    int reported = RunToResult(&run, AcquireRunLock(run.isNt5, &lock));
     // Files, registry, result value and log are final now: a waiting run may
     // go on while this one tells its user.
-    ReleaseRunLock(lock);
+    ReleaseRunLock(&lock);
     if (!reported)  // the first copy learns it apart from a completed run
         return run.elevatedCopy ? ERROR_CANCELLED : 0;
     Report(&run);

@@ -416,6 +416,8 @@ TEST_F(SetupRun, ElevationDecision)
         {"/S /D=C:\\My Apps", kLimited, 1, 0, 0, {kStart + "/S /Elevated /D=C:\\My Apps"}, "<none>"},
         {"/S /R=3010", kDefault, 1, 3010, 3010, {kStart + "/S /R=3010 /Elevated"}, "0000"},
         {"/S", kDefault, 1, 1618, 1618, {kStart + "/S /Elevated"}, "0652"},
+        // A failure is mirrored as one even when "/R=" named its code.
+        {"/S /R=12", kDefault, 1, 12, 12, {kStart + "/S /R=12 /Elevated"}, "000C"},
     };
     for (const auto &c : cases) {
         SetUp();
@@ -543,14 +545,25 @@ TEST_F(SetupRun, LogTellsHowTheRunEnded)
     EXPECT_EQ("StartAndAwaitExit runas /S /L=C:\\zwalk\\run.log /Elevated", walk.log.back());
     EXPECT_EQ("C:\\zwalk\\run.log", ResultValue("SetupLog"));
     DeleteFileA("C:\\zwalk\\run.log");
+    SetUp();  // a folder named like a log file stays a folder for the copy
+    CreateDirectoryA("C:\\zwalk", 0);
+    CreateDirectoryA("C:\\zwalk\\Logs.log", 0);
+    walk.administrator = 0;
+    walk.elevationType = 3;
+    EXPECT_EQ(0, RunWalk("/L=C:\\zwalk\\Logs.log\\ /S"));
+    ASSERT_FALSE(walk.log.empty());
+    EXPECT_EQ("StartAndAwaitExit runas /S /L=C:\\zwalk\\Logs.log\\ /Elevated", walk.log.back());
+    EXPECT_EQ("C:\\zwalk\\Logs.log\\ZynSetup.log", ResultValue("SetupLog"));
+    DeleteFileA("C:\\zwalk\\Logs.log\\ZynSetup.log");
+    RemoveDirectoryA("C:\\zwalk\\Logs.log");
 }
 
 // The command line in one table: every switch letter in either case, alone
 // and together, into the options word. "/L=" names the log's folder (blanks
 // included, up to the next switch) or, ending in ".log" or ".txt", its file;
 // "/D=" ends the switches, all after it is the folder; "/R=" takes a decimal
-// code that fits 32 bits; "/T" (upper case only, first) asks for launch mode;
-// "/Elevated" marks the elevated copy.
+// code that fits 32 bits and means nothing else to a caller; "/T" (upper
+// case only, first) asks for launch mode; "/Elevated" marks the elevated copy.
 TEST(CommandLine, EverySwitchInEitherCase)
 {
     const int kLaunch = 1, kElevated = 2;
@@ -588,7 +601,11 @@ TEST(CommandLine, EverySwitchInEitherCase)
         {"/S /D=", 0x3, "", 0, 0, 0},
         {"/S /d=  \t", 0x3, "", 0, 0, 0},
         {"/R=3010 /S", 0x3, "", 3010, 0, 0},
-        {"/r=4294967295", 0x1, "", 4294967295u, 0, 0},
+        // Codes that mean something else to a caller are ignored.
+        {"/R=7", 0x1, "", 7, 0, 0}, {"/R=8", 0x1, "", 0, 0, 0}, {"/R=15", 0x1, "", 0, 0, 0},
+        {"/R=16", 0x1, "", 16, 0, 0}, {"/R=0", 0x1, "", 0, 0, 0}, {"/R=1618", 0x1, "", 0, 0, 0},
+        {"/R=1223", 0x1, "", 0, 0, 0}, {"/R=3010 /R=12", 0x1, "", 0, 0, 0},
+        {"/r=4294967295", 0x1, "", 0, 0, 0}, {"/r=4294967294", 0x1, "", 4294967294u, 0, 0},
         {"/R=4294967296", 0x1, "", 0, 0, 0},
         {"/R=4294967300", 0x1, "", 0, 0, 0},  // would wrap to 4
         {"/R=30x0 /S", 0x3, "", 0, 0, 0},
@@ -607,6 +624,9 @@ TEST(CommandLine, EverySwitchInEitherCase)
         EXPECT_EQ(row.log[0] != 0, FindLogFolder(row.commandLine, log)) << row.commandLine;
         EXPECT_STREQ(row.log, log) << row.commandLine;
         EXPECT_EQ(row.restart, command.restartExitCode) << row.commandLine;
+        bool restartSwitch =
+            !row.folder && (strstr(row.commandLine, "/R=") || strstr(row.commandLine, "/r="));
+        EXPECT_EQ(restartSwitch && !row.restart, command.restartCodeIgnored != 0) << row.commandLine;
         EXPECT_EQ(row.folder != 0, command.installFolderGiven != 0) << row.commandLine;
         EXPECT_STREQ(row.folder ? row.folder : "", command.installFolder) << row.commandLine;
         EXPECT_EQ(row.mode == kLaunch, IsLaunchCommandLine(row.commandLine) != 0) << row.commandLine;
@@ -646,6 +666,21 @@ TEST(LogFile, BoundedLinesAndNoLinkedFile)
     EXPECT_FALSE(OpenLog(RUNOPT_INSTALL, "C:\\zwalk", "/S"));  // no /L, no log
     DeleteFileA("C:\\zwalk\\ZynSetup.log");
     DeleteFileA("C:\\zwalk\\other.txt");
+
+    // A folder named by its short name is where it is named, though the
+    // system tells where the open log is by long names.
+    const char longFolder[] = "C:\\zwalk\\Long Log Folder";
+    CreateDirectoryA(longFolder, 0);
+    char shortFolder[MAX_PATH] = {0};
+    GetShortPathNameA(longFolder, shortFolder, MAX_PATH);
+    EXPECT_STRNE(longFolder, shortFolder);
+    EXPECT_TRUE(OpenLog(RUNOPT_LOG, shortFolder, "/L"));
+    EXPECT_TRUE(LogLine("second line"));
+    CloseLog();
+    std::string file = std::string(longFolder) + "\\ZynSetup.log";
+    EXPECT_NE(std::string::npos, ReadText(file).find("] second line"));
+    DeleteFileA(file.c_str());
+    RemoveDirectoryA(longFolder);
     RemoveDirectoryA("C:\\zwalk");
 }
 

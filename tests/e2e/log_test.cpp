@@ -3,6 +3,8 @@
 // lines, the "SetupLog" value beside the result value, and what else it left.
 #include "tests/e2e/setup_exe.h"
 
+#include "driver/run_lock.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -15,6 +17,11 @@ namespace {
 const size_t kLimit = 0x100000;
 const char kStale[] = "C:\\stale\\ZynSetup.log";
 const char kEarlier[] = "00:00:00 [1] earlier run\r\n";
+const char kSharedLog[] = "C:\\ze2e\\install.log";
+// Made by the test command: a link named like the log that points into
+// system32 at a file that is not there.
+const char kDanglingLinkFolder[] = "C:\\zloglink";
+const char kLinkTarget[] = "\\system32\\zloglinked.log";
 
 std::string TempLog()
 {
@@ -102,16 +109,52 @@ void InstalledAndRunning(RunLog *test)
     ClearPendingOperations();
 }
 
-// Numbered lines of earlier runs, 200 bytes short of the limit.
+// Numbered lines of earlier runs after this program's header, 200 bytes
+// short of the limit.
 void NearlyFullLog(RunLog *test)
 {
-    std::string text;
+    std::string text = "00:00:00 [1] ==== ZynSetup log of 2001-01-01\r\n";
     char line[64];
     for (int number = 0; text.size() + 240 <= kLimit; ++number) {
         snprintf(line, sizeof(line), "00:00:00 [1] earlier line %07d ..........\r\n", number);
         text += line;
     }
     test->WriteLog(text);
+}
+
+// Three megabytes of other tools' lines in a log that deployment tools share.
+void SharedDeploymentLog(RunLog *test)
+{
+    std::string text;
+    char line[64];
+    for (int number = 0; text.size() < 3 * kLimit; ++number) {
+        snprintf(line, sizeof(line), "2001-01-01 00:00:00 deploy: step %07d done\r\n", number);
+        text += line;
+    }
+    test->before = text;
+    WriteText(kSharedLog, text);
+}
+
+// Wherever the links lead, nothing of the log may be there beforehand.
+void LinksToSystemFolders(RunLog *)
+{
+    ASSERT_TRUE(Exists("C:\\zwinlink")) << "the test command links it to the Windows folder";
+    ASSERT_TRUE(Exists(kDanglingLinkFolder)) << "the test command makes it";
+    DeleteFileA((WindowsFolderPath() + kLinkTarget).c_str());
+    DeleteFileA((WindowsFolderPath() + "\\ZynSetup.log").c_str());
+}
+
+// The run lock's name made first by another program, which lets no one open it.
+void SquattedRunLock(RunLog *test)
+{
+    SECURITY_DESCRIPTOR descriptor;
+    ACL empty;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    InitializeAcl(&empty, sizeof(empty), ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, &empty, FALSE);
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
+    test->locked = CreateMutexA(&attributes, FALSE, GLOBAL_RUN_LOCK_NAME);
+    ASSERT_TRUE(test->locked);
 }
 
 void LockedLog(RunLog *test)
@@ -142,16 +185,44 @@ void RestartRegistered(RunLog *, const std::string &)
     EXPECT_EQ(4u * 12 + 2, PendingOperations().size());  // and the staging folder's deletion
 }
 
-// The last half stays, from a whole line on, and the new run follows it.
+// The last half stays, from a whole line on, after a header line that keeps
+// the file this program's own, and the new run follows it.
 void TrimmedToTheLastHalf(RunLog *test, const std::string &log)
 {
     EXPECT_LE(log.size(), kLimit);
     EXPECT_GT(log.size(), kLimit / 2);
-    EXPECT_EQ(0u, log.find("00:00:00 [1] earlier line "));
+    unsigned hour = 99, minute = 99, second = 99, process = 0;
+    int header = -1;
+    sscanf(log.c_str(), "%2u:%2u:%2u [%u] ==== ZynSetup log of earlier runs, cut to the last "
+                        "half\r\n%n", &hour, &minute, &second, &process, &header);
+    EXPECT_LT(hour + minute / 60 + second / 60, 24u) << log.substr(0, 80);
+    ASSERT_GT(header, 0) << log.substr(0, 80);
+    EXPECT_EQ((size_t)header, log.find("00:00:00 [1] earlier line "));
     EXPECT_EQ(std::string::npos, log.find("earlier line 0000000 "));
     std::string lastLine = test->before.substr(test->before.rfind("00:00:00"));
-    EXPECT_LT(log.find(lastLine), log.find("==== ZynSetup log"));
-    EXPECT_EQ(1u, Count(log, "==== ZynSetup log"));
+    EXPECT_LT(log.find(lastLine), log.find("==== ZynSetup log of 20"));
+    EXPECT_EQ(2u, Count(log, "==== ZynSetup log"));
+}
+
+// Another program's log keeps every byte; this run's lines follow them.
+void KeptWhole(RunLog *test, const std::string &log)
+{
+    EXPECT_GT(log.size(), test->before.size());
+    EXPECT_TRUE(log.compare(0, test->before.size(), test->before) == 0);
+}
+
+// No log at all rather than one where a link leads.
+void NothingWhereTheLinksLead(RunLog *test, const std::string &)
+{
+    EXPECT_FALSE(Exists(WindowsFolderPath() + kLinkTarget));
+    EXPECT_FALSE(Exists(WindowsFolderPath() + "\\ZynSetup.log"));
+    test->ExpectPayloadInstalled("v1");
+}
+
+void RefusedWithNothingCopied(RunLog *, const std::string &)
+{
+    EXPECT_EQ("0008", ResultValue());
+    EXPECT_FALSE(Exists(Target()));
 }
 
 // Exactly as without /L: installed, result value written, the file untouched.
@@ -213,6 +284,19 @@ const LogCase kCases[] = {
      FilesRemoved},
     {"FullLogKeepsItsLastHalf", NearlyFullLog, "/S /L", 0, "%TEMP%\\ZynSetup.log",
      {"] exit code 0\r\n"}, TrimmedToTheLastHalf},
+    {"OtherToolsLogIsNeverCut", SharedDeploymentLog, "/S /U /L=C:\\ze2e\\install.log", 8,
+     kSharedLog, {"] end: Phase code 8\r\n", "] exit code 8\r\n"}, KeptWhole},
+    {"DanglingLinkNamedLikeTheLog", LinksToSystemFolders, "/S /L=C:\\zloglink", 0, "<none>", {},
+     NothingWhereTheLinksLead},
+    {"LogFolderIsALink", LinksToSystemFolders, "/S /L=C:\\zwinlink", 0, "<none>", {},
+     NothingWhereTheLinksLead},
+    {"SquattedRunLockIsNoBusyRun", SquattedRunLock, "/S /L", 8, "%TEMP%\\ZynSetup.log",
+     {"] CreateMutexA " GLOBAL_RUN_LOCK_NAME ": failed, error 5: ", "] run lock cannot be opened\r\n",
+      "] end: Phase code 8\r\n", "] exit code 8\r\n", "!held by another run"},
+     RefusedWithNothingCopied},
+    {"RestartCodeThatMeansBusyIsIgnored", InstalledAndRunning, "/S /L /R=1618", 0,
+     "%TEMP%\\ZynSetup.log", {"] /R= ignored: ", "] restart needed: yes\r\n", "] exit code 0\r\n"},
+     RestartRegistered},
     {"Windows98", Windows98, "/S /L", 0, "%TEMP%\\ZynSetup.log",
      {"] Windows 4.10.", ", platform 1\r\n", "] SHFileOperationA move: ok\r\n",
       "] end: Phase code 0\r\n"},
