@@ -145,10 +145,10 @@ int ReadFinalPath(HANDLE handle, char *path)
     DWORD length = finalPath(handle, final, MAX_PATH, 0);
     if (length == 0 || length >= MAX_PATH)
         return 0;
-    const char *rest = strncmp(final, "\\\\?\\", 4) == 0 ? final + 4 : final;
-    int network = _strnicmp(rest, "UNC\\", 4) == 0;
-    if (!FormatText(path, MAX_PATH, "%s%s", network ? "\\\\" : "", network ? rest + 4 : rest))
-        return 0;
+    char *rest = strncmp(final, "\\\\?\\", 4) == 0 ? final + 4 : final;
+    if (_strnicmp(rest, "UNC\\", 4) == 0)
+        *(rest += 2) = '\\';  // "\\?\UNC\server" is "\\server"
+    lstrcpyA(path, rest);
     DropTrailingBackslashes(path);
     return 1;
 }

@@ -13,8 +13,8 @@
 // Where it has them (Windows Vista and later): the lock in a private
 // namespace whose boundary takes only members of Administrators, so that no
 // other account can make its name first.
-#define RUN_LOCK_BOUNDARY L"ZynSetup"
 #define RUN_LOCK_NAMESPACE L"{5E0C7A21-9B3D-4F6E-A8C2-71D4B0E96F13}:ZYNSETUP"
+#define RUN_LOCK_BOUNDARY RUN_LOCK_NAMESPACE  // the boundary descriptor's own name
 #define PRIVATE_RUN_LOCK_NAME RUN_LOCK_NAMESPACE L"\\RUN"
 // Both, the namespace and the mutex, are for Administrators and SYSTEM only.
 #define RUN_LOCK_ACCESS "D:P(A;;GA;;;BA)(A;;GA;;;SY)"

@@ -43,7 +43,7 @@ void OpenRunLog(const SetupCommand *command)
                             : OpenLog(command->options, command->logFolder, command->text)) {
         LogLine("elevated: %s", ElevationText());
         if (command->restartCodeIgnored)
-            LogLine("/R= ignored: no decimal code, or one that means something else");
+            LogLine("/R= ignored: a code that tells a caller something else");
     }
     // Written at the start, so that even a killed run leaves the way to its
     // log; deleted without a log, so that it never names an earlier run's.

@@ -130,7 +130,7 @@ const std::string kCreate = "CreatePrivateNamespaceW {5E0C7A21-9B3D-4F6E-A8C2-71
 const std::string kOpen = "OpenPrivateNamespaceW {5E0C7A21-9B3D-4F6E-A8C2-71D4B0E96F13}:ZYNSETUP";
 const std::string kMutex =
     "CreateMutexExW {5E0C7A21-9B3D-4F6E-A8C2-71D4B0E96F13}:ZYNSETUP\\RUN" + kAccess + " 0 100001";
-const std::vector<std::string> kBoundaryCalls = {"CreateBoundaryDescriptorW ZynSetup",
+const std::vector<std::string> kBoundaryCalls = {"CreateBoundaryDescriptorW {5E0C7A21-9B3D-4F6E-A8C2-71D4B0E96F13}:ZYNSETUP",
                                                  "AddSIDToBoundaryDescriptor S-1-5-32-544"};
 const std::vector<std::string> kReleaseCalls = {"DeleteBoundaryDescriptor",
                                                 "ClosePrivateNamespace 0"};
