@@ -536,26 +536,24 @@ TEST_F(SetupRun, LogTellsHowTheRunEnded)
         DeleteFileA(kLogFile);
         RemoveDirectoryA("C:\\zwalk\\log");
     }
-    SetUp();  // a log file of its own name: the elevated copy writes to that file
-    CreateDirectoryA("C:\\zwalk", 0);
-    walk.administrator = 0;
-    walk.elevationType = 3;
-    EXPECT_EQ(0, RunWalk("/L=C:\\zwalk\\run.log /S"));
-    ASSERT_FALSE(walk.log.empty());
-    EXPECT_EQ("StartAndAwaitExit runas /S /L=C:\\zwalk\\run.log /Elevated", walk.log.back());
-    EXPECT_EQ("C:\\zwalk\\run.log", ResultValue("SetupLog"));
-    DeleteFileA("C:\\zwalk\\run.log");
-    SetUp();  // a folder named like a log file stays a folder for the copy
-    CreateDirectoryA("C:\\zwalk", 0);
-    CreateDirectoryA("C:\\zwalk\\Logs.log", 0);
-    walk.administrator = 0;
-    walk.elevationType = 3;
-    EXPECT_EQ(0, RunWalk("/L=C:\\zwalk\\Logs.log\\ /S"));
-    ASSERT_FALSE(walk.log.empty());
-    EXPECT_EQ("StartAndAwaitExit runas /S /L=C:\\zwalk\\Logs.log\\ /Elevated", walk.log.back());
-    EXPECT_EQ("C:\\zwalk\\Logs.log\\ZynSetup.log", ResultValue("SetupLog"));
-    DeleteFileA("C:\\zwalk\\Logs.log\\ZynSetup.log");
-    RemoveDirectoryA("C:\\zwalk\\Logs.log");
+    // A log file of its own name: the elevated copy writes to that file. A
+    // folder named like a log file stays a folder for it.
+    const char *const logs[][2] = {{"C:\\zwalk\\run.log", "C:\\zwalk\\run.log"},
+                                   {"C:\\zwalk\\Logs.log\\", "C:\\zwalk\\Logs.log\\ZynSetup.log"}};
+    for (const auto &log : logs) {
+        SetUp();
+        CreateDirectoryA("C:\\zwalk", 0);
+        CreateDirectoryA("C:\\zwalk\\Logs.log", 0);
+        walk.administrator = 0;
+        walk.elevationType = 3;
+        EXPECT_EQ(0, RunWalk(("/L=" + std::string(log[0]) + " /S").c_str()));
+        ASSERT_FALSE(walk.log.empty());
+        EXPECT_EQ("StartAndAwaitExit runas /S /L=" + std::string(log[0]) + " /Elevated",
+                  walk.log.back());
+        EXPECT_EQ(log[1], ResultValue("SetupLog"));
+        DeleteFileA(log[1]);
+        RemoveDirectoryA("C:\\zwalk\\Logs.log");
+    }
 }
 
 // The command line in one table: every switch letter in either case, alone
@@ -624,9 +622,6 @@ TEST(CommandLine, EverySwitchInEitherCase)
         EXPECT_EQ(row.log[0] != 0, FindLogFolder(row.commandLine, log)) << row.commandLine;
         EXPECT_STREQ(row.log, log) << row.commandLine;
         EXPECT_EQ(row.restart, command.restartExitCode) << row.commandLine;
-        bool restartSwitch =
-            !row.folder && (strstr(row.commandLine, "/R=") || strstr(row.commandLine, "/r="));
-        EXPECT_EQ(restartSwitch && !row.restart, command.restartCodeIgnored != 0) << row.commandLine;
         EXPECT_EQ(row.folder != 0, command.installFolderGiven != 0) << row.commandLine;
         EXPECT_STREQ(row.folder ? row.folder : "", command.installFolder) << row.commandLine;
         EXPECT_EQ(row.mode == kLaunch, IsLaunchCommandLine(row.commandLine) != 0) << row.commandLine;
@@ -667,20 +662,17 @@ TEST(LogFile, BoundedLinesAndNoLinkedFile)
     DeleteFileA("C:\\zwalk\\ZynSetup.log");
     DeleteFileA("C:\\zwalk\\other.txt");
 
-    // A folder named by its short name is where it is named, though the
-    // system tells where the open log is by long names.
-    const char longFolder[] = "C:\\zwalk\\Long Log Folder";
-    CreateDirectoryA(longFolder, 0);
-    char shortFolder[MAX_PATH] = {0};
-    GetShortPathNameA(longFolder, shortFolder, MAX_PATH);
-    EXPECT_STRNE(longFolder, shortFolder);
-    EXPECT_TRUE(OpenLog(RUNOPT_LOG, shortFolder, "/L"));
-    EXPECT_TRUE(LogLine("second line"));
+    // A folder named by its short name: the system names the open log by long names.
+    const std::string folder = "C:\\zwalk\\Long Log Folder";
+    CreateDirectoryA(folder.c_str(), 0);
+    char shortName[MAX_PATH] = {0};
+    GetShortPathNameA(folder.c_str(), shortName, MAX_PATH);
+    ASSERT_STRNE(folder.c_str(), shortName);
+    EXPECT_TRUE(OpenLog(RUNOPT_LOG, shortName, "/L") && LogLine("second line"));
     CloseLog();
-    std::string file = std::string(longFolder) + "\\ZynSetup.log";
-    EXPECT_NE(std::string::npos, ReadText(file).find("] second line"));
-    DeleteFileA(file.c_str());
-    RemoveDirectoryA(longFolder);
+    EXPECT_NE(std::string::npos, ReadText(folder + "\\ZynSetup.log").find("] second line"));
+    DeleteFileA((folder + "\\ZynSetup.log").c_str());
+    RemoveDirectoryA(folder.c_str());
     RemoveDirectoryA("C:\\zwalk");
 }
 
