@@ -90,46 +90,46 @@ int CoverProgramFolders(void)
     return 1;
 }
 
-// The shell folders: the Windows folder, which every version of
-// shfolder.dll knows, tells whether they can be asked at all.
 int CoverShellFolders(void)
 {
     char place[MAX_PATH];
-    if (!GetShellFolder(CSIDL_WINDOWS, place)) {
-        LogLine("critical folders: the shell folders cannot be asked (shfolder.dll)");
-        return 0;
-    }
     for (int id = 0; id < SHELL_FOLDER_IDS; ++id)
         if (GetShellFolder(id, place) && !Cover(place))
             return 0;
     return 1;
 }
 
-int ReadCriticalPlaces(void)
+// Reads every critical place; 0, with `unknown` naming what could not be
+// read, when setup cannot tell which folders are critical.
+int ReadCriticalPlaces(const char **unknown)
 {
     char windows[MAX_PATH] = {0};
     char system[MAX_PATH] = {0};
     UINT windowsLength = GetWindowsDirectoryA(windows, MAX_PATH);
     UINT systemLength = GetSystemDirectoryA(system, MAX_PATH);
+    *unknown = "Windows folder";
     if (windowsLength == 0 || windowsLength >= MAX_PATH || systemLength == 0 ||
-        systemLength >= MAX_PATH || !ReadPlaceKey(windows, &g_critical.windows)) {
-        LogLine("critical folders: the Windows folder is unknown");
+        systemLength >= MAX_PATH || !Cover(windows) || !g_critical.count)
         return 0;
-    }
-    if (!CoverShellFolders())
+    g_critical.windows = g_critical.covered[0].key;
+    // Every version of shfolder.dll knows the Windows folder: without it,
+    // the shell folders cannot be asked at all.
+    *unknown = "shfolder.dll";
+    if (!GetShellFolder(CSIDL_WINDOWS, windows))
         return 0;
-    if (!Cover(windows) || !Cover(system) || !CoverProgramFolders()) {
-        LogLine("critical folders: more than %d places", (int)COVERED_PLACES);
-        return 0;
-    }
-    return 1;
+    *unknown = "too many";
+    return Cover(system) && CoverProgramFolders() && CoverShellFolders();
 }
 
 // Whether the critical places are known; read at the first question.
 int KnowCriticalPlaces(void)
 {
-    if (!g_critical.state)
-        g_critical.state = ReadCriticalPlaces() ? 1 : -1;
+    if (!g_critical.state) {
+        const char *unknown = "";
+        g_critical.state = ReadCriticalPlaces(&unknown) ? 1 : -1;
+        if (g_critical.state < 0)
+            LogLine("critical folders unknown: %s", unknown);
+    }
     return g_critical.state == 1;
 }
 

@@ -140,13 +140,15 @@ int WithdrawPairs(const char *paths, PairTest test, PathList *sources, int *more
     places.more = 0;
     if (more)
         *more = 0;
-    if (!ReadPlaceSet(paths, &places.set))
-        return 0;
     PendingList list;
     int ok = OpenPendingList(&list, KEY_QUERY_VALUE | KEY_SET_VALUE);
-    if (ok && list.data && RemovePairs(&list, test, &places))
-        ok = RegSetValueExW(list.key, kPending, 0, list.type, list.data, list.size) ==
-             ERROR_SUCCESS;
+    // The paths are read as places only when something is pending.
+    if (ok && list.data && *(const wchar_t *)list.data) {
+        ok = ReadPlaceSet(paths, &places.set);
+        if (ok && RemovePairs(&list, test, &places))
+            ok = RegSetValueExW(list.key, kPending, 0, list.type, list.data, list.size) ==
+                 ERROR_SUCCESS;
+    }
     ClosePendingList(&list);
     if (more)
         *more = ok && places.more;

@@ -97,11 +97,14 @@ int RemoveRenameLines(const char *paths, PathList *sources, int *more, LinePick 
         *more = 0;
     char path[MAX_PATH];
     DWORD length = 0;
-    if (!ReadPlaceSet(paths, &withdrawal.places) || !WininitPath(path))
-        return 0;
-    char *section = ReadRenameSection(path, &length);
+    char *section = WininitPath(path) ? ReadRenameSection(path, &length) : 0;
     if (!section)
         return 0;
+    // The paths are read as places only when a line is there.
+    if (*section && !ReadPlaceSet(paths, &withdrawal.places)) {
+        LocalFree(section);
+        return 0;
+    }
     int removed = 0;
     for (char *line = section; *line;) {
         size_t size = strlen(line) + 1;
