@@ -3,7 +3,7 @@ BUILD ?= build
 HOST_CONFIGURE = cmake -S . -B $(BUILD)/host -G Ninja -DSETUP_HOST_BUILD=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 
-.PHONY: test fuzz bench
+.PHONY: test fuzz bench bench-install
 test:
 	BUILD=$(BUILD) ./test.sh
 
@@ -20,3 +20,8 @@ bench:
 	$(HOST_CONFIGURE)
 	cmake --build $(BUILD)/host --target xml_bench
 	$(BUILD)/host/tests/bench/xml_bench
+
+# A small silent install and uninstall under Wine: setup.exe against an
+# uncompressed NSIS installer of the same files (BENCH_ROUNDS, BENCH_OTHER).
+bench-install:
+	BUILD=$(BUILD) tools/bench-install.sh

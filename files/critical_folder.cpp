@@ -4,17 +4,24 @@
 // folder and every shell folder of the user or of all users, and any folder
 // that holds one of these. Every name is compared as a place (see PlaceKey),
 // so device prefixes, 8.3 names, shares of this machine and links lead to
-// the same answer as the plain path.
+// the same answer as the plain path. The critical places are read once per
+// run; each folder asked about is then read once and compared with them.
 #include "files/files.h"
 
+#include "base/log.h"
 #include "base/system_library.h"
+#include "base/text.h"
 #include "registry/registry.h"
 
+#include <shlobj.h>
 #include <string.h>
 
 namespace {
 
-enum { SHELL_FOLDER_IDS = 0x40 };  // every CSIDL value Windows defines
+enum {
+    SHELL_FOLDER_IDS = 0x40,  // every CSIDL value Windows defines
+    COVERED_PLACES = 256      // critical folders and the folders above them
+};
 
 // The Program Files folders as the 32-bit program sees them and in the
 // native view of 64-bit Windows, which also names its own "...W6432Dir".
@@ -22,33 +29,116 @@ const char *const kProgramFolderValues[] = {"ProgramFilesDir", "CommonFilesDir",
                                             "ProgramW6432Dir", "CommonW6432Dir"};
 const REGSAM kViews[] = {0, 0x0100 /* KEY_WOW64_64KEY */};
 
-// `folder` is `place` or one of the folders above it.
-int Covers(const PlaceKey *folder, const char *place)
+// A place that a critical folder is or lies in, with the path it was read
+// from: folders that several critical folders share are read once.
+struct CoveredPlace {
+    char walked[MAX_PATH];
+    PlaceKey key;
+};
+
+struct CriticalPlaces {
+    int state;  // 0 not read yet, 1 read, -1 unknown: every folder is refused
+    PlaceKey windows;
+    CoveredPlace covered[COVERED_PLACES];
+    int count;
+};
+
+CriticalPlaces g_critical;
+
+// Spelled alike, letter case aside: read before, with the folders above it.
+int IsWalked(const char *path)
 {
-    return place[0] && ContainsPlace(folder, place);
+    size_t size = strlen(path) + 1;
+    for (int i = 0; i < g_critical.count; ++i)
+        if (EqualIgnoringCase(g_critical.covered[i].walked, path, size))
+            return 1;
+    return 0;
 }
 
-int CoversAnyProgramFolder(const PlaceKey *folder)
+// Adds the place `folder` and every folder above it, up to the root or to a
+// folder read before; 0 when the table is full.
+int Cover(const char *folder)
+{
+    char walk[MAX_PATH];
+    lstrcpynA(walk, folder, MAX_PATH);
+    for (int step = 0; walk[0] && !IsWalked(walk); ++step) {
+        if (g_critical.count == COVERED_PLACES)
+            return 0;
+        CoveredPlace &place = g_critical.covered[g_critical.count];
+        if (!ReadPlaceKey(walk, &place.key))
+            return 1;  // no place: nothing it could cover
+        lstrcpyA(place.walked, walk);
+        ++g_critical.count;
+        if (step == 0)
+            lstrcpyA(walk, place.key.path);  // the folders above it as it resolves
+        if (!CutToParentFolder(walk))
+            return 1;
+    }
+    return 1;
+}
+
+int CoverProgramFolders(void)
 {
     for (size_t i = 0; i < sizeof(kProgramFolderValues) / sizeof(kProgramFolderValues[0]); ++i)
         for (size_t view = 0; view < sizeof(kViews) / sizeof(kViews[0]); ++view) {
             char place[MAX_PATH] = {0};
             if (ReadCurrentVersionValueOfView(kProgramFolderValues[i], place, MAX_PATH,
                                               kViews[view]) &&
-                Covers(folder, place))
-                return 1;
+                !Cover(place))
+                return 0;
         }
-    return 0;
+    return 1;
 }
 
-// The Windows folder, or a folder in it (the system folders, "Sysnative").
-int IsInWindowsFolder(const char *folder)
+int CoverShellFolders(void)
+{
+    char place[MAX_PATH];
+    for (int id = 0; id < SHELL_FOLDER_IDS; ++id)
+        if (GetShellFolder(id, place) && !Cover(place))
+            return 0;
+    return 1;
+}
+
+// Reads every critical place; 0, with `unknown` naming what could not be
+// read, when setup cannot tell which folders are critical.
+int ReadCriticalPlaces(const char **unknown)
 {
     char windows[MAX_PATH] = {0};
-    PlaceKey place;
-    UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
-    return length > 0 && length < MAX_PATH && ReadPlaceKey(windows, &place) &&
-           ContainsPlace(&place, folder);
+    char system[MAX_PATH] = {0};
+    UINT windowsLength = GetWindowsDirectoryA(windows, MAX_PATH);
+    UINT systemLength = GetSystemDirectoryA(system, MAX_PATH);
+    *unknown = "Windows folder";
+    if (windowsLength == 0 || windowsLength >= MAX_PATH || systemLength == 0 ||
+        systemLength >= MAX_PATH || !Cover(windows) || !g_critical.count)
+        return 0;
+    g_critical.windows = g_critical.covered[0].key;
+    // Every version of shfolder.dll knows the Windows folder: without it,
+    // the shell folders cannot be asked at all.
+    *unknown = "shfolder.dll";
+    if (!GetShellFolder(CSIDL_WINDOWS, windows))
+        return 0;
+    *unknown = "too many";
+    return Cover(system) && CoverProgramFolders() && CoverShellFolders();
+}
+
+// Whether the critical places are known; read at the first question.
+int KnowCriticalPlaces(void)
+{
+    if (!g_critical.state) {
+        const char *unknown = "";
+        g_critical.state = ReadCriticalPlaces(&unknown) ? 1 : -1;
+        if (g_critical.state < 0)
+            LogLine("critical folders unknown: %s", unknown);
+    }
+    return g_critical.state == 1;
+}
+
+int IsCoveredPlace(const PlaceKey *key)
+{
+    for (int i = 0; i < g_critical.count; ++i)
+        if (IsSamePlaceKey(key, &g_critical.covered[i].key))
+            return 1;
+    return 0;
 }
 
 } // namespace
@@ -56,17 +146,7 @@ int IsInWindowsFolder(const char *folder)
 int IsCriticalFolder(const char *folder)
 {
     PlaceKey key;
-    if (!folder || !ReadPlaceKey(folder, &key) || IsDriveRoot(&key) ||
-        IsInWindowsFolder(key.path))
-        return 1;
-    char place[MAX_PATH] = {0};
-    UINT length = GetSystemDirectoryA(place, MAX_PATH);
-    if (length > 0 && length < MAX_PATH && Covers(&key, place))
-        return 1;
-    if (CoversAnyProgramFolder(&key))
-        return 1;
-    for (int id = 0; id < SHELL_FOLDER_IDS; ++id)
-        if (GetShellFolder(id, place) && Covers(&key, place))
-            return 1;
-    return 0;
+    return !KnowCriticalPlaces() || !folder || !ReadPlaceKey(folder, &key) ||
+           IsDriveRoot(&key) || IsCoveredPlace(&key) ||
+           ContainsPlaceKey(&g_critical.windows, &key);
 }

@@ -84,20 +84,23 @@ int RegisterRestartOperation(const char *from, const char *to);
 // (at most 16), compared as places (see PlaceKey): any spelling of the same
 // file counts. Nonzero when none is left pending.
 int WithdrawRestartDeletions(const char *paths);
-// Takes back every pending move onto one of the paths in `paths` (at most
-// 16); the moves' sources are added to `sources`. Nonzero when none is left.
-int WithdrawRestartMoves(const char *paths, PathList *sources);
+// Takes back the pending moves onto the paths in `paths` (at most 16) whose
+// sources fit in `sources`, and adds those sources to it; `more` tells
+// whether moves were left for another call because the list was full.
+// Nonzero when the list of pending operations was written (or unchanged).
+int WithdrawRestartMoves(const char *paths, PathList *sources, int *more);
 // Whether a pending operation takes a file from within `folder`.
 int IsPendingRestartSource(const char *folder);
 
 // Windows 9x: adds lines to the "rename" section of WININIT.INI, keeping what
 // is there; sets (or, with a null value, removes) one "key=value" line; takes
-// back the "NUL=" lines of `paths`, and the moves onto them (their sources go
-// to `sources`); tells whether a line names a file within `folder`.
+// back the "NUL=" lines of `paths` (at most 16), and the moves onto them
+// whose sources fit in `sources` (as WithdrawRestartMoves does); tells
+// whether a line names a file within `folder`.
 int AppendRenameLines(const char *lines);
 int WriteRenameEntry(const char *key, const char *value);
 int WithdrawRenameDeletions(const char *paths);
-int WithdrawRenameMoves(const char *paths, PathList *sources);
+int WithdrawRenameMoves(const char *paths, PathList *sources, int *more);
 int IsPendingRenameSource(const char *folder);
 // The short (8.3) form of a path, or of a file not there yet: its folder's
 // short form and its name. `shortPath` holds 260 characters.
@@ -121,8 +124,13 @@ int ReadPlaceKey(const char *path, PlaceKey *key);
 // The same place: by identity when both are known, else by path.
 int IsSamePlaceKey(const PlaceKey *a, const PlaceKey *b);
 int IsSamePlace(const char *a, const char *b);
-// 1 when `outer` is the place `path` or one of the folders it lies in.
+// 1 when `outer` is the place `path` (or `inner`) or one of the folders it
+// lies in.
 int ContainsPlace(const PlaceKey *outer, const char *path);
+int ContainsPlaceKey(const PlaceKey *outer, const PlaceKey *inner);
+// Cuts the full path `path` to the folder it lies in ("C:\x" to "C:\");
+// 0 at the root of a drive or share.
+int CutToParentFolder(char *path);
 // The path the system resolves the open file or folder `place` to, links
 // followed, into `path` (MAX_PATH characters); 0 where the system cannot say
 // (before Vista).
@@ -131,6 +139,18 @@ int FinalPathOf(HANDLE place, char *path);
 int IsInsidePlace(const PlaceKey *folder, const char *path);
 // 1 for the root of a drive or a network share.
 int IsDriveRoot(const PlaceKey *key);
+
+// A few places read once, to compare many others with.
+enum { PLACE_SET_SIZE = 16 };
+struct PlaceSet {
+    PlaceKey keys[PLACE_SET_SIZE];
+    int count;
+};
+// The places of the multi-string `paths`; 0 when one names no place or
+// there are more than PLACE_SET_SIZE.
+int ReadPlaceSet(const char *paths, PlaceSet *set);
+// Whether `path` names one of the set's places.
+int IsInPlaceSet(const char *path, const PlaceSet *set);
 
 // Saves a shell link; kept apart so that tests can make a save fail.
 struct IPersistFile;

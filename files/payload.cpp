@@ -353,16 +353,21 @@ int NoneExists(const char *paths)
 
 // Moves onto the installed files that an upgrade left for the next Windows
 // start would bring the files back after the uninstall: they are taken back,
-// and the staged copies they would have moved go now.
+// and the staged copies they would have moved go now, only once their
+// withdrawal is written. Upgrade after upgrade may have left more moves than
+// one list of sources holds: they are taken back a list at a time.
 int WithdrawPendingMoves(const PathList *finals, int nt)
 {
     static PathList sources;
-    ClearList(&sources);
-    if (!(nt ? WithdrawRestartMoves(finals->text, &sources)
-             : WithdrawRenameMoves(finals->text, &sources)))
-        return 0;
-    for (const char *source = sources.text; *source; source = NextEntry(source))
-        RemoveStagedCopy(source);
+    for (int more = 1; more;) {
+        ClearList(&sources);
+        if (!(nt ? WithdrawRestartMoves(finals->text, &sources, &more)
+                 : WithdrawRenameMoves(finals->text, &sources, &more)))
+            return 0;
+        for (const char *source = sources.text; *source; source = NextEntry(source))
+            RemoveStagedCopy(source);
+        more = more && sources.used;  // a call that keeps no source has nothing left over
+    }
     return 1;
 }
 

@@ -1,12 +1,15 @@
 // Places on disk compared by what they are, not by how they are spelled: an
-// 8.3 name, another letter case, a device prefix, a share of this machine or
-// a link all name the same place as the plain long path. A share is known by
-// its identity alone: one that cannot be reached cannot be written to either.
+// 8.3 name, another letter case, a device prefix, a share of this machine, a
+// link or a drive mapped onto a folder all name the same place as the plain
+// long path; a place not there yet is named through the nearest folder above
+// it that is. A share is known by its identity alone: one that cannot be
+// reached cannot be written to either.
 #include "files/files.h"
 
 #include "base/format.h"
 #include "base/system_entry.h"
 #include "base/system_version.h"
+#include "base/text.h"
 
 #include <string.h>
 
@@ -14,6 +17,27 @@ namespace {
 
 typedef DWORD(WINAPI *LongPathFn)(LPCSTR, LPSTR, DWORD);
 typedef DWORD(WINAPI *FinalPathFn)(HANDLE, LPSTR, DWORD, DWORD);
+
+// Entry points that older systems lack, looked up once per run:
+// GetLongPathNameA (not on Windows 95 and NT 4.0) and
+// GetFinalPathNameByHandleA (Vista and later).
+struct PlaceEntries {
+    int looked;
+    LongPathFn longPath;
+    FinalPathFn finalPath;
+};
+
+const PlaceEntries &Entries()
+{
+    static PlaceEntries entries;
+    if (!entries.looked) {
+        entries.longPath = (LongPathFn)LookupSystemEntry("kernel32.dll", "GetLongPathNameA");
+        entries.finalPath =
+            (FinalPathFn)LookupSystemEntry("kernel32.dll", "GetFinalPathNameByHandleA");
+        entries.looked = 1;
+    }
+    return entries;
+}
 
 int StartsWith(const char *text, const char *prefix)
 {
@@ -61,7 +85,7 @@ void DropTrailingBackslashes(char *path)
 // The long form of the part of `path` that exists, with the rest as it is.
 void ExpandShortNames(char *path)
 {
-    LongPathFn longPath = (LongPathFn)LookupSystemEntry("kernel32.dll", "GetLongPathNameA");
+    LongPathFn longPath = Entries().longPath;
     if (!longPath)
         return;  // Windows 95 and NT 4.0: names stay as written
     char head[MAX_PATH];
@@ -92,12 +116,58 @@ HANDLE OpenPlace(const char *path)
                        OPEN_EXISTING, nt ? FILE_FLAG_BACKUP_SEMANTICS : 0, 0);
 }
 
-// Cuts `path` to its parent folder; 0 at the root.
-int CutToParent(char *path)
+// A file system that gives every file the index 0 tells no identity.
+void ReadIdentity(HANDLE place, PlaceKey *key)
+{
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetFileInformationByHandle(place, &information) &&
+        (information.nFileIndexHigh || information.nFileIndexLow)) {
+        key->identified = 1;
+        key->volume = information.dwVolumeSerialNumber;
+        key->indexHigh = information.nFileIndexHigh;
+        key->indexLow = information.nFileIndexLow;
+    }
+}
+
+// A place that is not there (yet): the final path of the nearest folder
+// above it that is, drive roots included, and the rest of the path after
+// it. So a drive that maps another folder (subst, a network drive of this
+// machine, a drive letter of Wine) leads back to that folder. 0 where no
+// folder above opens or the system cannot say (before Vista).
+int ResolveThroughNearestFolder(char *path)
+{
+    if (!Entries().finalPath || !IsNtPlatform())
+        return 0;
+    char folder[MAX_PATH];
+    lstrcpyA(folder, path);
+    while (CutToParentFolder(folder)) {
+        HANDLE place = OpenPlace(folder);
+        if (place == INVALID_HANDLE_VALUE)
+            continue;
+        char final[MAX_PATH];
+        int resolved = FinalPathOf(place, final);
+        CloseHandle(place);
+        if (!resolved)
+            return 0;
+        const char *rest = path + strlen(folder);
+        rest += *rest == '\\';
+        const char *separator = final[strlen(final) - 1] == '\\' ? "" : "\\";
+        char joined[MAX_PATH];
+        if (!FormatText(joined, MAX_PATH, "%s%s%s", final, separator, rest))
+            return 0;
+        lstrcpyA(path, joined);
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int CutToParentFolder(char *path)
 {
     size_t root = RootLength(path);
     char *cut = strrchr(path, '\\');
-    if (!cut || (size_t)(cut - path) < root || strlen(path) <= root)
+    if (!cut || strlen(path) <= root || (size_t)(cut - path) + 1 < root)
         return 0;
     if ((size_t)(cut - path) + 1 == root)
         cut[1] = 0;  // "C:\"
@@ -106,12 +176,9 @@ int CutToParent(char *path)
     return 1;
 }
 
-} // namespace
-
 int FinalPathOf(HANDLE place, char *path)
 {
-    FinalPathFn finalPath =
-        (FinalPathFn)LookupSystemEntry("kernel32.dll", "GetFinalPathNameByHandleA");
+    FinalPathFn finalPath = Entries().finalPath;
     char final[MAX_PATH];
     DWORD length = finalPath ? finalPath(place, final, MAX_PATH, 0) : 0;
     char plain[MAX_PATH];
@@ -133,22 +200,18 @@ int ReadPlaceKey(const char *path, PlaceKey *key)
         key->path[0] = 0;
         return 0;
     }
-    ExpandShortNames(key->path);
     DropTrailingBackslashes(key->path);
     HANDLE place = OpenPlace(key->path);
-    if (place == INVALID_HANDLE_VALUE)
-        return 1;
-    BY_HANDLE_FILE_INFORMATION information;
-    // A file system that gives every file the index 0 tells no identity.
-    if (GetFileInformationByHandle(place, &information) &&
-        (information.nFileIndexHigh || information.nFileIndexLow)) {
-        key->identified = 1;
-        key->volume = information.dwVolumeSerialNumber;
-        key->indexHigh = information.nFileIndexHigh;
-        key->indexLow = information.nFileIndexLow;
+    int resolved = 0;
+    if (place != INVALID_HANDLE_VALUE) {
+        ReadIdentity(place, key);
+        resolved = FinalPathOf(place, key->path);  // links followed, names in long form
+        CloseHandle(place);
+    } else {
+        resolved = ResolveThroughNearestFolder(key->path);
     }
-    FinalPathOf(place, key->path);  // links resolved where the system can say
-    CloseHandle(place);
+    if (!resolved)
+        ExpandShortNames(key->path);
     return 1;
 }
 
@@ -167,28 +230,53 @@ int IsSamePlace(const char *a, const char *b)
     return ReadPlaceKey(a, &first) && ReadPlaceKey(b, &second) && IsSamePlaceKey(&first, &second);
 }
 
+int ContainsPlaceKey(const PlaceKey *outer, const PlaceKey *inner)
+{
+    if (IsSamePlaceKey(outer, inner))
+        return 1;
+    char walk[MAX_PATH];
+    lstrcpyA(walk, inner->path);
+    PlaceKey key;
+    while (CutToParentFolder(walk) && ReadPlaceKey(walk, &key))
+        if (IsSamePlaceKey(outer, &key))
+            return 1;
+    return 0;
+}
+
 int ContainsPlace(const PlaceKey *outer, const char *path)
 {
     PlaceKey key;
-    if (!ReadPlaceKey(path, &key))
-        return 0;
-    char walk[MAX_PATH];
-    lstrcpyA(walk, key.path);
-    for (;;) {
-        if (IsSamePlaceKey(outer, &key))
-            return 1;
-        if (!CutToParent(walk) || !ReadPlaceKey(walk, &key))
-            return 0;
-    }
+    return ReadPlaceKey(path, &key) && ContainsPlaceKey(outer, &key);
 }
 
 int IsInsidePlace(const PlaceKey *folder, const char *path)
 {
     PlaceKey key;
-    return ReadPlaceKey(path, &key) && CutToParent(key.path) && ContainsPlace(folder, key.path);
+    return ReadPlaceKey(path, &key) && CutToParentFolder(key.path) &&
+           ContainsPlace(folder, key.path);
 }
 
 int IsDriveRoot(const PlaceKey *key)
 {
     return key->path[0] && strlen(key->path) == RootLength(key->path);
+}
+
+int ReadPlaceSet(const char *paths, PlaceSet *set)
+{
+    set->count = 0;
+    for (const char *path = paths; *path; path = NextEntry(path))
+        if (set->count == PLACE_SET_SIZE || !ReadPlaceKey(path, &set->keys[set->count++]))
+            return 0;
+    return 1;
+}
+
+int IsInPlaceSet(const char *path, const PlaceSet *set)
+{
+    PlaceKey key;
+    if (!ReadPlaceKey(path, &key))
+        return 0;
+    for (int i = 0; i < set->count; ++i)
+        if (IsSamePlaceKey(&key, &set->keys[i]))
+            return 1;
+    return 0;
 }

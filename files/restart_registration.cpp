@@ -16,8 +16,6 @@ namespace {
 const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const wchar_t kPending[] = L"PendingFileRenameOperations";
 
-enum { WITHDRAW_LIMIT = 16 };  // paths taken back in one call
-
 // The value as stored, followed by zero bytes so that a list missing its
 // terminators still ends within the block.
 struct PendingList {
@@ -73,30 +71,15 @@ wchar_t *EntryEnd(wchar_t *entry, wchar_t *end)
 }
 
 struct Places {
-    PlaceKey keys[WITHDRAW_LIMIT];
-    int count;
+    PlaceSet set;
     PathList *sources;  // where the sources of withdrawn moves go, when kept
+    int more;           // a move was left: its source did not fit in `sources`
 };
-
-int ReadPlaces(const char *paths, Places *places)
-{
-    places->count = 0;
-    for (const char *path = paths; *path; path = NextEntry(path))
-        if (places->count == WITHDRAW_LIMIT || !ReadPlaceKey(path, &places->keys[places->count++]))
-            return 0;
-    return 1;
-}
 
 int IsOneOf(const wchar_t *entry, const Places *places)
 {
     char path[MAX_PATH];
-    PlaceKey key;
-    if (!EntryPath(entry, path) || !ReadPlaceKey(path, &key))
-        return 0;
-    for (int i = 0; i < places->count; ++i)
-        if (IsSamePlaceKey(&key, &places->keys[i]))
-            return 1;
-    return 0;
+    return EntryPath(entry, path) && IsInPlaceSet(path, &places->set);
 }
 
 int IsDeletionOfOne(const wchar_t *source, const wchar_t *target, Places *places)
@@ -111,8 +94,11 @@ int IsMoveIntoOne(const wchar_t *source, const wchar_t *target, Places *places)
         return 0;
     char path[MAX_PATH];
     PlaceKey key;
-    if (places->sources && EntryPath(source, path) && ReadPlaceKey(path, &key))
-        AppendToList(places->sources, key.path);
+    if (places->sources && EntryPath(source, path) && ReadPlaceKey(path, &key) &&
+        !AppendToList(places->sources, key.path)) {
+        places->more = 1;  // taken back by a later call, once these sources are gone
+        return 0;
+    }
     return 1;
 }
 
@@ -147,18 +133,25 @@ DWORD RemovePairs(PendingList *list, PairTest test, Places *places)
 }
 
 // Takes back the pairs `test` picks among the paths of `paths`.
-int WithdrawPairs(const char *paths, PairTest test, PathList *sources)
+int WithdrawPairs(const char *paths, PairTest test, PathList *sources, int *more)
 {
     static Places places;
     places.sources = sources;
-    if (!ReadPlaces(paths, &places))
-        return 0;
+    places.more = 0;
+    if (more)
+        *more = 0;
     PendingList list;
     int ok = OpenPendingList(&list, KEY_QUERY_VALUE | KEY_SET_VALUE);
-    if (ok && list.data && RemovePairs(&list, test, &places))
-        ok = RegSetValueExW(list.key, kPending, 0, list.type, list.data, list.size) ==
-             ERROR_SUCCESS;
+    // The paths are read as places only when something is pending.
+    if (ok && list.data && *(const wchar_t *)list.data) {
+        ok = ReadPlaceSet(paths, &places.set);
+        if (ok && RemovePairs(&list, test, &places))
+            ok = RegSetValueExW(list.key, kPending, 0, list.type, list.data, list.size) ==
+                 ERROR_SUCCESS;
+    }
     ClosePendingList(&list);
+    if (more)
+        *more = ok && places.more;
     return ok;
 }
 
@@ -173,15 +166,15 @@ int RegisterRestartOperation(const char *from, const char *to)
 
 int WithdrawRestartDeletions(const char *paths)
 {
-    int ok = WithdrawPairs(paths, IsDeletionOfOne, 0);
+    int ok = WithdrawPairs(paths, IsDeletionOfOne, 0, 0);
     LogLine("restart: pending deletions taken back: %d", ok);
     LogPathLists(paths, 0);
     return ok;
 }
 
-int WithdrawRestartMoves(const char *paths, PathList *sources)
+int WithdrawRestartMoves(const char *paths, PathList *sources, int *more)
 {
-    int ok = WithdrawPairs(paths, IsMoveIntoOne, sources);
+    int ok = WithdrawPairs(paths, IsMoveIntoOne, sources, more);
     LogLine("restart: moves taken back: %d", ok);
     LogPathLists(sources->text, 0);
     return ok;

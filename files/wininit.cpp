@@ -50,49 +50,65 @@ void CopyLineTarget(const char *line, const char *value, char *target)
     lstrcpynA(target, line, size);
 }
 
-// "NUL=<path>", a deletion of one of `paths`.
-int IsDeletionOfAny(const char *line, const char *paths, PathList *)
+// The places whose lines are taken back, read once, and where the sources of
+// withdrawn moves go.
+struct RenameWithdrawal {
+    PlaceSet places;
+    PathList *sources;
+    int more;  // a move was left: its source did not fit in `sources`
+};
+
+// "NUL=<path>", a deletion of one of the places.
+int IsDeletionOfAny(const char *line, RenameWithdrawal *withdrawal)
 {
-    if (_strnicmp(line, "NUL=", 4) != 0)
-        return 0;
-    for (const char *path = paths; *path; path = NextEntry(path))
-        if (IsSamePlace(line + 4, path))
-            return 1;
-    return 0;
+    return _strnicmp(line, "NUL=", 4) == 0 && IsInPlaceSet(line + 4, &withdrawal->places);
 }
 
-// "<target>=<source>", a move onto one of `paths`; its source goes to `sources`.
-int IsMoveOntoAny(const char *line, const char *paths, PathList *sources)
+// "<target>=<source>", a move onto one of the places; its source goes to
+// the list, in its long form: the staging folder's name shows there.
+int IsMoveOntoAny(const char *line, RenameWithdrawal *withdrawal)
 {
     const char *value = strchr(line, '=');
     if (!value || _strnicmp(line, "NUL=", 4) == 0)
         return 0;
     char target[MAX_PATH];
     CopyLineTarget(line, value, target);
-    for (const char *path = paths; *path; path = NextEntry(path)) {
-        if (IsSamePlace(target, path)) {
-            PlaceKey source;  // in its long form: the staging folder's name shows there
-            if (sources && ReadPlaceKey(value + 1, &source))
-                AppendToList(sources, source.path);
-            return 1;
-        }
+    if (!IsInPlaceSet(target, &withdrawal->places))
+        return 0;
+    PlaceKey source;
+    if (withdrawal->sources && ReadPlaceKey(value + 1, &source) &&
+        !AppendToList(withdrawal->sources, source.path)) {
+        withdrawal->more = 1;  // taken back by a later call, once these sources are gone
+        return 0;
     }
-    return 0;
+    return 1;
 }
 
-// Removes the lines `picks` chooses and writes the section back when one went.
-int RemoveRenameLines(const char *paths, PathList *sources,
-                      int (*picks)(const char *line, const char *paths, PathList *sources))
+typedef int (*LinePick)(const char *line, RenameWithdrawal *withdrawal);
+
+// Removes the lines `picks` chooses among those of `paths`, and writes the
+// section back when one went.
+int RemoveRenameLines(const char *paths, PathList *sources, int *more, LinePick picks)
 {
+    static RenameWithdrawal withdrawal;
+    withdrawal.sources = sources;
+    withdrawal.more = 0;
+    if (more)
+        *more = 0;
     char path[MAX_PATH];
     DWORD length = 0;
     char *section = WininitPath(path) ? ReadRenameSection(path, &length) : 0;
     if (!section)
         return 0;
+    // The paths are read as places only when a line is there.
+    if (*section && !ReadPlaceSet(paths, &withdrawal.places)) {
+        LocalFree(section);
+        return 0;
+    }
     int removed = 0;
     for (char *line = section; *line;) {
         size_t size = strlen(line) + 1;
-        if (!picks(line, paths, sources)) {
+        if (!picks(line, &withdrawal)) {
             line += size;
             continue;
         }
@@ -102,6 +118,8 @@ int RemoveRenameLines(const char *paths, PathList *sources,
     }
     int ok = !removed || WritePrivateProfileSectionA("rename", section, path);
     LocalFree(section);
+    if (more)
+        *more = ok && withdrawal.more;
     return ok;
 }
 
@@ -163,15 +181,15 @@ int AppendRenameLines(const char *lines)
 
 int WithdrawRenameDeletions(const char *paths)
 {
-    int ok = RemoveRenameLines(paths, 0, IsDeletionOfAny);
+    int ok = RemoveRenameLines(paths, 0, 0, IsDeletionOfAny);
     LogLine("WININIT.INI [rename] pending deletions taken back: %d", ok);
     LogPathLists(paths, 0);
     return ok;
 }
 
-int WithdrawRenameMoves(const char *paths, PathList *sources)
+int WithdrawRenameMoves(const char *paths, PathList *sources, int *more)
 {
-    int ok = RemoveRenameLines(paths, sources, IsMoveOntoAny);
+    int ok = RemoveRenameLines(paths, sources, more, IsMoveOntoAny);
     LogLine("WININIT.INI [rename] moves taken back: %d", ok);
     LogPathLists(sources->text, 0);
     return ok;

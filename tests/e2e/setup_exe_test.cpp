@@ -618,10 +618,14 @@ TEST_F(SetupExe, DeploymentSwitches)
         {"", "/S /D=Dorsel", 8, "", "<none>", ""},
         {"", "/S /L=C:\\ze2e /D=C:\\Windows\\Dorsel", 8, "", "C:\\ze2e\\ZynSetup.log",
          "] target folder C:\\Windows\\Dorsel refused"},
+        // A drive mapped onto the Windows folder, the folder not there yet.
+        {"", "/S /L=C:\\ze2e /D=W:\\Dorsel", 8, "", "C:\\ze2e\\ZynSetup.log",
+         "] target folder W:\\Dorsel refused"},
         {"", "/S /L=C:\\ze2e\\missing\\setup.txt", 0, Target(), "<none>", ""},
         {"running", "/S /R=3010", 3010, Target(), "<none>", ""},
         {"installed", "/R=3010 /S", 0, Target(), "<none>", ""},
     };
+    EXPECT_TRUE(Exists("W:\\")) << "the test command maps W: onto the Windows folder";
     for (const auto &run : runs) {
         SetUp();
         std::unique_ptr<RunningStandIn> application;
@@ -646,6 +650,7 @@ TEST_F(SetupExe, DeploymentSwitches)
         }
     }
     RemoveTree("C:\\ze2e\\My Apps");
+    RemoveTree(WindowsFolderPath() + "\\Dorsel");
 }
 
 // A ProgDir that is not a string holding a full path is no installation: the
@@ -668,9 +673,11 @@ TEST_F(SetupExe, ProgDirThatIsNoFullPathIsNoInstallation)
     }
 }
 
-// An uninstall deletes nothing in a critical folder, whatever ProgDir says.
+// An uninstall deletes nothing in a critical folder, whatever ProgDir says,
+// and nothing at all where it cannot tell the shell folders.
 TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
 {
+    const std::string unjudged = "C:\\ze2e\\Apps";  // a plain folder, asked without shfolder.dll
     ASSERT_EQ(0u, RunSetup("/S"));
     std::string programFiles = Target().substr(0, Target().rfind('\\'));
     std::string profile = SpecialFolder(CSIDL_PROFILE);
@@ -681,9 +688,14 @@ TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
         WindowsFolderPath(), "C:\\", "c:\\WINDOWS\\", system, programFiles, shortForm, profile,
         profile.substr(0, profile.rfind('\\')), SpecialFolder(CSIDL_DESKTOPDIRECTORY),
         SpecialFolder(CSIDL_COMMON_DOCUMENTS),
-        // Other names of the same places, and folders in the Windows folder.
-        "\\\\.\\" + WindowsFolderPath(), "C:\\zwinlink", std::string(system) + "\\drivers"};
+        // Other names of the same places, and folders in the Windows folder
+        // (through a drive mapped onto it too).
+        "\\\\.\\" + WindowsFolderPath(), "C:\\zwinlink", std::string(system) + "\\drivers",
+        "W:\\Dorsel", unjudged};
     EXPECT_TRUE(Exists("C:\\zwinlink")) << "the test command links it to the Windows folder";
+    EXPECT_TRUE(Exists("W:\\")) << "the test command maps W: onto the Windows folder";
+    CreateFolders("W:\\Dorsel");
+    CreateFolders(unjudged);
     CreateFolders(std::string(system) + "\\drivers");  // not in Wine's 32-bit system folder
     char native[MAX_PATH] = {0}, nativeCommon[MAX_PATH] = {0};  // of 64-bit Windows
     if (GetEnvironmentVariableA("ProgramW6432", native, MAX_PATH) &&
@@ -700,7 +712,10 @@ TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
             }
         }
         ClearPendingOperations();
+        if (folder == unjudged)
+            SetDllOverride("_zynu000.exe", "shfolder", "");
         EXPECT_EQ(10u, RunUninstaller("/S /U")) << folder;
+        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\_zynu000.exe");
         for (const std::string &bait : baits) {
             EXPECT_EQ("keep", ReadText(bait)) << bait;
             DeleteFileA(bait.c_str());
@@ -708,6 +723,7 @@ TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
         EXPECT_TRUE(PendingOperations().empty()) << folder;
         EXPECT_EQ(Sz(kProduct), ReadRaw(PRODUCT_KEY, "Name").bytes) << folder;
     }
+    RemoveTree("W:\\Dorsel");
 }
 
 TEST_F(SetupExe, ManifestDeclaresRightsDpiAwarenessAndSystems)

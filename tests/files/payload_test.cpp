@@ -10,6 +10,7 @@
 #include <sddl.h>
 #include <string.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -239,6 +240,32 @@ TEST_F(Payload, ReplaceOnRestartUninstallSchedulesAllTwelve)
         EXPECT_FALSE(Exists(FinalPath(row))) << row;
 }
 
+// Upgrade after upgrade waiting for the restart leaves more moves than one
+// list of sources holds: the uninstall takes back every one and deletes
+// every staged copy, and after the restart nothing comes back.
+TEST_F(Payload, UninstallTakesBackEveryWaitingUpgrade)
+{
+    if (!IsNt())
+        GTEST_SKIP() << "WININIT.INI keeps one move onto each file: the latest";
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));
+    std::set<std::string> stagingBefore = StagingFolders();
+    const size_t upgrades = 6;
+    for (size_t upgrade = 0; upgrade < upgrades; ++upgrade)
+        ASSERT_TRUE(TransferPayload(0, &source, kTarget, 1, RUNOPT_INSTALL)) << upgrade;
+    std::set<std::string> staged = AddedStagingFolders(stagingBefore);
+    ASSERT_EQ(upgrades, staged.size());
+    size_t listed = 0;  // the staged copies' paths, as the uninstall lists them
+    for (const std::string &folder : staged)
+        for (const char *name : kInstalled)
+            listed += TempFolderPath().size() + folder.size() + strlen(name) + 2;
+    ASSERT_GT(listed, (size_t)PATH_LIST_SIZE);
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, 0));
+    EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(stagingBefore));
+    SimulateRestart();
+    for (int row = 1; row < PAYLOAD_FILE_COUNT; ++row)
+        EXPECT_FALSE(Exists(FinalPath(row))) << row;
+}
+
 TEST_F(Payload, WininitKeepsLinesOfOtherPrograms)
 {
     if (IsNt())
@@ -286,21 +313,56 @@ TEST_F(Payload, WininitSectionIsRewrittenOnlyWhenTheLinesFit)
     }
 }
 
+// The "rename" section of WININIT.INI, its lines separated by "|".
+void WriteRenameSection(std::string lines)
+{
+    std::replace(lines.begin(), lines.end(), '|', '\0');
+    WritePrivateProfileSectionA("rename", (lines + '\0').c_str(),
+                                (WindowsFolderPath() + "\\WININIT.INI").c_str());
+}
+
+std::string RenameSection()
+{
+    std::string lines(32768, '\0');
+    lines.resize(GetPrivateProfileSectionA("rename", &lines[0], (DWORD)lines.size(),
+                                           (WindowsFolderPath() + "\\WININIT.INI").c_str()));
+    std::replace(lines.begin(), lines.end(), '\0', '|');
+    return lines;
+}
+
 // A deletion registered for "C:\ztest\a.txt" is taken back whatever the
 // spelling of the path (device prefixes included), and every other entry keeps its bytes, a name that
 // the ANSI code page cannot hold included, and so does another program's odd last byte.
+// On Windows 9x the same with the lines of WININIT.INI, whose moves name
+// their target up to the "=".
 TEST_F(Payload, WithdrawalComparesFullPathsAndKeepsOtherEntries)
 {
-    if (!IsNt())
-        GTEST_SKIP() << "restart registrations are the NT way";
-    const std::wstring end(1, L'\0');
-    const std::wstring foreign = L"\\??\\C:\\a2\\\x4E2D\x6587.dll" + end + end;  // not in cp1252
-    const std::wstring move = L"\\??\\C:\\a2\\x" + end + L"!\\??\\C:\\ztest\\a.txt" + end;
-    const std::wstring deleteB = L"\\??\\C:\\ztest\\b.txt" + end + end;
     const char *spellings[] = {"C:\\ztest\\a.txt", "c:\\ZTEST\\A.TXT", "C:/ztest/a.txt",
                                "C:\\ztest\\sub\\..\\a.txt", "C:\\ztest\\.\\a.txt",
                                "C:\\ztest\\a.txt\\", "C:\\ztest\\\\a.txt", "\\\\.\\C:\\ztest\\a.txt",
                                "\\\\?\\c:\\ztest\\A.txt"};
+    PathList sources = {};
+    int more = 1;
+    if (!IsNt()) {
+        const std::string others = "NUL=C:\\a2\\x.dll|C:\\ztest\\a.txt2=C:\\a2\\y|C:\\ztest\\b.txt=C:\\a2\\z|";
+        for (const char *spelling : spellings) {
+            WriteText(std::string(kRoot) + "\\a.txt", "a");
+            WriteRenameSection("NUL=C:\\ztest\\a.txt|" + others + "NUL=C:\\ZTEST\\A.TXT|");
+            std::string paths = std::string(spelling) + '\0' + '\0';
+            ASSERT_TRUE(WithdrawRenameDeletions(paths.c_str())) << spelling;
+            EXPECT_EQ(others, RenameSection()) << spelling;
+        }
+        WriteRenameSection(others + "C:\\ZTEST\\A.TXT=C:\\a2\\x|");
+        ASSERT_TRUE(WithdrawRenameMoves("C:\\ztest\\a.txt\0", &sources, &more));
+        EXPECT_EQ(0, more);
+        EXPECT_EQ(others, RenameSection());
+        EXPECT_STRCASEEQ("C:\\a2\\x", sources.text);
+        return;
+    }
+    const std::wstring end(1, L'\0');
+    const std::wstring foreign = L"\\??\\C:\\a2\\\x4E2D\x6587.dll" + end + end;  // not in cp1252
+    const std::wstring move = L"\\??\\C:\\a2\\x" + end + L"!\\??\\C:\\ztest\\a.txt" + end;
+    const std::wstring deleteB = L"\\??\\C:\\ztest\\b.txt" + end + end;
     for (const char *spelling : spellings) {
         WriteText(std::string(kRoot) + "\\a.txt", "a");
         SetPendingBytes(WideBytes(L"\\??\\C:\\ztest\\a.txt" + end + end + foreign + move + deleteB +
@@ -313,8 +375,8 @@ TEST_F(Payload, WithdrawalComparesFullPathsAndKeepsOtherEntries)
     }
     // The move onto a.txt, stored with "!" as a replacing move, goes; its source is told.
     SetPendingBytes(WideBytes(foreign + move + deleteB + end));
-    PathList sources = {};
-    ASSERT_TRUE(WithdrawRestartMoves("C:\\ztest\\a.txt\0", &sources));
+    ASSERT_TRUE(WithdrawRestartMoves("C:\\ztest\\a.txt\0", &sources, &more));
+    EXPECT_EQ(0, more);
     EXPECT_EQ(WideBytes(foreign + deleteB + end), PendingBytes());
     EXPECT_STRCASEEQ("C:\\a2\\x", sources.text);
     ClearPendingOperations();

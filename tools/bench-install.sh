@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# Times a small silent install and its uninstall: setup.exe against an
+# uncompressed NSIS installer of the same files (nine files of 10 MB, the
+# Setup script and the descriptor), in a Wine prefix of the benchmark's own.
+# The installers take turns, one install and one uninstall each per round,
+# so that a shared machine's slow and fast spells fall on all alike; the
+# medians are printed. BENCH_ROUNDS (default 9) sets the rounds; BENCH_OTHER
+# names other builds of setup.exe (older commits', say; several separated by
+# ":") to take turns too.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. tools/common.sh
+build=${BUILD:-build}
+
+if [ "${1:-}" != --measure ]; then
+    configure_windows_build "$build"
+    if ! dpkg-query -W -f='${Status}' nsis 2>/dev/null | grep -q "install ok installed"; then
+        sudo=""
+        [ "$(id -u)" -eq 0 ] || sudo="sudo"
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends nsis >/dev/null
+    fi
+    cmake --build "$build/win" --target setup >/dev/null
+    build=$(cd "$build" && pwd)
+    # Made afresh on each run: no earlier run's installs or pending operations.
+    export WINEPREFIX="$build/bench-prefix"
+    if [ -e "$WINEPREFIX" ]; then
+        wineserver -k 2>/dev/null || true
+        rm -rf "$WINEPREFIX"
+    fi
+    tools/prepare-prefix.sh "$WINEPREFIX"
+    BUILD="$build" exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --measure
+fi
+
+rounds=${BENCH_ROUNDS:-9}
+drive="$WINEPREFIX/drive_c"
+medium="$drive/bench"
+payload=(Dorsel ZynSetup.dll ZYNSYSID.sys ZYNSYSID.vxd zynliba.dll zynlibb.dll unicows.dll
+         ZYNNTDEV.sys ZynFlash.dll)
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+wine wineboot </dev/null >/dev/null 2>&1
+
+# One setup folder per build of setup.exe, and the NSIS installer beside them.
+mkdir -p "$medium/files"
+for name in "${payload[@]}"; do
+    head -c 10M /dev/urandom > "$medium/files/$name"
+done
+cp tools/sample/ZynSetup.dat tools/sample/Dorsel.zyn "$medium/files/"
+lay_out() {  # folder, setup.exe
+    mkdir -p "$medium/$1"
+    cp "$medium"/files/* "$medium/$1/"
+    cp "$2" "$medium/$1/setup.exe"
+}
+lay_out setup "$build/win/setup.exe"
+installers=(setup)
+declare -A labels=([setup]="setup.exe")
+if [ -n "${BENCH_OTHER:-}" ]; then
+    IFS=: read -r -a others <<< "$BENCH_OTHER"
+    for ((i = 0; i < ${#others[@]}; ++i)); do
+        lay_out "other$i" "${others[i]}"
+        installers+=("other$i")
+        labels[other$i]="${others[i]}"
+    done
+fi
+
+# What setup.exe does besides the files, as far as NSIS says it in a line:
+# the uninstaller, an uninstall entry and a Start menu shortcut.
+{
+    echo 'SetCompress off'
+    echo 'Name "Dorsel"'
+    echo 'OutFile "nsis-setup.exe"'
+    # A folder without blanks: "_?=" below takes no quotes.
+    echo 'InstallDir "C:\DorselNsis"'
+    echo 'RequestExecutionLevel admin'
+    echo 'SilentInstall silent'
+    echo 'SilentUnInstall silent'
+    echo 'Section'
+    echo '  SetOutPath "$INSTDIR"'
+    for name in "${payload[@]}" ZynSetup.dat Dorsel.zyn; do echo "  File \"files/$name\""; done
+    echo '  WriteUninstaller "$INSTDIR\uninstall.exe"'
+    echo '  WriteRegStr HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\DorselNsis" "DisplayName" "Dorsel"'
+    echo '  WriteRegStr HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\DorselNsis" "UninstallString" "$INSTDIR\uninstall.exe"'
+    echo '  CreateDirectory "$SMPROGRAMS\DorselNsis"'
+    echo '  CreateShortCut "$SMPROGRAMS\DorselNsis\Dorsel.lnk" "$INSTDIR\Dorsel"'
+    echo 'SectionEnd'
+    echo 'Section Uninstall'
+    for name in "${payload[@]}" ZynSetup.dat Dorsel.zyn; do echo "  Delete \"\$INSTDIR\\$name\""; done
+    echo '  Delete "$SMPROGRAMS\DorselNsis\Dorsel.lnk"'
+    echo '  RMDir "$SMPROGRAMS\DorselNsis"'
+    echo '  DeleteRegKey HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\DorselNsis"'
+    echo 'SectionEnd'
+} > "$medium/dorsel.nsi"
+(cd "$medium" && makensis -V1 dorsel.nsi)
+installers=(nsis "${installers[@]}")
+labels[nsis]="NSIS $(makensis -VERSION) uncompressed"
+
+# Seconds that one Windows program took, from its start under the warm
+# wineserver to its exit; a run that fails stops the benchmark.
+timed() {  # output variable, Windows program and arguments...
+    local variable=$1 start end
+    shift
+    start=$EPOCHREALTIME
+    if ! wine "$@" </dev/null >/dev/null 2>&1; then
+        echo "failed: $*" >&2
+        exit 1
+    fi
+    end=$EPOCHREALTIME
+    printf -v "$variable" '%s' "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')"
+}
+
+# An uninstall that leaves its files is no figure to print.
+expect_gone() {  # paths...
+    for path in "$@"; do
+        if [ -e "$path" ]; then
+            echo "still there after the uninstall: $path" >&2
+            exit 1
+        fi
+    done
+}
+
+declare -A installs uninstalls
+for ((round = 0; round < rounds; ++round)); do
+    for installer in "${installers[@]}"; do
+        if [ "$installer" = nsis ]; then
+            timed seconds "C:\\bench\\nsis-setup.exe" /S
+            installs[nsis]+="$seconds "
+            # In place (_?=), so that the run ends when the uninstall does.
+            timed seconds 'C:\DorselNsis\uninstall.exe' /S '_?=C:\DorselNsis'
+            uninstalls[nsis]+="$seconds "
+            expect_gone "$drive/DorselNsis/Dorsel"
+            rm -rf "$drive/DorselNsis"
+        else
+            timed seconds "C:\\bench\\$installer\\setup.exe" /S
+            installs[$installer]+="$seconds "
+            timed seconds 'C:\windows\_zynu000.exe' /S /U
+            uninstalls[$installer]+="$seconds "
+            expect_gone "$drive"/Program\ Files*/Dorsel/Dorsel.exe
+        fi
+    done
+done
+
+median() {  # numbers...
+    printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+echo
+echo "Silent install and uninstall of nine files of 10 MB under Wine, $rounds rounds taking turns"
+printf '%-44s %12s %14s\n' installer 'install (s)' 'uninstall (s)'
+for installer in "${installers[@]}"; do
+    # shellcheck disable=SC2086
+    printf '%-44s %12s %14s\n' "${labels[$installer]}" "$(median ${installs[$installer]})" \
+        "$(median ${uninstalls[$installer]})"
+done
