@@ -1,11 +1,13 @@
-// The arguments SetFileAccessRights hands to the system: this test replaces
-// LookupSystemEntry at link time, so the ACL functions it gets are recorders.
+// The arguments the security operations hand to the system, and how the
+// owner tests read what it answers: this test replaces LookupSystemEntry at
+// link time, so the ACL functions it gets are recorders and stand-ins.
 #include "base/system_entry.h"
 #include "registry/registry.h"
 
 #include <gtest/gtest.h>
 
 #include <aclapi.h>
+#include <sddl.h>
 #include <string.h>
 
 #include <string>
@@ -18,8 +20,8 @@ struct Recorded {
     DWORD entriesResult = ERROR_SUCCESS;
     DWORD namedResult = ERROR_SUCCESS;
     ULONG count = 0;
-    EXPLICIT_ACCESS_A entries[2];
-    bool trusteeMatches[2] = {false, false};  // compared during the call: the SIDs die after it
+    EXPLICIT_ACCESS_A entries[4];
+    std::string trustees[4];  // read during the call: the SIDs die after it
     PACL oldList = (PACL)1;
     PACL newList = 0;
     std::string path;
@@ -29,7 +31,21 @@ struct Recorded {
     bool groupIsAdministrators = false;
     PACL dacl = 0;
     PACL sacl = (PACL)1;
+    std::string owner;                       // the folder owner set in the new descriptor
+    SECURITY_DESCRIPTOR_CONTROL control = 0;  // the bits set on it
+    const char *reportedOwner = 0;           // what GetSecurityInfo says; "" none
+    DWORD ownerResult = ERROR_SUCCESS;
 } recorded;
+
+std::string SidText(PSID sid)
+{
+    char *text = 0;
+    if (!sid || !ConvertSidToStringSidA(sid, &text))
+        return "";
+    std::string result = text;
+    LocalFree(text);
+    return result;
+}
 
 PSID Administrators()
 {
@@ -41,26 +57,19 @@ PSID Administrators()
     return sid;
 }
 
-PSID Everyone()
-{
-    static PSID sid = 0;
-    SID_IDENTIFIER_AUTHORITY world = {SECURITY_WORLD_SID_AUTHORITY};
-    if (!sid)
-        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &sid);
-    return sid;
-}
-
 DWORD WINAPI RecordSetEntries(ULONG count, PEXPLICIT_ACCESS_A entries, PACL old, PACL *list)
 {
     ++recorded.entriesCalls;
     recorded.count = count;
-    memcpy(recorded.entries, entries, sizeof(recorded.entries));
-    recorded.trusteeMatches[0] = EqualSid((PSID)entries[0].Trustee.ptstrName, Everyone()) != 0;
-    recorded.trusteeMatches[1] = EqualSid((PSID)entries[1].Trustee.ptstrName, Administrators()) != 0;
+    for (ULONG i = 0; i < count && i < 4; ++i) {
+        recorded.entries[i] = entries[i];
+        recorded.trustees[i] = SidText((PSID)entries[i].Trustee.ptstrName);
+    }
     recorded.oldList = old;
     if (recorded.entriesResult != ERROR_SUCCESS)
         return recorded.entriesResult;
     *list = (PACL)LocalAlloc(LMEM_ZEROINIT, 64);
+    InitializeAcl(*list, 64, ACL_REVISION);  // empty, but one CreateDirectoryA takes
     recorded.newList = *list;
     return ERROR_SUCCESS;
 }
@@ -79,11 +88,36 @@ DWORD WINAPI RecordSetNamed(LPSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMATIO
     return recorded.namedResult;
 }
 
-void ExpectEntry(const EXPLICIT_ACCESS_A &entry, DWORD permissions, TRUSTEE_TYPE type)
+BOOL WINAPI RecordOwner(PSECURITY_DESCRIPTOR descriptor, PSID owner, BOOL defaulted)
+{
+    recorded.owner = SidText(owner);
+    return SetSecurityDescriptorOwner(descriptor, owner, defaulted);
+}
+
+BOOL WINAPI RecordControl(PSECURITY_DESCRIPTOR descriptor, SECURITY_DESCRIPTOR_CONTROL mask,
+                          SECURITY_DESCRIPTOR_CONTROL bits)
+{
+    recorded.control = mask & bits;
+    return SetSecurityDescriptorControl(descriptor, mask, bits);
+}
+
+DWORD WINAPI ReportOwner(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID *owner, PSID *, PACL *,
+                         PACL *, PSECURITY_DESCRIPTOR *descriptor)
+{
+    PSID sid = 0;  // a LocalAlloc block, as the caller frees the descriptor
+    if (*recorded.reportedOwner)
+        ConvertStringSidToSidA(recorded.reportedOwner, &sid);
+    *owner = sid;
+    *descriptor = sid;
+    return recorded.ownerResult;
+}
+
+void ExpectEntry(const EXPLICIT_ACCESS_A &entry, DWORD permissions, TRUSTEE_TYPE type,
+                 DWORD inheritance = NO_INHERITANCE)
 {
     EXPECT_EQ(permissions, entry.grfAccessPermissions);
     EXPECT_EQ(SET_ACCESS, entry.grfAccessMode);
-    EXPECT_EQ((DWORD)NO_INHERITANCE, entry.grfInheritance);
+    EXPECT_EQ(inheritance, entry.grfInheritance);
     EXPECT_EQ(0, entry.Trustee.pMultipleTrustee);
     EXPECT_EQ(NO_MULTIPLE_TRUSTEE, entry.Trustee.MultipleTrusteeOperation);
     EXPECT_EQ(TRUSTEE_IS_SID, entry.Trustee.TrusteeForm);
@@ -103,8 +137,8 @@ TEST_F(SecurityCalls, OwnerGroupAndTwoEntries)
     EXPECT_EQ(0, recorded.oldList);
     ExpectEntry(recorded.entries[0], 0xA0000000, TRUSTEE_IS_WELL_KNOWN_GROUP);
     ExpectEntry(recorded.entries[1], 0x10000000, TRUSTEE_IS_GROUP);
-    EXPECT_TRUE(recorded.trusteeMatches[0]);  // Everyone
-    EXPECT_TRUE(recorded.trusteeMatches[1]);  // Administrators
+    EXPECT_EQ("S-1-1-0", recorded.trustees[0]);       // Everyone
+    EXPECT_EQ("S-1-5-32-544", recorded.trustees[1]);  // Administrators
     ASSERT_EQ(1, recorded.namedCalls);
     EXPECT_EQ("C:\\Program Files\\Dorsel\\Dorsel.exe", recorded.path);
     EXPECT_EQ(SE_FILE_OBJECT, recorded.type);
@@ -131,6 +165,71 @@ TEST_F(SecurityCalls, FailuresGiveZero)
     EXPECT_EQ(0, recorded.entriesCalls);
 }
 
+// A folder setup creates for the install gets the access list of Program
+// Files: nobody else may write to it or take it over, its own list is cut
+// from its parent's, and what it holds inherits it.
+TEST_F(SecurityCalls, ProtectedFolderTakesTheListOfProgramFiles)
+{
+    const char folder[] = "C:\\zsecurity";
+    RemoveDirectoryA(folder);
+    ASSERT_EQ(1, CreateProtectedFolder(folder));
+    RemoveDirectoryA(folder);
+    ASSERT_EQ(4u, recorded.count);
+    const DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    const char *const full[] = {"S-1-5-32-544", "S-1-5-18",
+                                "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(full[i], recorded.trustees[i]);
+        EXPECT_EQ((DWORD)GENERIC_ALL, recorded.entries[i].grfAccessPermissions) << i;
+        EXPECT_EQ(inherit, recorded.entries[i].grfInheritance) << i;
+    }
+    ExpectEntry(recorded.entries[3], GENERIC_READ | GENERIC_EXECUTE, TRUSTEE_IS_GROUP, inherit);
+    EXPECT_EQ("S-1-5-32-545", recorded.trustees[3]);  // Users
+    EXPECT_EQ("S-1-5-32-544", recorded.owner);
+    EXPECT_EQ(SE_DACL_PROTECTED, recorded.control);
+    // Another folder of the same name is no folder of its own.
+    CreateDirectoryA(folder, 0);
+    EXPECT_EQ(0, CreateProtectedFolder(folder));
+    EXPECT_EQ((DWORD)ERROR_ALREADY_EXISTS, GetLastError());
+    RemoveDirectoryA(folder);
+}
+
+// Whose folder setup may install into: the owner the system names.
+TEST_F(SecurityCalls, TrustedOwners)
+{
+    char runner[256] = {0};  // the account running this test, as the token names it
+    HANDLE token;
+    BYTE user[256];
+    DWORD size = 0;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, sizeof(user), &size));
+    CloseHandle(token);
+    lstrcpynA(runner, SidText(((TOKEN_USER *)user)->User.Sid).c_str(), sizeof(runner));
+    const struct {
+        const char *owner;  // "" none
+        DWORD result;
+        int trusted;
+        int administrators;  // IsOwnedByAdministrators
+    } rows[] = {
+        {"S-1-5-32-544", 0, 1, 1},
+        {"S-1-5-18", 0, 1, 1},
+        {"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", 0, 1, 0},
+        {runner, 0, 1, 0},
+        {"S-1-5-32-545", 0, 0, 0},  // Users, whom setup's folders let read
+        {"S-1-5-21-1004336348-1177238915-682003330-1001", 0, 0, 0},  // a user
+        {"", 0, 0, 0},  // no owner: FAT
+        {"S-1-5-32-544", ERROR_ACCESS_DENIED, 0, 0},
+    };
+    for (const auto &row : rows) {
+        recorded.reportedOwner = row.owner;
+        recorded.ownerResult = row.result;
+        EXPECT_EQ(row.trusted, IsOwnedByTrustedAccount(GetCurrentProcess())) << row.owner;
+        EXPECT_EQ(row.administrators, IsOwnedByAdministrators(GetCurrentProcess())) << row.owner;
+    }
+    recorded.reportedOwner = 0;  // a system without GetSecurityInfo
+    EXPECT_EQ(0, IsOwnedByTrustedAccount(GetCurrentProcess()));
+}
+
 } // namespace
 
 // The link-time double.
@@ -142,5 +241,11 @@ void *LookupSystemEntry(const char *module, const char *name)
         return (void *)&RecordSetEntries;
     if (strcmp(name, "SetNamedSecurityInfoA") == 0)
         return (void *)&RecordSetNamed;
+    if (strcmp(name, "SetSecurityDescriptorOwner") == 0)
+        return (void *)&RecordOwner;
+    if (strcmp(name, "SetSecurityDescriptorControl") == 0)
+        return (void *)&RecordControl;
+    if (strcmp(name, "GetSecurityInfo") == 0)
+        return recorded.reportedOwner ? (void *)&ReportOwner : 0;
     return 0;
 }
