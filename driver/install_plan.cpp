@@ -113,6 +113,8 @@ int PlanUninstall(int *cancelled, InstallPlan *plan, char *installedVersion, Run
                    ? FindFileInFolder(plan->installedFolder, "ZynSetup.xml", found)
                    : PATH_GONE;
     plan->xmlDescriptor = form == PATH_UNKNOWN ? -1 : form == PATH_FILE;
+    if (form == PATH_UNKNOWN)
+        LogLine("plan: %s cannot be seen", found);
     lstrcpynA(installedVersion, plan->productVersion, MAX_PATH);
     if (!(options & RUNOPT_SILENT)) {
         char text[MAX_PATH];

@@ -407,7 +407,10 @@ TEST_F(SetupExe, UninstallFinishesWhenAPayloadFileIsGone)
 
 // What an earlier uninstall that stopped halfway left, or what a hand
 // deleted, counts as removed: the uninstall finishes, and the next one finds
-// nothing left to uninstall.
+// nothing left to uninstall. What the system cannot see is not gone: with
+// the installed folder's drive away (Q: leads to C:\zdriveq) the uninstall
+// stops with 10 and keeps the registry, and once the drive is back the next
+// one finishes.
 TEST_F(SetupExe, UninstallFinishesWhatIsAlreadyGone)
 {
     const std::vector<std::vector<std::pair<const char *, const char *>>> gone = {
@@ -418,10 +421,27 @@ TEST_F(SetupExe, UninstallFinishesWhatIsAlreadyGone)
         // By hand, with the shortcuts: the folder is still known, its files go.
         {{PRODUCT_KEY, "Name"}, {PRODUCT_KEY, "Version"}, {PRODUCT_KEY, "MenuDir"}},
         // Everything but the Apps & Features entry: it still goes.
-        {{SEARCH_PATH_KEY, 0}, {PRODUCT_KEY, 0}, {TOOLBAR_KEY, 0}, {INTERFACE_PATH_KEY, 0}}};
+        {{SEARCH_PATH_KEY, 0}, {PRODUCT_KEY, 0}, {TOOLBAR_KEY, 0}, {INTERFACE_PATH_KEY, 0}},
+        {}};  // nothing: the drive goes away
     for (const auto &values : gone) {
         SetUp();
-        ASSERT_EQ(0u, RunSetup("/S"));
+        std::string folder = Target();
+        if (values.empty()) {
+            folder = "Q:\\Dorsel";
+            ASSERT_TRUE(CreateFolders("C:\\zdriveq"));
+            ASSERT_TRUE(Exists("Q:\\")) << "the test command maps Q: onto C:\\zdriveq";
+            ASSERT_EQ(0u, RunSetup("/S /D=" + folder));
+            ASSERT_TRUE(MoveFileA("C:\\zdriveq", "C:\\zdriveq.away"));
+            EXPECT_EQ(10u, RunUninstaller("/S /U /L=C:\\ze2e"));
+            EXPECT_EQ("000A", ResultValue());
+            EXPECT_EQ(Sz(folder), ReadRaw(PRODUCT_KEY, "ProgDir").bytes);
+            EXPECT_TRUE(KeyExists(UNINSTALL_ENTRY_KEY));
+            ASSERT_TRUE(MoveFileA("C:\\zdriveq.away", "C:\\zdriveq"));
+            for (int row = 1; row < 12; ++row)
+                EXPECT_TRUE(Exists(folder + "\\" + kInstalledNames[row])) << row;
+        } else {
+            ASSERT_EQ(0u, RunSetup("/S"));
+        }
         if (values.size() > 1)
             RemoveTree(Group());
         if (values.size() > 3)
@@ -435,15 +455,16 @@ TEST_F(SetupExe, UninstallFinishesWhatIsAlreadyGone)
                 RegCloseKey(key);
             }
         }
-        EXPECT_EQ(0u, RunUninstaller("/S /U")) << values.back().second;
+        EXPECT_EQ(0u, RunUninstaller("/S /U")) << folder;
         for (const char *name : {"ProgDir", "Name", "MenuDir", "DownloadDir"})
             EXPECT_FALSE(ReadRaw(PRODUCT_KEY, name).present) << name;
         EXPECT_FALSE(KeyExists(UNINSTALL_ENTRY_KEY));
         EXPECT_FALSE(KeyExists(TOOLBAR_KEY));
         EXPECT_FALSE(Exists(GroupShortcut(kProduct)));
-        EXPECT_FALSE(Exists(InstalledPath(1)));
+        EXPECT_FALSE(Exists(folder + "\\Dorsel.exe"));
         EXPECT_EQ(8u, RunUninstaller("/S /U"));
     }
+    RemoveTree("C:\\zdriveq");
 }
 
 // An uninstall before the restart takes back the upgrade that waits for it:
@@ -618,6 +639,9 @@ TEST_F(SetupExe, DeploymentSwitches)
         {"", "/S /D=Dorsel", 8, "", "<none>", ""},
         {"", "/S /L=C:\\ze2e /D=C:\\Windows\\Dorsel", 8, "", "C:\\ze2e\\ZynSetup.log",
          "] target folder C:\\Windows\\Dorsel refused"},
+        // Through a link: its folder could be swapped before the uninstall.
+        {"", "/S /L=C:\\ze2e /D=C:\\zforeign\\Dorsel", 8, "", "C:\\ze2e\\ZynSetup.log",
+         "] folder C:\\zforeign\\Dorsel refused at "},
         {"", "/S /L=C:\\ze2e\\missing\\setup.txt", 0, Target(), "<none>", ""},
         {"running", "/S /R=3010", 3010, Target(), "<none>", ""},
         {"installed", "/R=3010 /S", 0, Target(), "<none>", ""},
@@ -668,7 +692,9 @@ TEST_F(SetupExe, ProgDirThatIsNoFullPathIsNoInstallation)
     }
 }
 
-// An uninstall deletes nothing in a critical folder, whatever ProgDir says.
+// An uninstall deletes nothing in a critical folder, whatever ProgDir says,
+// nor in another program's folder that a link put in the installed one's
+// place (C:\zforeign leads to C:\zlinked).
 TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
 {
     ASSERT_EQ(0u, RunSetup("/S"));
@@ -682,8 +708,11 @@ TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
         profile.substr(0, profile.rfind('\\')), SpecialFolder(CSIDL_DESKTOPDIRECTORY),
         SpecialFolder(CSIDL_COMMON_DOCUMENTS),
         // Other names of the same places, and folders in the Windows folder.
-        "\\\\.\\" + WindowsFolderPath(), "C:\\zwinlink", std::string(system) + "\\drivers"};
+        "\\\\.\\" + WindowsFolderPath(), "C:\\zwinlink", std::string(system) + "\\drivers",
+        // The link itself, and a link on the way.
+        "C:\\zforeign", "C:\\zforeign\\Dorsel"};
     EXPECT_TRUE(Exists("C:\\zwinlink")) << "the test command links it to the Windows folder";
+    EXPECT_TRUE(CreateFolders("C:\\zforeign\\Dorsel")) << "the test command links it to C:\\zlinked";
     CreateFolders(std::string(system) + "\\drivers");  // not in Wine's 32-bit system folder
     char native[MAX_PATH] = {0}, nativeCommon[MAX_PATH] = {0};  // of 64-bit Windows
     if (GetEnvironmentVariableA("ProgramW6432", native, MAX_PATH) &&
@@ -701,6 +730,7 @@ TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
         }
         ClearPendingOperations();
         EXPECT_EQ(10u, RunUninstaller("/S /U")) << folder;
+        EXPECT_EQ(8u, RunSetup("/S")) << folder;  // nor does an upgrade install there
         for (const std::string &bait : baits) {
             EXPECT_EQ("keep", ReadText(bait)) << bait;
             DeleteFileA(bait.c_str());
@@ -708,6 +738,7 @@ TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
         EXPECT_TRUE(PendingOperations().empty()) << folder;
         EXPECT_EQ(Sz(kProduct), ReadRaw(PRODUCT_KEY, "Name").bytes) << folder;
     }
+    RemoveTree("C:\\zlinked\\Dorsel");
 }
 
 TEST_F(SetupExe, ManifestDeclaresRightsDpiAwarenessAndSystems)
