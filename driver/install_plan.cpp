@@ -65,9 +65,12 @@ int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOp
     if (!defaultFolderFound)
         return 0;
     // A relative folder would land wherever setup runs; one that the
-    // uninstall would refuse could never be removed again.
+    // uninstall would refuse could never be removed again; one that a
+    // standard user owns, or reached through a link, could be swapped for
+    // another program's folder before the uninstall deletes from it.
     const char *folder = plan->targetFolder;
-    if (!*cancelled && (!IsFullPath(folder) || IsCriticalFolder(folder))) {
+    if (!*cancelled &&
+        (!IsFullPath(folder) || IsCriticalFolder(folder) || !IsTrustedFolderPath(folder))) {
         LogLine("target folder %s refused", plan->targetFolder);
         return 0;
     }
@@ -104,8 +107,14 @@ int PlanUninstall(int *cancelled, InstallPlan *plan, char *installedVersion, Run
     if (!ReadUninstallTarget(plan))
         return 0;
     char found[MAX_PATH];
-    plan->xmlDescriptor =
-        plan->installedFolder[0] && FindFileInFolder(plan->installedFolder, "ZynSetup.xml", found);
+    // A folder that cannot be seen leaves the form unknown (-1): the files'
+    // phase then stops, and the registry stays for a later uninstall.
+    int form = plan->installedFolder[0]
+                   ? FindFileInFolder(plan->installedFolder, "ZynSetup.xml", found)
+                   : PATH_GONE;
+    plan->xmlDescriptor = form == PATH_UNKNOWN ? -1 : form == PATH_FILE;
+    if (form == PATH_UNKNOWN)
+        LogLine("plan: %s cannot be seen", found);
     lstrcpynA(installedVersion, plan->productVersion, MAX_PATH);
     if (!(options & RUNOPT_SILENT)) {
         char text[MAX_PATH];

@@ -26,7 +26,7 @@ struct InstallPlan {
     char previousShortcutPath[MAX_PATH];
     char publisher[MAX_PATH];  // empty when the Setup script names none
     char setupFolder[MAX_PATH];  // install: the folder of the running setup program
-    int xmlDescriptor;           // the payload carries the XML-form descriptor
+    int xmlDescriptor;           // the payload carries the XML-form descriptor (-1: not known)
     // The folder the caller chose ("/D="), set before the plan is built: a
     // fresh install proposes it instead of the default. "" with
     // `folderRequested` set: one too long to hold.

@@ -16,7 +16,7 @@ const DWORD kReadChunk = 260;
 
 int FindBesideProgram(const char *name, char *path)
 {
-    return FindFileInFolder(g_startup.setupFolder, name, path);
+    return FindFileInFolder(g_startup.setupFolder, name, path) == PATH_FILE;
 }
 
 int RecordSetupFolder(void)

@@ -23,7 +23,8 @@ int AppendToList(PathList *list, const char *path);
 
 // Where an install takes the payload from: the folder of the running setup
 // program, and the form of the Package descriptor, whose file has other
-// names in each form (an uninstall reads only the form).
+// names in each form (an uninstall reads only the form; below 0 when it could
+// not be told, which stops the uninstall of the files).
 struct PayloadSource {
     const char *setupFolder;
     int xmlDescriptor;
@@ -45,11 +46,37 @@ int IsCriticalFolder(const char *folder);
 // The payload's size as installed, in KB (rounded up): the sizes of the
 // source files in the setup folder.
 int MeasurePayload(const PayloadSource *source, DWORD *kilobytes);
+// Creates the folder and every folder above it that is missing; on NT each
+// one it creates gets the access list of Program Files (see
+// CreateProtectedFolder), so that no standard user can change or swap it.
 int CreateFolderPath(const char *path);
-// Whether "<folder>\<name>" is a file (a folder of that name is not): one
-// folder only, never a search list. `found` (260 characters) gets the path.
+// What is at a path, as far as the system can tell.
+enum { PATH_UNKNOWN = -1, PATH_GONE = 0, PATH_FILE = 1, PATH_FOLDER = 2 };
+// PATH_GONE only when the system answers "file not found" or "path not
+// found" and the nearest folder above that is there can be read: a drive
+// that is not there (not even its root answers), a network that is not
+// ready or a refused access leave it PATH_UNKNOWN, never gone.
+int ProbePath(const char *path);
+// ProbePath of "<folder>\<name>": one folder only, never a search list.
+// `found` (260 characters) gets the path; PATH_UNKNOWN when it does not fit.
 int FindFileInFolder(const char *folder, const char *name, char *found);
+// 1 only for a file (a folder of that name is not one).
 int IsExistingFile(const char *path);
+// 1 when setup may install into `folder`. On NT every folder of its path that
+// is there (itself, or the nearest one above it that setup's new folders go
+// into, and every one above that) must be owned by Administrators, SYSTEM,
+// TrustedInstaller or the account running setup, and be no junction or
+// link; the nearest must lie where the path names it. A standard user who
+// owns a folder on the way could swap what lies below it. What cannot be
+// judged (no owner, a drive that is not there) is refused; the refusal is
+// logged. Windows 9x has no owners: always 1.
+int IsTrustedFolderPath(const char *folder);
+// The installed folder held open for its uninstall (NT): without delete
+// sharing, so that it cannot be renamed or swapped for a link while its
+// files go, and only when it is a folder of its own where `folder` names it.
+// Null when there is nothing to hold (Windows 9x, or a folder known to be
+// gone); INVALID_HANDLE_VALUE, logged, when it must not be touched.
+HANDLE HoldInstalledFolder(const char *folder);
 // Removes what earlier runs left in their staging folders in the current
 // user's temporary folder: only folders named as this program names them,
 // only files with payload names, only folders that end up empty, and never
@@ -64,13 +91,14 @@ int DesktopShortcutExists(const char *name);
 int StartMenuShortcutExists(const char *name);
 // With RUNOPT_INSTALL in `options` creates or replaces the shortcut to
 // `program`; without it deletes the shortcut when it is there, and `program`
-// may be null. 0 when the folder is unknown or the link cannot be saved.
+// may be null. 0 when the folder is unknown, the link cannot be saved, or
+// the shortcut cannot be told to be gone after its removal (ProbePath).
 int UpdateDesktopShortcut(const char *program, const char *name, RunOptions options);
 int UpdateStartMenuShortcut(const char *program, const char *name, RunOptions options);
 // The program-group shortcut at `shortcutPath` in `groupFolder`: install
 // creates the folder when needed, removes legacy shortcuts to `program` and
 // saves the link; removal deletes the file and the folder once empty, and
-// always succeeds.
+// succeeds when the file is known to be gone.
 int UpdateGroupShortcut(const char *program, const char *shortcutPath, const char *groupFolder,
                         RunOptions options);
 // Deletes the first shortcut to `program` in each legacy folder beside

@@ -177,7 +177,7 @@ int AppendDeletionLine(PathList *lines, const char *path)
 {
     char shortPath[MAX_PATH];
     if (!ShortPathOfFile(path, shortPath))
-        return 1;  // nothing there to delete
+        return ProbePath(path) == PATH_GONE;  // nothing there to delete
     return AppendPath(lines, "NUL=", "", shortPath);
 }
 
@@ -188,7 +188,7 @@ int RemoveAtOnceOrLater(HWND owner, const char *path, int deferred, int nt, FILE
         char single[MAX_PATH + 1] = {0};
         lstrcpynA(single, path, MAX_PATH);
         ShellOperation(owner, FO_DELETE, single, 0, kDeleteFlags | quiet);
-        return !IsExistingFile(path);
+        return ProbePath(path) == PATH_GONE;
     }
     if (nt)
         return RegisterRestartOperation(path, 0);
@@ -276,13 +276,15 @@ int MoveIntoPlace(HWND owner, const PathList *staged, const PathList *finals, co
 int RemoveOutdatedFiles(HWND owner, const char *folder, int xml, int deferred, int nt,
                         FILEOP_FLAGS quiet)
 {
-    char found[MAX_PATH];
-    const char *otherDescriptor = xml ? "ZynSetup.ini" : "ZynSetup.xml";
-    if (FindFileInFolder(folder, otherDescriptor, found) &&
-        !RemoveAtOnceOrLater(owner, found, deferred, nt, quiet))
-        return 0;
-    return !(nt && FindFileInFolder(folder, "dorsel.exe.manifest", found) &&
-             !RemoveAtOnceOrLater(owner, found, deferred, nt, quiet));
+    const char *names[] = {xml ? "ZynSetup.ini" : "ZynSetup.xml", "dorsel.exe.manifest"};
+    for (int i = 0; i < 1 + nt; ++i) {
+        char found[MAX_PATH];
+        int state = FindFileInFolder(folder, names[i], found);
+        if (state == PATH_UNKNOWN ||
+            (state == PATH_FILE && !RemoveAtOnceOrLater(owner, found, deferred, nt, quiet)))
+            return 0;
+    }
+    return 1;
 }
 
 int PlaceStagedFiles(HWND owner, const char *folder, int xml, int deferred, const PathList *staged,
@@ -322,33 +324,49 @@ int InstallPayload(HWND owner, const PayloadSource *source, const char *folder, 
     return ok;
 }
 
-// Installed payload paths must be files: a folder of that name would be
-// deleted with all it holds.
-int AllAreFiles(const char *paths)
+// The first `count` paths of `paths` that are files now, into `existing`;
+// one already gone counts as removed. 0 when one is a folder (it would be
+// deleted with all it holds) or cannot be told to be there or gone.
+int KeepExistingFiles(const char *paths, int count, PathList *existing)
 {
-    for (const char *path = paths; *path; path = NextEntry(path)) {
-        DWORD attributes = GetFileAttributesA(path);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    ClearList(existing);
+    for (const char *path = paths; count-- > 0; path = NextEntry(path)) {
+        int state = ProbePath(path);
+        if (state == PATH_UNKNOWN || state == PATH_FOLDER) {
+            LogLine("payload: %s is a folder or cannot be seen", path);
+            return 0;
+        }
+        if (state == PATH_FILE && !AppendPath(existing, path, "", ""))
             return 0;
     }
     return 1;
 }
 
-// The paths of `paths` that are files now; one already gone counts as removed.
-void KeepExistingFiles(const char *paths, PathList *existing)
+// Deletes the files of `existing` now; each must be gone afterwards.
+int DeleteNow(HWND owner, const PathList *existing, FILEOP_FLAGS quiet)
 {
-    ClearList(existing);
-    for (const char *path = paths; *path; path = NextEntry(path))
-        if (IsExistingFile(path))
-            AppendPath(existing, path, "", "");
-}
-
-int NoneExists(const char *paths)
-{
-    for (const char *path = paths; *path; path = NextEntry(path))
-        if (IsExistingFile(path))
+    if (existing->used)
+        ShellOperation(owner, FO_DELETE, existing->text, 0, kDeleteFlags | quiet);
+    for (const char *path = existing->text; *path; path = NextEntry(path))
+        if (ProbePath(path) != PATH_GONE)
             return 0;
     return 1;
+}
+
+int DeleteAtNextStart(const PathList *existing, int nt)
+{
+    if (nt) {
+        for (const char *path = existing->text; *path; path = NextEntry(path))
+            if (!RegisterRestartOperation(path, 0))
+                return 0;
+        return 1;
+    }
+    static PathList lines;
+    ClearList(&lines);
+    for (const char *path = existing->text; *path; path = NextEntry(path))
+        if (!AppendDeletionLine(&lines, path))
+            return 0;
+    return !lines.used || AppendRenameLines(lines.text);
 }
 
 // Moves onto the installed files that an upgrade left for the next Windows
@@ -371,36 +389,33 @@ int WithdrawPendingMoves(const PathList *finals, int nt)
     return 1;
 }
 
+// Every file is looked at before anything changes: one that cannot be seen
+// stops the uninstall, so that the registry stays for a later one.
+int RemoveFinalFiles(HWND owner, const PathList *finals, int deferred, int nt,
+                     FILEOP_FLAGS quiet)
+{
+    static PathList now, later;
+    // The uninstaller may be the running program: it goes at the next start.
+    int atOnce = deferred ? 0 : PAYLOAD_FILE_COUNT - 1;
+    return KeepExistingFiles(finals->text, PAYLOAD_FILE_COUNT - atOnce, &later) &&
+           KeepExistingFiles(NextEntry(finals->text), atOnce, &now) &&
+           WithdrawPendingMoves(finals, nt) && DeleteNow(owner, &now, quiet) &&
+           DeleteAtNextStart(&later, nt);
+}
+
+// `xml` below 0: the plan could not tell the descriptor's form.
 int RemovePayload(HWND owner, const char *folder, int xml, int deferred, FILEOP_FLAGS quiet)
 {
-    static PathList finals, existing;
-    if (!BuildFinalList(&finals, folder, xml) || !AllAreFiles(finals.text))
+    static PathList finals;
+    if (xml < 0 || !BuildFinalList(&finals, folder, xml))
         return 0;
-    int nt = IsNtPlatform();
-    if (!WithdrawPendingMoves(&finals, nt))
+    HANDLE held = HoldInstalledFolder(folder);
+    if (held == INVALID_HANDLE_VALUE)
         return 0;
-    const char *uninstaller = finals.text;
-    if (!deferred) {
-        // The uninstaller may be the running program: it goes at the next start.
-        KeepExistingFiles(NextEntry(uninstaller), &existing);
-        if (existing.used)
-            ShellOperation(owner, FO_DELETE, existing.text, 0, kDeleteFlags | quiet);
-        return NoneExists(existing.text) &&
-               (!IsExistingFile(uninstaller) || RemoveAtOnceOrLater(owner, uninstaller, 1, nt, 0));
-    }
-    KeepExistingFiles(finals.text, &existing);
-    if (nt) {
-        for (const char *path = existing.text; *path; path = NextEntry(path))
-            if (!RegisterRestartOperation(path, 0))
-                return 0;
-        return 1;
-    }
-    static PathList lines;
-    ClearList(&lines);
-    for (const char *path = existing.text; *path; path = NextEntry(path))
-        if (!AppendDeletionLine(&lines, path))
-            return 0;
-    return !lines.used || AppendRenameLines(lines.text);
+    int ok = RemoveFinalFiles(owner, &finals, deferred, IsNtPlatform(), quiet);
+    if (held)
+        CloseHandle(held);
+    return ok;
 }
 
 } // namespace
@@ -415,6 +430,16 @@ int TransferPayload(HWND owner, const PayloadSource *source, const char *folder,
         return InstallPayload(owner, source, folder, deferred, quiet);
     return RemovePayload(owner, folder, source->xmlDescriptor, deferred, quiet);
 }
+
+namespace {
+
+// One folder of the install's path; Windows 9x knows no access lists.
+int CreateFolder(const char *path)
+{
+    return IsNtPlatform() ? CreateProtectedFolder(path) : CreateDirectoryA(path, 0);
+}
+
+} // namespace
 
 int MeasurePayload(const PayloadSource *source, DWORD *kilobytes)
 {
@@ -435,22 +460,11 @@ int MeasurePayload(const PayloadSource *source, DWORD *kilobytes)
     return 1;
 }
 
-int IsExistingFile(const char *path)
-{
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-int FindFileInFolder(const char *folder, const char *name, char *found)
-{
-    return FormatText(found, MAX_PATH, "%s\\%s", folder, name) && IsExistingFile(found);
-}
-
 int CreateFolderPath(const char *path)
 {
     if (!path || strlen(path) >= MAX_PATH)
         return 0;
-    if (CreateDirectoryA(path, 0) || GetLastError() == ERROR_ALREADY_EXISTS)
+    if (CreateFolder(path) || GetLastError() == ERROR_ALREADY_EXISTS)
         return 1;
     char parent[MAX_PATH] = {0};
     lstrcpynA(parent, path, MAX_PATH);
@@ -459,5 +473,5 @@ int CreateFolderPath(const char *path)
     if (!cut)
         return 0;
     *cut = 0;
-    return CreateFolderPath(parent) && CreateDirectoryA(path, 0);
+    return CreateFolderPath(parent) && CreateFolder(path);
 }

@@ -41,6 +41,14 @@ int ShortcutExists(int startMenu, const char *name)
     return ShortcutFile(startMenu, name, file) && IsExistingFile(file);
 }
 
+// A removed shortcut counts only when the system says it is not there; a
+// folder of that name is no shortcut of this program and stays.
+int IsShortcutGone(const char *file)
+{
+    int state = ProbePath(file);
+    return state == PATH_GONE || state == PATH_FOLDER;
+}
+
 void NotifyShell(void)
 {
     SHChangeNotify(SHCNE_ASSOCCHANGED, IsNtPlatform() ? SHCNF_FLUSH : SHCNF_FLUSHNOWAIT, 0, 0);
@@ -84,7 +92,7 @@ int UpdateFolderShortcut(int startMenu, const char *program, const char *name,
     if (!(options & RUNOPT_INSTALL)) {
         if (IsExistingFile(file))
             DeleteFileA(file);
-        return 1;
+        return IsShortcutGone(file);
     }
     CoInitialize(0);
     HRESULT result = WriteLink(program, file, 0);
@@ -156,7 +164,7 @@ int UpdateGroupShortcut(const char *program, const char *shortcutPath, const cha
         DeleteFileA(shortcutPath);
         RemoveDirectoryA(groupFolder);
         NotifyShell();
-        return 1;
+        return IsShortcutGone(shortcutPath);
     }
     if (GetFileAttributesA(groupFolder) == INVALID_FILE_ATTRIBUTES)
         CreateDirectoryA(groupFolder, 0);

@@ -59,8 +59,10 @@ int IsHeldWhereNamed(HANDLE held, const char *temp, const char *name)
 // when it is not to be touched.
 HANDLE HoldStagingFolder(const char *folder, const char *temp, const char *name)
 {
-    HANDLE held = CreateFileA(folder, READ_CONTROL | FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
+    // Read access: a handle with only attribute or control rights is left
+    // out of the system's sharing checks and would hold nothing.
+    HANDLE held = CreateFileA(folder, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
+                              OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, 0);
     if (held == INVALID_HANDLE_VALUE)
         return held;

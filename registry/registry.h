@@ -119,9 +119,18 @@ int HasEnabledAdministrators(const TOKEN_GROUPS *groups, PSID administrators);
 // 1 when the owner of the open file or folder `object` is the Administrators
 // group or SYSTEM: no standard user made it.
 int IsOwnedByAdministrators(HANDLE object);
+// 1 when the owner is one of those or TrustedInstaller, or the account that
+// runs setup (an administrator: on NT setup runs only with those rights).
+// Like the test above, 0 when the system names no owner or cannot be asked.
+int IsOwnedByTrustedAccount(HANDLE object);
 // Creates a new folder that only Administrators and SYSTEM may use; fails
 // (with ERROR_ALREADY_EXISTS) when the folder is already there.
 int CreatePrivateFolder(const char *path);
+// Creates a new folder with the access list of Program Files, not taken over
+// from its parent: full control for Administrators, SYSTEM and
+// TrustedInstaller, read and execute for Users, passed on to what it holds;
+// owned by Administrators. Fails as CreatePrivateFolder does.
+int CreateProtectedFolder(const char *path);
 
 // Shared by the registry operations: a string read into `buffer` of `size`
 // characters that always ends in a NUL within the buffer (a value that does

@@ -101,31 +101,69 @@ int ApplyFileSecurity(const char *path, PSID administrators, PSID everyone)
     return ok;
 }
 
-int BuildSystemSid(PSID *sid)
+// The accounts whose folders a standard user cannot take over, and the
+// Users group, which gets read access to what setup creates.
+enum { ADMINISTRATORS, LOCAL_SYSTEM, TRUSTED_INSTALLER, USERS, WELL_KNOWN_COUNT };
+const struct {
+    BYTE count;
+    DWORD rids[6];
+} kWellKnown[WELL_KNOWN_COUNT] = {
+    {2, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS}},
+    {1, {SECURITY_LOCAL_SYSTEM_RID}},
+    {6, {80, 956008885, 3418522649u, 1831038044, 1853292631, 2271478464u}},
+    {2, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS}},
+};
+
+struct WellKnownSids {
+    PSID sid[WELL_KNOWN_COUNT];
+};
+
+void FreeWellKnownSids(WellKnownSids *sids)
 {
-    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
-    return AllocateAndInitializeSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, sid) !=
-           0;
+    for (int i = 0; i < WELL_KNOWN_COUNT; ++i)
+        if (sids->sid[i])
+            FreeSid(sids->sid[i]);
 }
 
-// Creates `path` with an access list of its own (not taken over from the
-// parent) that admits Administrators and SYSTEM only, passed on to its files.
-int CreateFolderForAdministrators(const char *path, PSID administrators, PSID system)
+int BuildWellKnownSids(WellKnownSids *sids)
+{
+    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
+    ZeroMemory(sids, sizeof(*sids));
+    for (int i = 0; i < WELL_KNOWN_COUNT; ++i) {
+        const DWORD *rid = kWellKnown[i].rids;
+        if (!AllocateAndInitializeSid(&nt, kWellKnown[i].count, rid[0], rid[1], rid[2], rid[3],
+                                      rid[4], rid[5], 0, 0, &sids->sid[i]))
+            return 0;
+    }
+    return 1;
+}
+
+// Creates `path` owned by Administrators with an access list of its own (not
+// taken over from the parent): the first `full` accounts of `sids` get full
+// control, and with `usersRead` the Users group read and execute, all passed
+// on to what the folder holds.
+int CreateFolderWithAccess(const char *path, const WellKnownSids *sids, int full, int usersRead)
 {
     SetEntriesInAclFn setEntries =
         (SetEntriesInAclFn)LookupSystemEntry("advapi32.dll", "SetEntriesInAclA");
     if (!setEntries)
         return 0;
-    EXPLICIT_ACCESS_A entries[2];
+    EXPLICIT_ACCESS_A entries[WELL_KNOWN_COUNT];
     const DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
-    FillAccessEntry(&entries[0], GENERIC_ALL, TRUSTEE_IS_GROUP, administrators, inherit);
-    FillAccessEntry(&entries[1], GENERIC_ALL, TRUSTEE_IS_USER, system, inherit);
+    for (int i = 0; i < full; ++i)
+        FillAccessEntry(&entries[i], GENERIC_ALL,
+                        i == ADMINISTRATORS ? TRUSTEE_IS_GROUP : TRUSTEE_IS_USER, sids->sid[i],
+                        inherit);
+    if (usersRead)
+        FillAccessEntry(&entries[full], GENERIC_READ | GENERIC_EXECUTE, TRUSTEE_IS_GROUP,
+                        sids->sid[USERS], inherit);
     PACL list = 0;
-    if (setEntries(2, entries, 0, &list) != ERROR_SUCCESS)
+    if (setEntries((ULONG)(full + usersRead), entries, 0, &list) != ERROR_SUCCESS)
         return 0;
+    PSID administrators = sids->sid[ADMINISTRATORS];
     SECURITY_DESCRIPTOR descriptor;
     // Owned by Administrators whatever the system's default owner for an
-    // administrator's objects: a later run cleans up only folders they own.
+    // administrator's objects: a later run trusts only folders they own.
     typedef BOOL(WINAPI * SetOwnerFn)(PSECURITY_DESCRIPTOR, PSID, BOOL);
     SetOwnerFn setOwner =
         (SetOwnerFn)LookupSystemEntry("advapi32.dll", "SetSecurityDescriptorOwner");
@@ -145,41 +183,20 @@ int CreateFolderForAdministrators(const char *path, PSID administrators, PSID sy
     return ok;
 }
 
-// The two owners of what setup makes for itself: Administrators and SYSTEM.
-struct OwnerSids {
-    PSID administrators;
-    PSID system;
-};
-
-int BuildOwnerSids(OwnerSids *sids)
+int CreateFolderKeepingError(const char *path, int full, int usersRead)
 {
-    sids->administrators = 0;
-    sids->system = 0;
-    return BuildAdministratorsSid(&sids->administrators) && BuildSystemSid(&sids->system);
-}
-
-void FreeOwnerSids(OwnerSids *sids)
-{
-    if (sids->system)
-        FreeSid(sids->system);
-    if (sids->administrators)
-        FreeSid(sids->administrators);
-}
-
-} // namespace
-
-int CreatePrivateFolder(const char *path)
-{
-    OwnerSids sids;
-    int ok = BuildOwnerSids(&sids) &&
-             CreateFolderForAdministrators(path, sids.administrators, sids.system);
+    WellKnownSids sids;
+    int ok = BuildWellKnownSids(&sids) && CreateFolderWithAccess(path, &sids, full, usersRead);
     DWORD error = GetLastError();
-    FreeOwnerSids(&sids);
+    FreeWellKnownSids(&sids);
     SetLastError(error);
     return ok;
 }
 
-int IsOwnedByAdministrators(HANDLE object)
+// Whether the owner of the open `object` is one of the first `count`
+// accounts of the well-known list, or, with `orRunner`, the account that runs
+// this program. An owner the system does not name is none of them.
+int IsOwnedByOneOf(HANDLE object, int count, int orRunner)
 {
     typedef DWORD(WINAPI * GetSecurityInfoFn)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID *,
                                               PSID *, PACL *, PACL *, PSECURITY_DESCRIPTOR *);
@@ -190,12 +207,47 @@ int IsOwnedByAdministrators(HANDLE object)
     if (!getInfo || getInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, 0, 0, 0,
                             &descriptor) != ERROR_SUCCESS)
         return 0;
-    OwnerSids sids;
-    int owned = BuildOwnerSids(&sids) && owner &&
-                (EqualSid(owner, sids.administrators) || EqualSid(owner, sids.system));
-    FreeOwnerSids(&sids);
+    WellKnownSids sids;
+    int owned = 0;
+    if (BuildWellKnownSids(&sids) && owner)
+        for (int i = 0; i < count; ++i)
+            owned |= EqualSid(owner, sids.sid[i]) != 0;
+    FreeWellKnownSids(&sids);
+    HANDLE token;
+    if (owner && !owned && orRunner && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        union {
+            TOKEN_USER user;
+            BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+        } runner;
+        DWORD size = 0;
+        owned = GetTokenInformation(token, TokenUser, &runner, sizeof(runner), &size) &&
+                EqualSid(owner, runner.user.User.Sid);
+        CloseHandle(token);
+    }
     LocalFree(descriptor);
     return owned;
+}
+
+} // namespace
+
+int CreatePrivateFolder(const char *path)
+{
+    return CreateFolderKeepingError(path, LOCAL_SYSTEM + 1, 0);
+}
+
+int CreateProtectedFolder(const char *path)
+{
+    return CreateFolderKeepingError(path, TRUSTED_INSTALLER + 1, 1);
+}
+
+int IsOwnedByAdministrators(HANDLE object)
+{
+    return IsOwnedByOneOf(object, LOCAL_SYSTEM + 1, 0);
+}
+
+int IsOwnedByTrustedAccount(HANDLE object)
+{
+    return IsOwnedByOneOf(object, TRUSTED_INSTALLER + 1, 1);
 }
 
 int HasEnabledAdministrators(const TOKEN_GROUPS *groups, PSID administrators)

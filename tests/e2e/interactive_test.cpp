@@ -301,12 +301,14 @@ std::string Text(UINT id)
 }
 
 // The folder a caller chose with "/D=" is the dialog's proposal; one that is
-// refused says so as soon as the dialog shows, and the dialog waits.
+// refused (a drive root; one reached through a link, made by the test
+// command) says so as soon as the dialog shows, and the dialog waits.
 TEST_F(Interactive, CallersFolderIsTheProposal)
 {
     g_startup.instance = GetModuleHandleA(0);
     const std::pair<const char *, UINT> folders[] = {{"C:\\ze2e\\Chosen Folder", 0},
-                                                     {"C:\\", IDS_FOLDER_REFUSED}};
+                                                     {"C:\\", IDS_FOLDER_REFUSED},
+                                                     {"C:\\zforeign\\Dorsel", IDS_FOLDER_REFUSED}};
     for (const auto &folder : folders) {
         Started install("\"" + MediumFile("setup.exe") + "\" /D=" + folder.first);
         HWND dialog = WaitForOwnedDialog(install.process.dwProcessId, 1000);

@@ -407,7 +407,10 @@ TEST_F(SetupExe, UninstallFinishesWhenAPayloadFileIsGone)
 
 // What an earlier uninstall that stopped halfway left, or what a hand
 // deleted, counts as removed: the uninstall finishes, and the next one finds
-// nothing left to uninstall.
+// nothing left to uninstall. What the system cannot see is not gone: with
+// the installed folder's drive away (Q: leads to C:\zdriveq) the uninstall
+// stops with 10 and keeps the registry, and once the drive is back the next
+// one finishes.
 TEST_F(SetupExe, UninstallFinishesWhatIsAlreadyGone)
 {
     const std::vector<std::vector<std::pair<const char *, const char *>>> gone = {
@@ -418,10 +421,27 @@ TEST_F(SetupExe, UninstallFinishesWhatIsAlreadyGone)
         // By hand, with the shortcuts: the folder is still known, its files go.
         {{PRODUCT_KEY, "Name"}, {PRODUCT_KEY, "Version"}, {PRODUCT_KEY, "MenuDir"}},
         // Everything but the Apps & Features entry: it still goes.
-        {{SEARCH_PATH_KEY, 0}, {PRODUCT_KEY, 0}, {TOOLBAR_KEY, 0}, {INTERFACE_PATH_KEY, 0}}};
+        {{SEARCH_PATH_KEY, 0}, {PRODUCT_KEY, 0}, {TOOLBAR_KEY, 0}, {INTERFACE_PATH_KEY, 0}},
+        {}};  // nothing: the drive goes away
     for (const auto &values : gone) {
         SetUp();
-        ASSERT_EQ(0u, RunSetup("/S"));
+        std::string folder = Target();
+        if (values.empty()) {
+            folder = "Q:\\Dorsel";
+            ASSERT_TRUE(CreateFolders("C:\\zdriveq"));
+            ASSERT_TRUE(Exists("Q:\\")) << "the test command maps Q: onto C:\\zdriveq";
+            ASSERT_EQ(0u, RunSetup("/S /D=" + folder));
+            ASSERT_TRUE(MoveFileA("C:\\zdriveq", "C:\\zdriveq.away"));
+            EXPECT_EQ(10u, RunUninstaller("/S /U /L=C:\\ze2e"));
+            EXPECT_EQ("000A", ResultValue());
+            EXPECT_EQ(Sz(folder), ReadRaw(PRODUCT_KEY, "ProgDir").bytes);
+            EXPECT_TRUE(KeyExists(UNINSTALL_ENTRY_KEY));
+            ASSERT_TRUE(MoveFileA("C:\\zdriveq.away", "C:\\zdriveq"));
+            for (int row = 1; row < 12; ++row)
+                EXPECT_TRUE(Exists(folder + "\\" + kInstalledNames[row])) << row;
+        } else {
+            ASSERT_EQ(0u, RunSetup("/S"));
+        }
         if (values.size() > 1)
             RemoveTree(Group());
         if (values.size() > 3)
@@ -435,15 +455,16 @@ TEST_F(SetupExe, UninstallFinishesWhatIsAlreadyGone)
                 RegCloseKey(key);
             }
         }
-        EXPECT_EQ(0u, RunUninstaller("/S /U")) << values.back().second;
+        EXPECT_EQ(0u, RunUninstaller("/S /U")) << folder;
         for (const char *name : {"ProgDir", "Name", "MenuDir", "DownloadDir"})
             EXPECT_FALSE(ReadRaw(PRODUCT_KEY, name).present) << name;
         EXPECT_FALSE(KeyExists(UNINSTALL_ENTRY_KEY));
         EXPECT_FALSE(KeyExists(TOOLBAR_KEY));
         EXPECT_FALSE(Exists(GroupShortcut(kProduct)));
-        EXPECT_FALSE(Exists(InstalledPath(1)));
+        EXPECT_FALSE(Exists(folder + "\\Dorsel.exe"));
         EXPECT_EQ(8u, RunUninstaller("/S /U"));
     }
+    RemoveTree("C:\\zdriveq");
 }
 
 // An uninstall before the restart takes back the upgrade that waits for it:
@@ -621,6 +642,9 @@ TEST_F(SetupExe, DeploymentSwitches)
         // A drive mapped onto the Windows folder, the folder not there yet.
         {"", "/S /L=C:\\ze2e /D=W:\\Dorsel", 8, "", "C:\\ze2e\\ZynSetup.log",
          "] target folder W:\\Dorsel refused"},
+        // Through a link: its folder could be swapped before the uninstall.
+        {"", "/S /L=C:\\ze2e /D=C:\\zforeign\\Dorsel", 8, "", "C:\\ze2e\\ZynSetup.log",
+         "] folder C:\\zforeign\\Dorsel refused at "},
         {"", "/S /L=C:\\ze2e\\missing\\setup.txt", 0, Target(), "<none>", ""},
         {"running", "/S /R=3010", 3010, Target(), "<none>", ""},
         {"installed", "/R=3010 /S", 0, Target(), "<none>", ""},
@@ -674,7 +698,9 @@ TEST_F(SetupExe, ProgDirThatIsNoFullPathIsNoInstallation)
 }
 
 // An uninstall deletes nothing in a critical folder, whatever ProgDir says,
-// and nothing at all where it cannot tell the shell folders.
+// and nothing at all where it cannot tell the shell folders, nor in another
+// program's folder that a link put in the installed one's place (C:\zforeign
+// leads to C:\zlinked).
 TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
 {
     const std::string unjudged = "C:\\ze2e\\Apps";  // a plain folder, asked without shfolder.dll
@@ -691,9 +717,12 @@ TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
         // Other names of the same places, and folders in the Windows folder
         // (through a drive mapped onto it too).
         "\\\\.\\" + WindowsFolderPath(), "C:\\zwinlink", std::string(system) + "\\drivers",
-        "W:\\Dorsel", unjudged};
+        "W:\\Dorsel", unjudged,
+        // The link itself, and a link on the way.
+        "C:\\zforeign", "C:\\zforeign\\Dorsel"};
     EXPECT_TRUE(Exists("C:\\zwinlink")) << "the test command links it to the Windows folder";
     EXPECT_TRUE(Exists("W:\\")) << "the test command maps W: onto the Windows folder";
+    EXPECT_TRUE(CreateFolders("C:\\zforeign\\Dorsel")) << "the test command links it to C:\\zlinked";
     CreateFolders("W:\\Dorsel");
     CreateFolders(unjudged);
     CreateFolders(std::string(system) + "\\drivers");  // not in Wine's 32-bit system folder
@@ -712,10 +741,15 @@ TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
             }
         }
         ClearPendingOperations();
-        if (folder == unjudged)
+        if (folder == unjudged) {
             SetDllOverride("_zynu000.exe", "shfolder", "");
+            SetDllOverride("setup.exe", "shfolder", "");
+        }
         EXPECT_EQ(10u, RunUninstaller("/S /U")) << folder;
-        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\_zynu000.exe");
+        EXPECT_EQ(8u, RunSetup("/S")) << folder;  // nor does an upgrade install there
+        for (const char *program : {"setup.exe", "_zynu000.exe"})
+            SHDeleteKeyA(HKEY_CURRENT_USER,
+                         (std::string("Software\\Wine\\AppDefaults\\") + program).c_str());
         for (const std::string &bait : baits) {
             EXPECT_EQ("keep", ReadText(bait)) << bait;
             DeleteFileA(bait.c_str());
@@ -724,6 +758,7 @@ TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
         EXPECT_EQ(Sz(kProduct), ReadRaw(PRODUCT_KEY, "Name").bytes) << folder;
     }
     RemoveTree("W:\\Dorsel");
+    RemoveTree("C:\\zlinked\\Dorsel");
 }
 
 TEST_F(SetupExe, ManifestDeclaresRightsDpiAwarenessAndSystems)

@@ -426,7 +426,8 @@ TEST_F(Payload, InstallRemovesOnlyFilesOfItsOwnFolder)
 // What the system reports for a held staging folder, where Wine cannot report
 // what Windows does: its owner (Wine names the user for every folder; an
 // elevated setup's folders belong to Administrators), and where it really is
-// (Wine cannot make a junction). Folders named here report otherwise.
+// (Wine cannot make a junction). Folders named here report otherwise: the
+// users own kUsersOwn and every folder named "zusers".
 const char kUsersOwn[] = "zyn0123456789ABCDE2";
 const char kElsewhere[] = "zyn0123456789ABCDE3";
 
@@ -445,7 +446,9 @@ DWORD WINAPI ReportOwner(HANDLE place, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSI
     char path[MAX_PATH] = {0};
     RealFinalPath(place, path, MAX_PATH);
     PSID sid = 0;  // a LocalAlloc block, as the caller frees it
-    ConvertStringSidToSidA(strstr(path, kUsersOwn) ? "S-1-5-32-545" : "S-1-5-32-544", &sid);
+    const char *name = strrchr(path, '\\');
+    bool users = strstr(path, kUsersOwn) || (name && lstrcmpiA(name, "\\zusers") == 0);
+    ConvertStringSidToSidA(users ? "S-1-5-32-545" : "S-1-5-32-544", &sid);
     *owner = sid;
     *descriptor = sid;
     return ERROR_SUCCESS;
@@ -522,6 +525,30 @@ TEST_F(Payload, StaleStagingFoldersAreRemovedSafely)
     EXPECT_FALSE(Exists(kept + "\\Dorsel.exe"));
     EXPECT_EQ("keep", ReadText(kept + "\\notes.txt"));
     RemoveTree(kept);
+}
+
+// On NT setup installs only where no standard user owns a folder on the way:
+// the folder itself, the nearest one above it when it is not there yet, and
+// every one above that. What cannot be judged is refused. 9x has no owners.
+TEST_F(Payload, InstallFolderOwnedByAdministratorsOnly)
+{
+    const struct {
+        const char *existing;  // created first
+        const char *target;
+        bool taken;
+    } rows[] = {
+        {"C:\\ztest\\Apps", "C:\\ztest\\Apps\\New\\Dorsel", true},
+        {"C:\\ztest\\zusers", "C:\\ztest\\zusers", false},
+        {"C:\\ztest\\zusers", "C:\\ztest\\zusers\\New\\Dorsel", false},
+        {"C:\\ztest\\zusers\\Dorsel", "C:\\ztest\\zusers\\Dorsel", false},
+        {"C:\\ztest", "P:\\Dorsel", false},  // a drive that is not there
+    };
+    ASSERT_FALSE(Exists("P:\\"));
+    for (const auto &row : rows) {
+        ASSERT_TRUE(CreateFolderPath(row.existing));
+        EXPECT_EQ(row.taken || !IsNt(), IsTrustedFolderPath(row.target) != 0) << row.target;
+        RemoveTree("C:\\ztest\\zusers");
+    }
 }
 
 // This program's staging folders by name: "zyn" in either case and 16

@@ -104,6 +104,22 @@ TEST_F(Shortcuts, ExistenceTestNamesTheWholeFile)
     RemoveDirectoryA(DesktopLink("Manager 2.0").c_str());
 }
 
+// A removal counts only when the shortcut is gone: one that another program
+// holds open stays, and the removal fails.
+TEST_F(Shortcuts, RemovalFailsWhileTheShortcutStays)
+{
+    ASSERT_TRUE(UpdateDesktopShortcut(kProgram, kName, RUNOPT_INSTALL));
+    ASSERT_TRUE(UpdateGroupShortcut(kProgram, groupLink.c_str(), group.c_str(), RUNOPT_INSTALL));
+    for (const std::string &link : {DesktopLink(kName), groupLink}) {
+        HANDLE held = CreateFileA(link.c_str(), GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0);
+        EXPECT_FALSE(link == groupLink ? UpdateGroupShortcut(0, link.c_str(), group.c_str(), 0)
+                                       : UpdateDesktopShortcut(0, kName, 0));
+        CloseHandle(held);
+    }
+    EXPECT_TRUE(UpdateDesktopShortcut(0, kName, 0));
+    EXPECT_TRUE(UpdateGroupShortcut(0, groupLink.c_str(), group.c_str(), 0));
+}
+
 TEST_F(Shortcuts, GroupShortcutCreatesAndRemovesItsFolder)
 {
     ASSERT_TRUE(UpdateGroupShortcut(kProgram, groupLink.c_str(), group.c_str(), RUNOPT_INSTALL));

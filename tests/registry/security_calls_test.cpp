@@ -1,14 +1,17 @@
-// The arguments SetFileAccessRights hands to the system: this test replaces
-// LookupSystemEntry at link time, so the ACL functions it gets are recorders.
+// The arguments the security operations hand to the system, and how the
+// owner tests read what it answers: this test replaces LookupSystemEntry at
+// link time, so the ACL functions it gets are recorders and stand-ins.
 #include "base/system_entry.h"
 #include "registry/registry.h"
 
 #include <gtest/gtest.h>
 
 #include <aclapi.h>
+#include <sddl.h>
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -18,8 +21,9 @@ struct Recorded {
     DWORD entriesResult = ERROR_SUCCESS;
     DWORD namedResult = ERROR_SUCCESS;
     ULONG count = 0;
-    EXPLICIT_ACCESS_A entries[2];
-    bool trusteeMatches[2] = {false, false};  // compared during the call: the SIDs die after it
+    EXPLICIT_ACCESS_A entries[4];
+    // "SID rights inheritance" of each, read during the call: the SIDs die after it.
+    std::vector<std::string> trustees;
     PACL oldList = (PACL)1;
     PACL newList = 0;
     std::string path;
@@ -29,7 +33,21 @@ struct Recorded {
     bool groupIsAdministrators = false;
     PACL dacl = 0;
     PACL sacl = (PACL)1;
+    std::string owner;                       // the folder owner set in the new descriptor
+    SECURITY_DESCRIPTOR_CONTROL control = 0;  // the bits set on it
+    const char *reportedOwner = 0;           // what GetSecurityInfo says; "" none
+    DWORD ownerResult = ERROR_SUCCESS;
 } recorded;
+
+std::string SidText(PSID sid)
+{
+    char *text = 0;
+    if (!sid || !ConvertSidToStringSidA(sid, &text))
+        return "";
+    std::string result = text;
+    LocalFree(text);
+    return result;
+}
 
 PSID Administrators()
 {
@@ -41,26 +59,21 @@ PSID Administrators()
     return sid;
 }
 
-PSID Everyone()
-{
-    static PSID sid = 0;
-    SID_IDENTIFIER_AUTHORITY world = {SECURITY_WORLD_SID_AUTHORITY};
-    if (!sid)
-        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &sid);
-    return sid;
-}
-
 DWORD WINAPI RecordSetEntries(ULONG count, PEXPLICIT_ACCESS_A entries, PACL old, PACL *list)
 {
     ++recorded.entriesCalls;
     recorded.count = count;
-    memcpy(recorded.entries, entries, sizeof(recorded.entries));
-    recorded.trusteeMatches[0] = EqualSid((PSID)entries[0].Trustee.ptstrName, Everyone()) != 0;
-    recorded.trusteeMatches[1] = EqualSid((PSID)entries[1].Trustee.ptstrName, Administrators()) != 0;
+    for (ULONG i = 0; i < count && i < 4; ++i) {
+        char rights[32];
+        wsprintfA(rights, " %lx %lx", entries[i].grfAccessPermissions, entries[i].grfInheritance);
+        recorded.entries[i] = entries[i];
+        recorded.trustees.push_back(SidText((PSID)entries[i].Trustee.ptstrName) + rights);
+    }
     recorded.oldList = old;
     if (recorded.entriesResult != ERROR_SUCCESS)
         return recorded.entriesResult;
     *list = (PACL)LocalAlloc(LMEM_ZEROINIT, 64);
+    InitializeAcl(*list, 64, ACL_REVISION);  // empty, but one CreateDirectoryA takes
     recorded.newList = *list;
     return ERROR_SUCCESS;
 }
@@ -77,6 +90,30 @@ DWORD WINAPI RecordSetNamed(LPSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMATIO
     recorded.dacl = dacl;
     recorded.sacl = sacl;
     return recorded.namedResult;
+}
+
+BOOL WINAPI RecordOwner(PSECURITY_DESCRIPTOR descriptor, PSID owner, BOOL defaulted)
+{
+    recorded.owner = SidText(owner);
+    return SetSecurityDescriptorOwner(descriptor, owner, defaulted);
+}
+
+BOOL WINAPI RecordControl(PSECURITY_DESCRIPTOR descriptor, SECURITY_DESCRIPTOR_CONTROL mask,
+                          SECURITY_DESCRIPTOR_CONTROL bits)
+{
+    recorded.control = mask & bits;
+    return SetSecurityDescriptorControl(descriptor, mask, bits);
+}
+
+DWORD WINAPI ReportOwner(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID *owner, PSID *, PACL *,
+                         PACL *, PSECURITY_DESCRIPTOR *descriptor)
+{
+    PSID sid = 0;  // a LocalAlloc block, as the caller frees the descriptor
+    if (*recorded.reportedOwner)
+        ConvertStringSidToSidA(recorded.reportedOwner, &sid);
+    *owner = sid;
+    *descriptor = sid;
+    return recorded.ownerResult;
 }
 
 void ExpectEntry(const EXPLICIT_ACCESS_A &entry, DWORD permissions, TRUSTEE_TYPE type)
@@ -103,8 +140,8 @@ TEST_F(SecurityCalls, OwnerGroupAndTwoEntries)
     EXPECT_EQ(0, recorded.oldList);
     ExpectEntry(recorded.entries[0], 0xA0000000, TRUSTEE_IS_WELL_KNOWN_GROUP);
     ExpectEntry(recorded.entries[1], 0x10000000, TRUSTEE_IS_GROUP);
-    EXPECT_TRUE(recorded.trusteeMatches[0]);  // Everyone
-    EXPECT_TRUE(recorded.trusteeMatches[1]);  // Administrators
+    EXPECT_EQ((std::vector<std::string>{"S-1-1-0 a0000000 0", "S-1-5-32-544 10000000 0"}),
+              recorded.trustees);  // Everyone, Administrators
     ASSERT_EQ(1, recorded.namedCalls);
     EXPECT_EQ("C:\\Program Files\\Dorsel\\Dorsel.exe", recorded.path);
     EXPECT_EQ(SE_FILE_OBJECT, recorded.type);
@@ -131,6 +168,52 @@ TEST_F(SecurityCalls, FailuresGiveZero)
     EXPECT_EQ(0, recorded.entriesCalls);
 }
 
+// A folder setup creates for the install gets the access list of Program
+// Files, inherited by what it holds: full control for Administrators, SYSTEM
+// and TrustedInstaller, read and execute for Users, Administrators the owner,
+// nothing taken over from its parent. One already there is not its own.
+TEST_F(SecurityCalls, ProtectedFolderTakesTheListOfProgramFiles)
+{
+    RemoveDirectoryA("C:\\zsecurity");
+    ASSERT_EQ(1, CreateProtectedFolder("C:\\zsecurity"));
+    EXPECT_EQ((std::vector<std::string>{
+                  "S-1-5-32-544 10000000 3", "S-1-5-18 10000000 3",
+                  "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464 10000000 3",
+                  "S-1-5-32-545 a0000000 3"}),
+              recorded.trustees);
+    EXPECT_EQ("S-1-5-32-544", recorded.owner);
+    EXPECT_EQ(SE_DACL_PROTECTED, recorded.control);
+    EXPECT_EQ(0, CreateProtectedFolder("C:\\zsecurity"));
+    EXPECT_EQ((DWORD)ERROR_ALREADY_EXISTS, GetLastError());
+    RemoveDirectoryA("C:\\zsecurity");
+}
+
+// Whose folder setup may install into: the owner the system names (the
+// account running setup, which Wine names for every folder, is tried end to
+// end).
+TEST_F(SecurityCalls, TrustedOwners)
+{
+    const struct {
+        const char *owner;  // "" none
+        DWORD result;
+        int trusted;
+        int administrators;  // IsOwnedByAdministrators
+    } rows[] = {
+        {"S-1-5-32-544", 0, 1, 1},
+        {"S-1-5-18", 0, 1, 1},
+        {"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", 0, 1, 0},
+        {"S-1-5-32-545", 0, 0, 0},  // Users, whom setup's folders let read
+        {"", 0, 0, 0},              // no owner: FAT
+        {"S-1-5-32-544", ERROR_ACCESS_DENIED, 0, 0},
+    };
+    for (const auto &row : rows) {
+        recorded.reportedOwner = row.owner;
+        recorded.ownerResult = row.result;
+        EXPECT_EQ(row.trusted, IsOwnedByTrustedAccount(GetCurrentProcess())) << row.owner;
+        EXPECT_EQ(row.administrators, IsOwnedByAdministrators(GetCurrentProcess())) << row.owner;
+    }
+}
+
 } // namespace
 
 // The link-time double.
@@ -142,5 +225,11 @@ void *LookupSystemEntry(const char *module, const char *name)
         return (void *)&RecordSetEntries;
     if (strcmp(name, "SetNamedSecurityInfoA") == 0)
         return (void *)&RecordSetNamed;
+    if (strcmp(name, "SetSecurityDescriptorOwner") == 0)
+        return (void *)&RecordOwner;
+    if (strcmp(name, "SetSecurityDescriptorControl") == 0)
+        return (void *)&RecordControl;
+    if (strcmp(name, "GetSecurityInfo") == 0)
+        return recorded.reportedOwner ? (void *)&ReportOwner : 0;
     return 0;
 }

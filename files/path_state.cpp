@@ -1,0 +1,166 @@
+// What the system can say about a path: a file, a folder, gone, or not to be
+// told (a drive that is not there, a network that is not ready, a refused
+// access); and whether a folder is one an elevated setup may install into or
+// delete from, which on NT a standard user must not be able to own or swap.
+#include "files/files.h"
+
+#include "base/format.h"
+#include "base/log.h"
+#include "base/system_entry.h"
+#include "base/system_version.h"
+#include "registry/registry.h"
+
+#include <string.h>
+
+namespace {
+
+// Cuts `path` to the folder it lies in ("C:\a" gives "C:\", "\\server\share\a"
+// gives "\\server\share"); 0 at a root or for a path without a folder.
+int CutToFolderAbove(char *path)
+{
+    char *cut = strrchr(path, '\\');
+    if (!cut || !cut[1])
+        return 0;
+    if (cut == path + 2 && path[1] == ':') {
+        cut[1] = 0;
+        return 1;
+    }
+    const char *share = path[0] == '\\' && path[1] == '\\' ? strchr(path + 2, '\\') : path;
+    if (!share || cut <= share)
+        return 0;
+    *cut = 0;
+    return 1;
+}
+
+int IsNotFound(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// The folder opened to be held: without delete sharing (the read access
+// makes the system keep to it), so that it cannot be renamed or replaced
+// while the handle is open, and a link at its last step opened as itself.
+HANDLE OpenFolderToHold(const char *path)
+{
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, 0);
+}
+
+// `path` spelled out as the system names a final path: full, in long names,
+// without trailing backslashes (a root keeps its own).
+int SpellOut(const char *path, char *spelled)
+{
+    typedef DWORD(WINAPI * LongPathFn)(LPCSTR, LPSTR, DWORD);
+    LongPathFn longPath = (LongPathFn)LookupSystemEntry("kernel32.dll", "GetLongPathNameA");
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(path, MAX_PATH, full, 0);
+    if (!longPath || length == 0 || length >= MAX_PATH)
+        return 0;
+    length = longPath(full, spelled, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return 0;
+    while (length > 3 && spelled[length - 1] == '\\')
+        spelled[--length] = 0;
+    return 1;
+}
+
+// The open `held` is a folder of its own (no junction or link) and, with
+// `path`, lies where `path` names it: its final path is `path` spelled out,
+// so that no link on the way led elsewhere. Before Vista the system cannot
+// tell a final path, and the test of the folder itself stands alone.
+int IsFolderWhereNamed(HANDLE held, const char *path)
+{
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(held, &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    char final[MAX_PATH];
+    char spelled[MAX_PATH];
+    if (!path)
+        return 1;
+    if (!FinalPathOf(held, final))
+        return !LookupSystemEntry("kernel32.dll", "GetFinalPathNameByHandleA");
+    return SpellOut(path, spelled) && lstrcmpiA(final, spelled) == 0;
+}
+
+} // namespace
+
+int ProbePath(const char *path)
+{
+    char walk[MAX_PATH];
+    if (!path || lstrlenA(path) >= MAX_PATH)
+        return PATH_UNKNOWN;
+    lstrcpyA(walk, path);
+    for (int above = 0;; above = 1) {
+        DWORD attributes = GetFileAttributesA(walk);
+        if (attributes != INVALID_FILE_ATTRIBUTES) {
+            int folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (above)
+                return folder ? PATH_GONE : PATH_UNKNOWN;
+            return folder ? PATH_FOLDER : PATH_FILE;
+        }
+        if (!IsNotFound(GetLastError()) || !CutToFolderAbove(walk))
+            return PATH_UNKNOWN;
+    }
+}
+
+int IsExistingFile(const char *path)
+{
+    return ProbePath(path) == PATH_FILE;
+}
+
+int FindFileInFolder(const char *folder, const char *name, char *found)
+{
+    return FormatText(found, MAX_PATH, "%s\\%s", folder, name) ? ProbePath(found) : PATH_UNKNOWN;
+}
+
+int IsTrustedFolderPath(const char *folder)
+{
+    char walk[MAX_PATH];
+    if (!IsNtPlatform())
+        return 1;
+    if (!folder || lstrlenA(folder) >= MAX_PATH)
+        return 0;
+    lstrcpyA(walk, folder);
+    int found = 0;
+    for (;;) {
+        HANDLE held = OpenFolderToHold(walk);
+        if (held != INVALID_HANDLE_VALUE) {
+            // The nearest folder there must also lie where it is named; the
+            // ones above it must be no links either.
+            int trusted =
+                IsFolderWhereNamed(held, found ? 0 : walk) && IsOwnedByTrustedAccount(held);
+            CloseHandle(held);
+            if (!trusted)
+                break;
+            found = 1;
+        } else if (found || !IsNotFound(GetLastError())) {
+            break;
+        }
+        if (!CutToFolderAbove(walk)) {
+            if (found)
+                return 1;
+            break;  // not even the root could be judged
+        }
+    }
+    LogLine("folder %s refused at %s", folder, walk);
+    return 0;
+}
+
+HANDLE HoldInstalledFolder(const char *folder)
+{
+    if (!IsNtPlatform())
+        return 0;
+    HANDLE held = OpenFolderToHold(folder);
+    if (held == INVALID_HANDLE_VALUE) {
+        if (ProbePath(folder) == PATH_GONE)
+            return 0;  // its files went with it
+    } else if (IsFolderWhereNamed(held, folder)) {
+        return held;
+    } else {
+        CloseHandle(held);
+    }
+    LogLine("installed folder %s refused: not there as named", folder);
+    return INVALID_HANDLE_VALUE;
+}
