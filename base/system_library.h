@@ -1,29 +1,33 @@
-// Entry points of system libraries that are loaded at run time rather than
-// imported: the program restricts the DLL search to the system folder at its
-// start, so these must load after that, never from the program's own folder.
+// Where the program's system DLLs come from. setup.exe imports only KERNEL32
+// statically, which every Windows maps from its system folder before the
+// program's first instruction; every other system DLL is delay-loaded (the
+// build's delay-import libraries) and, like the libraries loaded at run time
+// here, comes from the system folder by full path. A DLL that another
+// download left beside the program, or in its current folder, never loads
+// into the process, which may run with administrator rights.
 #ifndef BASE_SYSTEM_LIBRARY_H
 #define BASE_SYSTEM_LIBRARY_H
 
 #include <windows.h>
 
-// Loads `library` (for good) and returns the address of `name` in it, or null.
-inline void *SystemLibraryEntry(const char *library, const char *name)
-{
-    HMODULE module = LoadLibraryA(library);  // stays loaded for the process
-    return module ? (void *)GetProcAddress(module, name) : 0;
-}
+// The first thing the program does, before any call that may load a DLL:
+// limits the search of every later load by name to the system folder where
+// the system can (else takes the current folder out of it), and loads from
+// the system folder, ahead of them, DLLs that system DLLs load by bare name.
+void RestrictDllSearch(void);
 
-// SHGetFolderPathA of "shfolder.dll" (Windows 98 and NT 4.0 have it there):
+// Loads the system DLL `name` (for good): by name where the process's
+// activation context redirects that name (the manifest's Common Controls 6),
+// else by full path from the system folder. Null when it cannot load.
+HMODULE LoadSystemLibrary(const char *name);
+
+// Loads `library` as above and returns the address of `name` in it, or null.
+void *SystemLibraryEntry(const char *library, const char *name);
+
+// SHGetFolderPathA of shell32.dll, or of shfolder.dll where shell32 lacks it
+// (Windows 98 and NT 4.0):
 // the folder of CSIDL `place` into `folder` of MAX_PATH characters (the
 // terminator included), which stays "" when the call fails with 0.
-inline int GetShellFolder(int place, char *folder)
-{
-    typedef HRESULT(WINAPI * GetFolderPathFn)(HWND, int, HANDLE, DWORD, LPSTR);
-    static GetFolderPathFn getFolderPath;
-    if (!getFolderPath)
-        getFolderPath = (GetFolderPathFn)SystemLibraryEntry("shfolder.dll", "SHGetFolderPathA");
-    ZeroMemory(folder, MAX_PATH);
-    return getFolderPath && getFolderPath(0, place, 0, 0, folder) == S_OK;
-}
+int GetShellFolder(int place, char *folder);
 
 #endif

@@ -56,7 +56,7 @@ target_link_libraries(setup_ui PUBLIC setup_files setup_registry setup_base)
 target_link_libraries(setup_driver PUBLIC setup_ui setup_script setup_files setup_registry
                       setup_xml setup_base)
 
-# setup.exe: GUI subsystem, entry WinMain, msvcrt, static libgcc, stripped.
+# setup.exe: GUI subsystem, entry SetupEntry, msvcrt, static libgcc, stripped.
 file(GLOB setup_resources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/*.rc)
 # The resource script pulls in these files; a change to one rebuilds it.
 file(GLOB resource_inputs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/*.rc2
@@ -66,15 +66,44 @@ add_executable(setup WIN32 ${PROJECT_SOURCE_DIR}/driver/setup_main.cpp ${setup_r
 target_include_directories(setup PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_options(setup PRIVATE ${SETUP_PRODUCT_OPTIONS})
 target_compile_definitions(setup PRIVATE ${SETUP_PRODUCT_DEFINITIONS})
-target_link_libraries(setup PRIVATE setup_driver)
+# Imports: only KERNEL32 statically, which every Windows maps from its system
+# folder before the program runs. Every other system DLL is delay-loaded: its
+# import slots and stubs are made from the list in cmake/imports of exactly the
+# functions the program calls (cmake/delay-imports.cmake), and the program's
+# own helper (base/system_library.cpp) loads the DLL from the system folder at
+# the first call. No other import library is linked, so a function missing
+# from a list fails the link rather than becoming a static import.
+set(setup_import_lists)
+foreach(dll advapi32 comctl32 gdi32 msvcrt ole32 shell32 user32)
+  list(APPEND setup_import_lists ${PROJECT_SOURCE_DIR}/cmake/imports/${dll}.def)
+endforeach()
+set(setup_delay_imports ${CMAKE_BINARY_DIR}/generated/delay_imports.obj)
+add_custom_command(OUTPUT ${setup_delay_imports}
+                   COMMAND ${CMAKE_COMMAND} -DOUTPUT=delay_imports.s
+                           "-DLISTS=${setup_import_lists}"
+                           -P ${PROJECT_SOURCE_DIR}/cmake/delay-imports.cmake
+                   COMMAND ${CMAKE_C_COMPILER} -c delay_imports.s -o delay_imports.obj
+                   DEPENDS ${setup_import_lists} ${PROJECT_SOURCE_DIR}/cmake/delay-imports.cmake
+                   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/generated VERBATIM)
+target_sources(setup PRIVATE ${setup_delay_imports})
+# The libraries in the order in which they call each other, then the imports
+# (in another order ld 2.40 has crashed).
+target_link_libraries(setup PRIVATE setup_driver setup_ui setup_script setup_descriptor setup_files
+                      setup_registry setup_xml setup_base uuid kernel32 gcc)
 # Entry SetupEntry in setup_main.cpp instead of the C runtime start-up code.
 # No link time in the header: two builds of one commit give the same bytes,
-# and with them the same PE checksum, which the linker computes.
-target_link_options(setup PRIVATE -s -Os -Wl,--gc-sections -static-libgcc -static-libstdc++
-                    -nostartfiles -Wl,-e,_SetupEntry@0 -flto -Wl,--no-insert-timestamp
+# and with them the same PE checksum, which the linker computes and the step
+# below writes again.
+target_link_options(setup PRIVATE -s -Os -Wl,--gc-sections -nostartfiles -nodefaultlibs
+                    -Wl,-e,_SetupEntry@0 -flto -Wl,--no-insert-timestamp
                     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
-                    -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
-target_link_libraries(setup PRIVATE comctl32 shell32 ole32 uuid advapi32 msvcrt kernel32 gcc)
+                    -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+                    -Wl,-Map,${CMAKE_BINARY_DIR}/setup.map)
+# The load configuration (base/system_library.cpp) and the delay imports that
+# ld links but does not name in the header.
+add_custom_command(TARGET setup POST_BUILD
+                   COMMAND sh ${PROJECT_SOURCE_DIR}/tools/set-directories.sh
+                           $<TARGET_FILE:setup> ${CMAKE_BINARY_DIR}/setup.map VERBATIM)
 # The signed copy, a step of its own and made only on request: tools/sign.sh
 # takes the certificate from the environment (see the README's Release).
 add_custom_target(setup_signed
@@ -110,3 +139,9 @@ function(setup_windows_test name)
 endfunction()
 
 add_subdirectory(tests)
+
+# The Windows libraries that CMake adds to every program of a folder: the
+# tests' folder (above) keeps them, but setup.exe, this folder's only program,
+# links exactly the libraries named for it (see its imports).
+set(CMAKE_CXX_STANDARD_LIBRARIES "")
+set(CMAKE_C_STANDARD_LIBRARIES "")

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <delayimp.h>
+#include <imagehlp.h>
 #include <stdlib.h>
 
 #include <map>
@@ -526,21 +528,95 @@ TEST_F(SetupExe, FailedRunLeavesNothingStaged)
     EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(staging));
 }
 
-TEST_F(SetupExe, DllPlantedBesideTheProgramIsNotLoaded)
+// Every DLL that Wine loads into setup.exe during an install and an uninstall
+// under the Vista, XP and 7 versions (WINEDEBUG=+loaddll). Left out: kernel32
+// and kernelbase, which Wine takes from beside a program under a native load
+// order although Windows always maps kernel32 from the system folder, and
+// Wine's display driver winex11.drv, which has no counterpart on Windows.
+const char *const kLoadedDlls[] = {
+    "advapi32", "apphelp", "combase", "comctl32", "dwmapi", "gdi32",   "imm32",
+    "msvcrt",   "ole32",   "oleacc",  "oleaut32", "propsys", "rpcrt4", "sechost",
+    "shcore",   "shell32", "shfolder", "shlwapi", "ucrtbase", "user32", "userenv",
+    "uxtheme",  "version", "win32u",  "zlib1"};
+
+// Plants a DLL of each name in `folder`, each leaving "<name>.dll.loaded" there
+// when it loads, and has Wine prefer such a copy over its own for both names
+// of the program.
+void PlantDlls(const std::string &folder)
 {
-    ASSERT_TRUE(CopyFileA(TestFile("planted_shfolder.dll").c_str(), MediumFile("shfolder.dll").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA(TestFile("plant_probe.exe").c_str(), MediumFile("plant_probe.exe").c_str(), FALSE));
+    for (const char *name : kLoadedDlls) {
+        ASSERT_TRUE(CopyFileA(TestFile("planted_dll.dll").c_str(),
+                              (folder + "\\" + name + ".dll").c_str(), FALSE));
+        SetDllOverride("setup.exe", name, "native,builtin");
+        SetDllOverride("_zynu000.exe", name, "native,builtin");
+    }
+}
+
+// The names of the plants in `folder` that loaded since the last look.
+std::string LoadedPlants(const std::string &folder)
+{
+    std::string loaded;
+    for (const char *name : kLoadedDlls)
+        if (DeleteFileA((folder + "\\" + name + ".dll.loaded").c_str()))
+            loaded += std::string(name) + " ";
+    return loaded;
+}
+
+// As Windows 2000 and XP before SP2 search for DLLs: the current folder right
+// after the program's, ahead of the system folder.
+struct CurrentFolderSearchedEarly {
+    const char *key = "System\\CurrentControlSet\\Control\\Session Manager";
+    RawValue saved = ReadRaw(key, "SafeDllSearchMode");
+    CurrentFolderSearchedEarly() { WriteDword(key, "SafeDllSearchMode", 0); }
+    ~CurrentFolderSearchedEarly()
+    {
+        if (saved.present) {
+            WriteRaw(key, "SafeDllSearchMode", saved.type, saved.bytes);
+        } else {
+            HKEY handle;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_SET_VALUE, &handle) == 0) {
+                RegDeleteValueA(handle, "SafeDllSearchMode");
+                RegCloseKey(handle);
+            }
+        }
+    }
+};
+
+// A DLL of a system name planted beside setup.exe, or in the current folder
+// of the uninstaller (which runs from C:\\ze2e), never loads, and the run
+// still succeeds. The first rows show that the plants work: a program without
+// the protection loads one from either place.
+TEST_F(SetupExe, DllPlantedBesideTheProgramOrInItsCurrentFolderIsNotLoaded)
+{
+    PlantDlls(kMedium);
+    PlantDlls("C:\\ze2e");
+    CurrentFolderSearchedEarly searched;
     SetDllOverride("plant_probe.exe", "shfolder", "native,builtin");
-    SetDllOverride("setup.exe", "shfolder", "native,builtin");
-    // Without a restriction the planted copy is what a program gets.
+    ASSERT_TRUE(CopyFileA(TestFile("plant_probe.exe").c_str(), MediumFile("plant_probe.exe").c_str(),
+                          FALSE));
     EXPECT_EQ(0u, RunProgram(MediumFile("plant_probe.exe"), ""));
-    ASSERT_TRUE(Exists(MediumFile("planted-dll-loaded.txt")));
-    DeleteFileA(MediumFile("planted-dll-loaded.txt").c_str());
+    EXPECT_EQ("shfolder ", LoadedPlants(kMedium));  // from beside the program
+    EXPECT_EQ(0u, RunProgram(TestFile("plant_probe.exe"), ""));
+    EXPECT_EQ("shfolder ", LoadedPlants("C:\\ze2e"));  // from the current folder
     DeleteFileA(MediumFile("plant_probe.exe").c_str());
 
-    ASSERT_EQ(0u, RunSetup("/S"));
-    EXPECT_FALSE(Exists(MediumFile("planted-dll-loaded.txt")));
-    EXPECT_TRUE(Exists(GroupShortcut(kProduct)));  // the shell link object still works
+    for (const char *version : {"vista", "winxp", "win7"}) {
+        SetWineVersion(version);
+        EXPECT_EQ(0u, RunSetup("/S")) << version;
+        EXPECT_TRUE(Exists(GroupShortcut(kProduct))) << version;  // the shell link object works
+        EXPECT_EQ("", LoadedPlants(kMedium)) << version;
+        EXPECT_EQ(0u, RunUninstaller("/S /U")) << version;
+        EXPECT_FALSE(Exists(GroupShortcut(kProduct))) << version;
+        EXPECT_EQ("", LoadedPlants("C:\\ze2e")) << version;
+    }
+}
+
+// A system DLL that cannot be loaded (here switched off in Wine) ends the run
+// with ERROR_MOD_NOT_FOUND rather than with a call into nothing.
+TEST_F(SetupExe, SystemDllThatCannotLoadEndsTheRunWith126)
+{
+    SetDllOverride("setup.exe", "comctl32", "");
+    EXPECT_EQ(126u, RunSetup("/S"));
 }
 
 // Odd input: a search-folder entry that names no folder registers nothing.
@@ -799,6 +875,54 @@ TEST_F(SetupExe, ManifestDeclaresRightsDpiAwarenessAndSystems)
         EXPECT_TRUE(QueryPath(("/assembly/compatibility/application/supportedOS[@Id={" +
                                std::string(system) + "}]").c_str(), &node, document)) << system;
     FreeDocument(document);
+}
+
+// The program's own headers: the import table names KERNEL32 alone, the
+// delay-import table every other DLL it calls, the load configuration
+// asks Windows 10 to take the static imports from the system folder, in a
+// record of the size that x86 programs give, the checksum is the file's after
+// the build set that record, and the file fits its budget.
+TEST_F(SetupExe, HeadersImportOnlyKernel32AndLimitTheDllSearch)
+{
+    const std::string path = ThisFolder() + "\\..\\setup.exe";
+    const std::string file = ReadText(path);
+    ASSERT_GT(file.size(), 4096u);
+    const char *base = file.data();
+    const IMAGE_NT_HEADERS32 *headers =
+        (const IMAGE_NT_HEADERS32 *)(base + ((const IMAGE_DOS_HEADER *)base)->e_lfanew);
+    auto at = [&](DWORD rva) -> const char * {  // the bytes at an RVA, null outside the sections
+        const IMAGE_SECTION_HEADER *section = IMAGE_FIRST_SECTION(headers);
+        for (WORD i = 0; i < headers->FileHeader.NumberOfSections; ++i, ++section)
+            if (rva >= section->VirtualAddress &&
+                rva < section->VirtualAddress + section->SizeOfRawData)
+                return base + section->PointerToRawData + (rva - section->VirtualAddress);
+        return nullptr;
+    };
+    const IMAGE_DATA_DIRECTORY *directory = headers->OptionalHeader.DataDirectory;
+    std::vector<std::string> imports;
+    for (auto *entry = (const IMAGE_IMPORT_DESCRIPTOR *)at(
+             directory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+         entry && entry->Name; ++entry)
+        imports.push_back(at(entry->Name));
+    EXPECT_EQ(std::vector<std::string>{"KERNEL32.dll"}, imports);
+    std::vector<std::string> delayed;
+    for (auto *entry = (const ImgDelayDescr *)at(
+             directory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].VirtualAddress);
+         entry && entry->rvaDLLName; ++entry)
+        delayed.push_back(at(entry->rvaDLLName));
+    EXPECT_EQ((std::vector<std::string>{"advapi32.dll", "comctl32.dll", "gdi32.dll", "msvcrt.dll",
+                                        "ole32.dll", "shell32.dll", "user32.dll"}),
+              delayed);
+    const IMAGE_DATA_DIRECTORY &config = directory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG];
+    auto *record = (const IMAGE_LOAD_CONFIG_DIRECTORY32 *)at(config.VirtualAddress);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(64u, config.Size);
+    EXPECT_EQ(64u, record->Size);
+    EXPECT_EQ(0x800, record->Reserved1);  // DependentLoadFlags: LOAD_LIBRARY_SEARCH_SYSTEM32
+    DWORD written = 0, computed = 1;
+    EXPECT_EQ(0u, MapFileAndCheckSumA(path.c_str(), &written, &computed));
+    EXPECT_EQ(computed, written);
+    EXPECT_LE(file.size(), 100u * 1024);  // the budget until the bundle lands
 }
 
 // Icon group 100: 16, 24, 32 and 48 pixels, each in 16 and 256 colours, and
