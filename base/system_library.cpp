@@ -133,20 +133,6 @@ void *SystemLibraryEntry(const char *library, const char *name)
     return module ? (void *)GetProcAddress(module, name) : 0;
 }
 
-int GetShellFolder(int place, char *folder)
-{
-    typedef HRESULT(WINAPI * GetFolderPathFn)(HWND, int, HANDLE, DWORD, LPSTR);
-    static GetFolderPathFn getFolderPath;
-    // shfolder.dll forwards the call to shell32.dll where that has it (2000
-    // and later); the forward is resolved by name, so shell32 is asked first.
-    if (!getFolderPath)
-        getFolderPath = (GetFolderPathFn)SystemLibraryEntry("shell32.dll", "SHGetFolderPathA");
-    if (!getFolderPath)
-        getFolderPath = (GetFolderPathFn)SystemLibraryEntry("shfolder.dll", "SHGetFolderPathA");
-    ZeroMemory(folder, MAX_PATH);
-    return getFolderPath && getFolderPath(0, place, 0, 0, folder) == S_OK;
-}
-
 // Called by a delay-import stub the first time the program calls a function
 // of a DLL other than KERNEL32: loads the DLL as above, finds the function by
 // name or ordinal and writes it into the import slot. A DLL or function that

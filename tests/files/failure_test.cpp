@@ -1,10 +1,11 @@
 // Failures that cannot be produced for real: a restart registration that
 // fails for one pair, pending work that cannot be taken back, a shell
 // link that cannot be saved, and shell operations that report or leave
-// something other than what they did. This executable links its own
-// RegisterRestartOperation, the two withdrawals, SaveLinkFile and
-// RunShellFileOperation in place of the real ones; the last carries out the
-// request and then changes what a test asks for.
+// something other than what they did, and shell folders that cannot be
+// told. This executable links its own RegisterRestartOperation, the two
+// withdrawals, SaveLinkFile, GetShellFolder and RunShellFileOperation in
+// place of the real ones; the last carries out the request and then changes
+// what a test asks for.
 #include "files/files.h"
 #include "tests/files/file_access.h"
 
@@ -25,6 +26,7 @@ int deletions = 0;
 int withdrawalResult = 1;
 int moveWithdrawalResult = 1;
 HRESULT saveResult = S_OK;
+int shellFoldersKnown = 1;
 
 // What the shell does to the payload beyond the request, for one operation.
 struct ShellFault {
@@ -217,6 +219,12 @@ int IsPendingRestartSource(const char *)
     return 1;  // shares a file with the stand-ins above; left folders alone
 }
 
+int GetShellFolder(int place, char *folder)
+{
+    ZeroMemory(folder, MAX_PATH);
+    return shellFoldersKnown && SHGetFolderPathA(0, place, 0, 0, folder) == S_OK;
+}
+
 namespace {
 
 // The path of `list` (a multi-string) whose name is `name`.
@@ -255,4 +263,14 @@ int RunShellFileOperation(SHFILEOPSTRUCTA *request)
     }
     request->fAnyOperationsAborted = fault->aborted;
     return fault->result ? fault->result : result;
+}
+
+// Where the shell folders cannot be told, no folder can be judged: a plain
+// one is refused too. The critical places are read once per process, at
+// the first question, which this is.
+TEST(CriticalFolders, EveryFolderRefusedWhenTheShellFoldersCannotBeTold)
+{
+    shellFoldersKnown = 0;
+    EXPECT_EQ(1, IsCriticalFolder("C:\\zfail\\Apps"));
+    shellFoldersKnown = 1;
 }
