@@ -4,8 +4,8 @@
 // CopyFileA of the setup folder's files, the two taking turns. Prints the
 // times of each round, the best of each and their ratio, and the checksum
 // functions' throughput. Not a test: a measurement for people to read.
-// After each turn, untimed, the files written reach the disk and are
-// deleted: each turn starts without the other's write-back in progress.
+// After each turn, untimed, the files written are deleted: each turn starts
+// with the same files cached and none of the other's waiting to be written.
 //
 // Usage: bundle_measure <bundle> <setup folder> <output folder> [rounds]
 //                       [stream|ring] [threads]
@@ -380,21 +380,6 @@ int CopyAll(const Bundle *bundle, const char *from, const char *to)
     return 1;
 }
 
-// Untimed after each turn: what a turn wrote reaches the disk, so that the
-// next turn starts without another's write-back in progress.
-void FlushAll(const Bundle *bundle, const char *folder)
-{
-    for (uint32_t i = 0; i < bundle->index.fileCount; ++i) {
-        char path[MAX_PATH];
-        snprintf(path, sizeof(path), "%s\\%s", folder, bundle->index.entries[i].name);
-        HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0);
-        if (file != INVALID_HANDLE_VALUE) {
-            FlushFileBuffers(file);
-            CloseHandle(file);
-        }
-    }
-}
-
 void DeleteAll(const Bundle *bundle, const char *folder)
 {
     for (uint32_t i = 0; i < bundle->index.fileCount; ++i) {
@@ -482,6 +467,16 @@ int main(int argc, char **argv)
            bundle.index.fileCount, (unsigned long long)total, bundle.header.totalLength,
            100.0 * bundle.header.totalLength / (double)total, ring ? "ring" : "stream", threads,
            threads == 1 ? "" : "s");
+    // First, untimed: both ways once, and the decoded files must be the
+    // folder's files.
+    static unsigned char one[kReadSize], two[kReadSize];
+    if (!DecodeAll(&bundle, argv[1], decoded, ring, threads) || !CopyAll(&bundle, argv[2], copied) ||
+        !SameFiles(&bundle, decoded, copied, one, two)) {
+        fprintf(stderr, "decoding or copying failed, or the files differ\n");
+        return 1;
+    }
+    DeleteAll(&bundle, decoded);
+    DeleteAll(&bundle, copied);
     double bestDecode = 1e9, bestCopy = 1e9, cpuDecode = 1e9, cpuCopy = 1e9;
     double ratios[64];
     int measured = 0;
@@ -499,13 +494,8 @@ int main(int argc, char **argv)
                 fprintf(stderr, decode ? "decoding failed\n" : "copying failed\n");
                 return 1;
             }
-            FlushAll(&bundle, decode ? decoded : copied);
+            DeleteAll(&bundle, decode ? decoded : copied);
         }
-        static unsigned char one[kReadSize], two[kReadSize];
-        if (round == 0 && !SameFiles(&bundle, decoded, copied, one, two))
-            return 1;
-        DeleteAll(&bundle, decoded);
-        DeleteAll(&bundle, copied);
         printf("round %d: decode %.3f s, copy %.3f s, ratio %.2f; processor time %.3f s and "
                "%.3f s, ratio %.2f\n", round + 1, times[1], times[0], times[1] / times[0], cpu[1],
                cpu[0], cpu[1] / cpu[0]);
