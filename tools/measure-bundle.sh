@@ -4,7 +4,8 @@
 # the same files, the code that zstd's decoder and the bundle's reader add
 # to a program linked like setup.exe, and decoding the bundle into files
 # against CopyFile of the same files under Wine, the two taking turns
-# (bundle_measure, ROUNDS rounds, with one and with two decoding threads).
+# (bundle_measure, ROUNDS rounds, with one and with two decoding threads),
+# and for scale one silent install by the NSIS installer.
 # The payload, the bundle and the NSIS installer are made once in
 # $MEASURE_DIR (build/bundle-measure) and again when their inputs change;
 # compressing 1 GiB takes several minutes.
@@ -72,3 +73,8 @@ for threads in 1 2; do
     wine "$probe/bundle_measure.exe" "$(windows "$work/bundle.exe")" "$(windows "$folder")" \
          "$(windows "$work/out")" "${ROUNDS:-5}" ring "$threads"
 done
+# For scale: one silent install by the NSIS installer of the same files.
+start=$(date +%s.%N)
+wine "$work/nsis-lzma.exe" /S "/D=$(windows "$work/nsis-out")"
+awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { printf "NSIS /SOLID lzma silent install: %.1f s\n", e - s }'
+rm -rf "$work/nsis-out"
