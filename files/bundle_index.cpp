@@ -221,8 +221,12 @@ int ReadBundleIndex(const unsigned char *bytes, uint32_t length, const BundleHea
                     BundleIndex *index)
 {
     memset(index, 0, sizeof(*index));
+    // The header's bounds again, for a header that did not come from
+    // ReadBundleHeader: the sums below stay far from wrapping.
     if (!bytes || header->fileCount > BUNDLE_MAX_FILES || length != header->indexLength ||
-        length != header->fileCount * BUNDLE_ENTRY_SIZE)
+        length != header->fileCount * BUNDLE_ENTRY_SIZE ||
+        header->totalLength > BUNDLE_MAX_DATA_LENGTH ||
+        header->indexOffset > header->totalLength - length)
         return 0;
     uint32_t position = header->indexOffset + header->indexLength;
     for (uint32_t i = 0; i < header->fileCount; ++i) {

@@ -63,7 +63,9 @@ int ReadFile(const std::string &path, Bytes *bytes)
     return ok || Fail("cannot read", path.c_str());
 }
 
-// The file of `folder` named `name` in any letter case, as Windows finds it.
+// The file of `folder` named `name` in any letter case, as Windows finds it:
+// 1 when there is one, 0 when none, -1 when several differ only in case
+// (which one goes in would depend on the file system's order).
 int FindInFolder(const std::string &folder, const char *name, std::string *path)
 {
     DIR *dir = opendir(folder.c_str());
@@ -73,12 +75,11 @@ int FindInFolder(const std::string &folder, const char *name, std::string *path)
     while (const dirent *entry = readdir(dir)) {
         if (strcasecmp(entry->d_name, name) == 0) {
             *path = folder + "/" + entry->d_name;
-            found = 1;
-            break;
+            ++found;
         }
     }
     closedir(dir);
-    return found;
+    return found > 1 ? -1 : found;
 }
 
 struct SetupFile {
@@ -93,7 +94,10 @@ int CollectSetupFiles(const std::string &folder, std::vector<SetupFile> *files)
     int descriptors = 0;
     for (const char *name : kSetupFiles) {
         int descriptor = !strcmp(name, "Dorsel.zyn") || !strcmp(name, "VAKZYN.xml");
-        if (!FindInFolder(folder, name, &path)) {
+        int found = FindInFolder(folder, name, &path);
+        if (found < 0)
+            return Fail("more than one file in the setup folder is named", name);
+        if (!found) {
             if (descriptor)
                 continue;
             return Fail("missing from the setup folder", name);

@@ -74,6 +74,9 @@ refused missing-descriptor "Dorsel.zyn or VAKZYN.xml"
 lay_out missing-payload
 rm missing-payload/ZYNNTDEV.sys
 refused missing-payload ZYNNTDEV.sys
+lay_out two-cases
+echo "another script" > two-cases/zynsetup.DAT
+refused two-cases "more than one file in the setup folder is named: ZynSetup.dat"
 lay_out bundle-as-stub
 cp first.exe bundle-as-stub/setup.exe
 refused bundle-as-stub "already carries data"
