@@ -26,6 +26,19 @@ endfunction()
 setup_host_library(sanitized OPTIONS -g -O1 ${SETUP_SANITIZE} LINK ${SETUP_SANITIZE})
 setup_host_library(fast OPTIONS -O2)
 
+# The bundle's reader (pure code in files/) with zstd's xxHash, which holds
+# the data's checksum: bundle_host_<use>.
+function(setup_host_bundle_reader use)
+  cmake_parse_arguments(ARG "" "" "OPTIONS;LINK" ${ARGN})
+  add_library(bundle_host_${use} STATIC ${PROJECT_SOURCE_DIR}/files/bundle_index.cpp
+              ${PROJECT_SOURCE_DIR}/third_party/zstd/lib/common/xxhash.c)
+  target_include_directories(bundle_host_${use} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_compile_options(bundle_host_${use} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${SETUP_HOST_WARNINGS}>
+                         PUBLIC ${ARG_OPTIONS})
+  target_link_options(bundle_host_${use} PUBLIC ${ARG_LINK})
+endfunction()
+setup_host_bundle_reader(sanitized OPTIONS -g -O1 ${SETUP_SANITIZE} LINK ${SETUP_SANITIZE})
+
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(${GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
@@ -40,6 +53,8 @@ endfunction()
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   setup_host_library(fuzz OPTIONS -g -O1 -fsanitize=fuzzer-no-link,address,undefined
                      LINK -fsanitize=fuzzer-no-link,address,undefined)
+  setup_host_bundle_reader(fuzz OPTIONS -g -O1 -fsanitize=fuzzer-no-link,address,undefined
+                           LINK -fsanitize=fuzzer-no-link,address,undefined)
   set(SETUP_FUZZ_SECONDS 30 CACHE STRING "Length of the fuzz run in the test command")
 else()
   message(WARNING "The fuzz target needs clang; it is left out of this build")

@@ -33,6 +33,9 @@ function(setup_subsystem name folder)
 endfunction()
 
 setup_subsystem(setup_base base)
+# zstd's decoder for the bundle; nothing of setup.exe links it yet.
+include(${PROJECT_SOURCE_DIR}/cmake/zstd.cmake)
+setup_zstd_decoder(zstd_decoder)
 # The log names the program's version, the one its version resource shows.
 target_compile_definitions(setup_base PRIVATE SETUP_PROGRAM_VERSION="${PROJECT_VERSION}")
 setup_subsystem(setup_xml xml)

@@ -14,6 +14,8 @@ packages=(
   g++-multilib                             # the benchmark's 32-bit build of the engine
   util-linux ca-certificates
   osslsigncode openssl                     # the release's signature; the signing test's certificate
+  libzstd-dev                              # the bundle builder's compressor (zstd 1.5.4)
+  nsis                                     # the bundle's size and speed measured against NSIS
   locales                                  # the German and Japanese test locales
 )
 
