@@ -191,6 +191,36 @@ TEST_F(WholeBundle, InstallsItsOwnData)
     EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(staging));
 }
 
+void Replace(Bundle *bundle, const char *name, const std::string &content)
+{
+    int i = bundle->Find(name);
+    bundle->files[i].content = content;
+    bundle->frames[i] = StoredFrame(content);
+    bundle->Assemble();
+}
+
+// On Windows 98 the Unicode layer comes from the bundle, loaded from its
+// private folder, which still goes at the end, also after a plan that fails
+// with the layer loaded. A layer that does not load ends the run with 8, as
+// beside a program.
+TEST_F(WholeBundle, OnWindows98TheUnicodeLayerComesFromTheBundle)
+{
+    SetWineVersion("win98");
+    SetDllOverride("setup.exe", "unicows", "native");  // never Wine's own
+    Bundle whole = MediumBundle(), broken = whole, refused = whole;
+    Replace(&broken, "unicows.dll", "no DLL");
+    std::string script = whole.files[whole.Find("ZynSetup.dat")].content;
+    Replace(&refused, "ZynSetup.dat", script.replace(script.find("=Dorsel"), 7, "=.."));
+    ASSERT_TRUE(DeleteFileA(MediumFile("unicows.dll").c_str()));  // none beside it
+    std::set<std::string> staging = StagingFolders();
+    for (const Bundle *bundle : {&broken, &refused, &whole}) {
+        WriteText(MediumFile("setup.exe"), bundle->bytes);
+        EXPECT_EQ(bundle == &whole ? 0u : 8u, RunSetup("/S"));
+        EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(staging));
+    }
+    EXPECT_EQ(Sz(kProduct), ReadRaw(PRODUCT_KEY, "Name").bytes);
+}
+
 // The elevated copy of a bundle reads only the file it runs from. Here the
 // test build's stand-in (setup_elevating) has the elevated copy find another
 // bundle, whole and valid but with other files, under its own name, as if
