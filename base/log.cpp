@@ -3,8 +3,8 @@
 // program can take turns in one file.
 #include "base/log.h"
 
+#include "base/final_path.h"
 #include "base/format.h"
-#include "base/system_entry.h"
 #include "base/system_version.h"
 #include "base/text.h"
 
@@ -21,11 +21,8 @@ const DWORD kOpenReparsePoint = 0x00200000;  // FILE_FLAG_OPEN_REPARSE_POINT, NT
 // first line is one is this program's own log, the only kind it ever cuts.
 const char kHeaderText[] = "==== ZynSetup log of ";
 
-typedef DWORD(WINAPI *FinalPathFn)(HANDLE, LPSTR, DWORD, DWORD);
-typedef DWORD(WINAPI *LongPathFn)(LPCSTR, LPSTR, DWORD);
-
 char g_logPath[MAX_PATH];
-char g_logPlace[MAX_PATH];  // the log's path as the system names it; "" until first seen
+char g_logPlace[MAX_PATH];  // the log's path spelled out as a final path; "" until first read
 DWORD g_openFlags;  // with the flag that opens a link itself, where the system has it
 
 // Appends printf-style text at `*used`, cutting it at `size` - 1 characters.
@@ -126,58 +123,6 @@ int IsPlainFile(HANDLE file)
            !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-void DropTrailingBackslashes(char *path)
-{
-    for (size_t length = strlen(path); length > 0 && path[length - 1] == '\\';)
-        path[--length] = 0;
-}
-
-// The path the system resolves the open `handle` to, links followed, as a
-// plain path without trailing backslashes; -1 where the system cannot tell
-// (before Vista), 0 when it fails to.
-int ReadFinalPath(HANDLE handle, char *path)
-{
-    static FinalPathFn finalPath =
-        (FinalPathFn)LookupSystemEntry("kernel32.dll", "GetFinalPathNameByHandleA");
-    if (!finalPath)
-        return -1;
-    char final[MAX_PATH];
-    DWORD length = finalPath(handle, final, MAX_PATH, 0);
-    if (length == 0 || length >= MAX_PATH)
-        return 0;
-    char *rest = strncmp(final, "\\\\?\\", 4) == 0 ? final + 4 : final;
-    if (_strnicmp(rest, "UNC\\", 4) == 0)
-        *(rest += 2) = '\\';  // "\\?\UNC\server" is "\\server"
-    lstrcpyA(path, rest);
-    DropTrailingBackslashes(path);
-    return 1;
-}
-
-// 1 when the system resolves the open `handle` to `named`, the path it was
-// opened by, in its long form: no link on the way leads elsewhere. `place`
-// keeps that long form for the next call (empty at the first). Where the
-// system cannot tell (before Vista) the reparse-point and link-count tests
-// alone stand.
-int IsHeldWhereNamed(HANDLE handle, const char *named, char *place)
-{
-    char final[MAX_PATH];
-    int told = ReadFinalPath(handle, final);
-    if (told < 0)
-        return 1;
-    if (!told)
-        return 0;
-    if (!place[0]) {
-        LongPathFn longPath = (LongPathFn)LookupSystemEntry("kernel32.dll", "GetLongPathNameA");
-        DWORD length = longPath ? longPath(named, place, MAX_PATH) : 0;
-        if (length == 0 || length >= MAX_PATH) {
-            place[0] = 0;
-            return 0;
-        }
-        DropTrailingBackslashes(place);
-    }
-    return lstrcmpiA(final, place) == 0;
-}
-
 // The log's folder, where it is named, before a log is created in it.
 int IsFolderWhereNamed(void)
 {
@@ -191,8 +136,9 @@ int IsFolderWhereNamed(void)
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, 0);
     if (held == INVALID_HANDLE_VALUE)
         return 0;
-    char place[MAX_PATH] = {0};
-    int where = IsHeldWhereNamed(held, folder, place);
+    char spelled[MAX_PATH];
+    spelled[0] = 0;
+    int where = IsOpenWhereNamed(held, folder, spelled);
     CloseHandle(held);
     return where;
 }
@@ -215,12 +161,12 @@ HANDLE OpenLogHandle(void)
         made = 1;
     }
     if (file == INVALID_HANDLE_VALUE ||
-        (IsPlainFile(file) && IsHeldWhereNamed(file, g_logPath, g_logPlace)))
+        (IsPlainFile(file) && IsOpenWhereNamed(file, g_logPath, g_logPlace)))
         return file;
     char final[MAX_PATH];
-    int told = made ? ReadFinalPath(file, final) : 0;
+    int told = made && FinalPathOf(file, final);
     CloseHandle(file);
-    if (told > 0)
+    if (told)
         DeleteFileA(final);
     return INVALID_HANDLE_VALUE;
 }

@@ -3,6 +3,7 @@
 #ifndef FILES_FILES_H
 #define FILES_FILES_H
 
+#include "base/final_path.h"  // FinalPathOf
 #include "base/run_options.h"
 
 #include <windows.h>
@@ -159,10 +160,6 @@ int ContainsPlaceKey(const PlaceKey *outer, const PlaceKey *inner);
 // Cuts the full path `path` to the folder it lies in ("C:\x" to "C:\");
 // 0 at the root of a drive or share.
 int CutToParentFolder(char *path);
-// The path the system resolves the open file or folder `place` to, links
-// followed, into `path` (MAX_PATH characters); 0 where the system cannot say
-// (before Vista).
-int FinalPathOf(HANDLE place, char *path);
 // 1 when `path` lies in the folder `folder`, at any depth (not when it is it).
 int IsInsidePlace(const PlaceKey *folder, const char *path);
 // 1 for the root of a drive or a network share.
