@@ -5,6 +5,7 @@
 
 #include "base/log.h"
 #include "base/system_entry.h"
+#include "registry/registry.h"
 
 #include <sddl.h>
 #include <string.h>
@@ -75,22 +76,15 @@ int OpenPrivateLock(const NamespaceCalls *calls, RunLock *lock)
     if (!readSecurity ||
         !readSecurity(RUN_LOCK_ACCESS, SDDL_REVISION_1, &access.lpSecurityDescriptor, 0))
         return LogFailure("ConvertStringSecurityDescriptorToSecurityDescriptorA", RUN_LOCK_ACCESS);
-    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
-    PSID administrators = 0;
     HANDLE boundary = calls->createBoundary(RUN_LOCK_BOUNDARY, 0);
     if (!boundary)
         LogFailure("CreateBoundaryDescriptorW", "of the run lock");
-    else if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                       DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                       &administrators) ||
-             !calls->addSid(&boundary, administrators))
+    else if (!calls->addSid(&boundary, WellKnownSid(WELL_KNOWN_ADMINISTRATORS)))
         LogFailure("AddSIDToBoundaryDescriptor", "of the run lock");
     else if (OpenLockSpace(calls, boundary, &access, lock) &&
              !(lock->mutex = calls->createMutex(&access, PRIVATE_RUN_LOCK_NAME, 0,
                                                 SYNCHRONIZE | MUTEX_MODIFY_STATE)))
         LogFailure("CreateMutexExW", "of the run lock");
-    if (administrators)
-        FreeSid(administrators);
     if (boundary)
         calls->deleteBoundary(boundary);
     LocalFree(access.lpSecurityDescriptor);

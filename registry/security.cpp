@@ -15,19 +15,6 @@ typedef BOOL(WINAPI *SetSecurityDescriptorControlFn)(PSECURITY_DESCRIPTOR,
                                                      SECURITY_DESCRIPTOR_CONTROL,
                                                      SECURITY_DESCRIPTOR_CONTROL);
 
-int BuildAdministratorsSid(PSID *sid)
-{
-    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
-    return AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
-                                    0, 0, 0, 0, 0, sid) != 0;
-}
-
-int BuildEveryoneSid(PSID *sid)
-{
-    SID_IDENTIFIER_AUTHORITY world = {SECURITY_WORLD_SID_AUTHORITY};
-    return AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, sid) != 0;
-}
-
 // The token's group list in a GlobalAlloc block, or null.
 TOKEN_GROUPS *QueryTokenGroups(void)
 {
@@ -101,66 +88,29 @@ int ApplyFileSecurity(const char *path, PSID administrators, PSID everyone)
     return ok;
 }
 
-// The accounts whose folders a standard user cannot take over, and the
-// Users group, which gets read access to what setup creates.
-enum { ADMINISTRATORS, LOCAL_SYSTEM, TRUSTED_INSTALLER, USERS, WELL_KNOWN_COUNT };
-const struct {
-    BYTE count;
-    DWORD rids[6];
-} kWellKnown[WELL_KNOWN_COUNT] = {
-    {2, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS}},
-    {1, {SECURITY_LOCAL_SYSTEM_RID}},
-    {6, {80, 956008885, 3418522649u, 1831038044, 1853292631, 2271478464u}},
-    {2, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS}},
-};
-
-struct WellKnownSids {
-    PSID sid[WELL_KNOWN_COUNT];
-};
-
-void FreeWellKnownSids(WellKnownSids *sids)
-{
-    for (int i = 0; i < WELL_KNOWN_COUNT; ++i)
-        if (sids->sid[i])
-            FreeSid(sids->sid[i]);
-}
-
-int BuildWellKnownSids(WellKnownSids *sids)
-{
-    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
-    ZeroMemory(sids, sizeof(*sids));
-    for (int i = 0; i < WELL_KNOWN_COUNT; ++i) {
-        const DWORD *rid = kWellKnown[i].rids;
-        if (!AllocateAndInitializeSid(&nt, kWellKnown[i].count, rid[0], rid[1], rid[2], rid[3],
-                                      rid[4], rid[5], 0, 0, &sids->sid[i]))
-            return 0;
-    }
-    return 1;
-}
-
 // Creates `path` owned by Administrators with an access list of its own (not
-// taken over from the parent): the first `full` accounts of `sids` get full
+// taken over from the parent): the first `full` well-known accounts get full
 // control, and with `usersRead` the Users group read and execute, all passed
 // on to what the folder holds.
-int CreateFolderWithAccess(const char *path, const WellKnownSids *sids, int full, int usersRead)
+int CreateFolderWithAccess(const char *path, int full, int usersRead)
 {
     SetEntriesInAclFn setEntries =
         (SetEntriesInAclFn)LookupSystemEntry("advapi32.dll", "SetEntriesInAclA");
     if (!setEntries)
         return 0;
-    EXPLICIT_ACCESS_A entries[WELL_KNOWN_COUNT];
+    EXPLICIT_ACCESS_A entries[WELL_KNOWN_USERS + 1];
     const DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
     for (int i = 0; i < full; ++i)
         FillAccessEntry(&entries[i], GENERIC_ALL,
-                        i == ADMINISTRATORS ? TRUSTEE_IS_GROUP : TRUSTEE_IS_USER, sids->sid[i],
-                        inherit);
+                        i == WELL_KNOWN_ADMINISTRATORS ? TRUSTEE_IS_GROUP : TRUSTEE_IS_USER,
+                        WellKnownSid(i), inherit);
     if (usersRead)
         FillAccessEntry(&entries[full], GENERIC_READ | GENERIC_EXECUTE, TRUSTEE_IS_GROUP,
-                        sids->sid[USERS], inherit);
+                        WellKnownSid(WELL_KNOWN_USERS), inherit);
     PACL list = 0;
     if (setEntries((ULONG)(full + usersRead), entries, 0, &list) != ERROR_SUCCESS)
         return 0;
-    PSID administrators = sids->sid[ADMINISTRATORS];
+    PSID administrators = WellKnownSid(WELL_KNOWN_ADMINISTRATORS);
     SECURITY_DESCRIPTOR descriptor;
     // Owned by Administrators whatever the system's default owner for an
     // administrator's objects: a later run trusts only folders they own.
@@ -183,19 +133,9 @@ int CreateFolderWithAccess(const char *path, const WellKnownSids *sids, int full
     return ok;
 }
 
-int CreateFolderKeepingError(const char *path, int full, int usersRead)
-{
-    WellKnownSids sids;
-    int ok = BuildWellKnownSids(&sids) && CreateFolderWithAccess(path, &sids, full, usersRead);
-    DWORD error = GetLastError();
-    FreeWellKnownSids(&sids);
-    SetLastError(error);
-    return ok;
-}
-
 // Whether the owner of the open `object` is one of the first `count`
-// accounts of the well-known list, or, with `orRunner`, the account that runs
-// this program. An owner the system does not name is none of them.
+// well-known accounts, or, with `orRunner`, the account that runs this
+// program. An owner the system does not name is none of them.
 int IsOwnedByOneOf(HANDLE object, int count, int orRunner)
 {
     typedef DWORD(WINAPI * GetSecurityInfoFn)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID *,
@@ -207,12 +147,9 @@ int IsOwnedByOneOf(HANDLE object, int count, int orRunner)
     if (!getInfo || getInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, 0, 0, 0,
                             &descriptor) != ERROR_SUCCESS)
         return 0;
-    WellKnownSids sids;
     int owned = 0;
-    if (BuildWellKnownSids(&sids) && owner)
-        for (int i = 0; i < count; ++i)
-            owned |= EqualSid(owner, sids.sid[i]) != 0;
-    FreeWellKnownSids(&sids);
+    for (int i = 0; owner && i < count; ++i)
+        owned |= EqualSid(owner, WellKnownSid(i)) != 0;
     HANDLE token;
     if (owner && !owned && orRunner && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
         union {
@@ -232,22 +169,22 @@ int IsOwnedByOneOf(HANDLE object, int count, int orRunner)
 
 int CreatePrivateFolder(const char *path)
 {
-    return CreateFolderKeepingError(path, LOCAL_SYSTEM + 1, 0);
+    return CreateFolderWithAccess(path, WELL_KNOWN_SYSTEM + 1, 0);
 }
 
 int CreateProtectedFolder(const char *path)
 {
-    return CreateFolderKeepingError(path, TRUSTED_INSTALLER + 1, 1);
+    return CreateFolderWithAccess(path, WELL_KNOWN_TRUSTED_INSTALLER + 1, 1);
 }
 
 int IsOwnedByAdministrators(HANDLE object)
 {
-    return IsOwnedByOneOf(object, LOCAL_SYSTEM + 1, 0);
+    return IsOwnedByOneOf(object, WELL_KNOWN_SYSTEM + 1, 0);
 }
 
 int IsOwnedByTrustedAccount(HANDLE object)
 {
-    return IsOwnedByOneOf(object, TRUSTED_INSTALLER + 1, 1);
+    return IsOwnedByOneOf(object, WELL_KNOWN_TRUSTED_INSTALLER + 1, 1);
 }
 
 int HasEnabledAdministrators(const TOKEN_GROUPS *groups, PSID administrators)
@@ -265,12 +202,7 @@ int IsAdministrator(void)
     TOKEN_GROUPS *groups = QueryTokenGroups();
     if (!groups)
         return 0;
-    PSID administrators = 0;
-    int result = 0;
-    if (BuildAdministratorsSid(&administrators)) {
-        result = HasEnabledAdministrators(groups, administrators);
-        FreeSid(administrators);
-    }
+    int result = HasEnabledAdministrators(groups, WellKnownSid(WELL_KNOWN_ADMINISTRATORS));
     GlobalFree(groups);
     return result;
 }
@@ -315,13 +247,6 @@ int SetFileAccessRights(const char *path)
 {
     if (!path || lstrlenA(path) >= MAX_PATH)
         return 0;
-    PSID everyone = 0;
-    PSID administrators = 0;
-    int ok = BuildEveryoneSid(&everyone) && BuildAdministratorsSid(&administrators) &&
-             ApplyFileSecurity(path, administrators, everyone);
-    if (administrators)
-        FreeSid(administrators);
-    if (everyone)
-        FreeSid(everyone);
-    return ok;
+    return ApplyFileSecurity(path, WellKnownSid(WELL_KNOWN_ADMINISTRATORS),
+                             WellKnownSid(WELL_KNOWN_EVERYONE));
 }
