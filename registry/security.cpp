@@ -35,49 +35,72 @@ TOKEN_GROUPS *QueryTokenGroups(void)
     return groups;
 }
 
-// One 32-bit value of the process token; 0 when the system does not know the class.
-int QueryTokenValue(TOKEN_INFORMATION_CLASS type, DWORD *value)
+// Information of class `type` of the process token into `buffer` of `size`
+// bytes; 0 when the system does not know the class or it does not fit.
+int ReadOwnToken(TOKEN_INFORMATION_CLASS type, void *buffer, DWORD size)
 {
     HANDLE token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return 0;
-    DWORD size = 0;
-    int known = GetTokenInformation(token, type, value, sizeof(*value), &size) != 0;
+    int known = GetTokenInformation(token, type, buffer, size, &size) != 0;
     CloseHandle(token);
     return known;
 }
 
-void FillAccessEntry(EXPLICIT_ACCESS_A *entry, DWORD permissions, TRUSTEE_TYPE type, PSID sid,
-                     DWORD inheritance = NO_INHERITANCE)
-{
-    ZeroMemory(entry, sizeof(*entry));
-    entry->grfAccessPermissions = permissions;
-    entry->grfAccessMode = SET_ACCESS;
-    entry->grfInheritance = inheritance;
-    entry->Trustee.pMultipleTrustee = 0;
-    entry->Trustee.MultipleTrusteeOperation = NO_MULTIPLE_TRUSTEE;
-    entry->Trustee.TrusteeForm = TRUSTEE_IS_SID;
-    entry->Trustee.TrusteeType = type;
-    entry->Trustee.ptstrName = (LPSTR)sid;
-}
+// One entry of an access list: a well-known account, its trustee type and
+// its rights.
+struct AccessRow {
+    BYTE account;
+    BYTE type;  // a TRUSTEE_TYPE
+    DWORD rights;
+};
 
-// Applies owner, group and the new list; the two functions are looked up so
-// that the program still loads where the system lacks them.
-int ApplyFileSecurity(const char *path, PSID administrators, PSID everyone)
+// Installed files: read and execute for Everyone, full control for
+// Administrators.
+const AccessRow kFileAccess[] = {
+    {WELL_KNOWN_EVERYONE, TRUSTEE_IS_WELL_KNOWN_GROUP, GENERIC_READ | GENERIC_EXECUTE},
+    {WELL_KNOWN_ADMINISTRATORS, TRUSTEE_IS_GROUP, GENERIC_ALL}};
+// Folders setup creates: full control for Administrators and SYSTEM (its
+// private folders, the first two rows); with TrustedInstaller's full control
+// and read and execute for Users, the list of Program Files.
+const AccessRow kFolderAccess[] = {
+    {WELL_KNOWN_ADMINISTRATORS, TRUSTEE_IS_GROUP, GENERIC_ALL},
+    {WELL_KNOWN_SYSTEM, TRUSTEE_IS_USER, GENERIC_ALL},
+    {WELL_KNOWN_TRUSTED_INSTALLER, TRUSTEE_IS_USER, GENERIC_ALL},
+    {WELL_KNOWN_USERS, TRUSTEE_IS_GROUP, GENERIC_READ | GENERIC_EXECUTE}};
+
+// The access list of the first `count` rows, each passed on as
+// `inheritance` says, in a LocalAlloc block; null when it cannot be made.
+// SetEntriesInAclA is looked up so that the program still loads where the
+// system lacks it.
+PACL BuildAccessList(const AccessRow *rows, int count, DWORD inheritance)
 {
     SetEntriesInAclFn setEntries =
         (SetEntriesInAclFn)LookupSystemEntry("advapi32.dll", "SetEntriesInAclA");
+    EXPLICIT_ACCESS_A entries[4];
+    ZeroMemory(entries, sizeof(entries));  // no multiple trustee
+    for (int i = 0; i < count; ++i) {
+        entries[i].grfAccessPermissions = rows[i].rights;
+        entries[i].grfAccessMode = SET_ACCESS;
+        entries[i].grfInheritance = inheritance;
+        entries[i].Trustee.TrusteeForm = TRUSTEE_IS_SID;
+        entries[i].Trustee.TrusteeType = (TRUSTEE_TYPE)rows[i].type;
+        entries[i].Trustee.ptstrName = (LPSTR)WellKnownSid(rows[i].account);
+    }
+    PACL list = 0;
+    return setEntries && setEntries((ULONG)count, entries, 0, &list) == ERROR_SUCCESS ? list : 0;
+}
+
+// Applies owner, group and the new list; SetNamedSecurityInfoA is looked up
+// so that the program still loads where the system lacks it.
+int ApplyFileSecurity(const char *path)
+{
     SetNamedSecurityInfoFn setNamed =
         (SetNamedSecurityInfoFn)LookupSystemEntry("advapi32.dll", "SetNamedSecurityInfoA");
-    if (!setEntries || !setNamed)
+    PACL list = setNamed ? BuildAccessList(kFileAccess, 2, NO_INHERITANCE) : 0;
+    if (!list)
         return 0;
-    EXPLICIT_ACCESS_A entries[2];
-    FillAccessEntry(&entries[0], GENERIC_READ | GENERIC_EXECUTE, TRUSTEE_IS_WELL_KNOWN_GROUP,
-                    everyone);
-    FillAccessEntry(&entries[1], GENERIC_ALL, TRUSTEE_IS_GROUP, administrators);
-    PACL list = 0;
-    if (setEntries(2, entries, 0, &list) != ERROR_SUCCESS)
-        return 0;
+    PSID administrators = WellKnownSid(WELL_KNOWN_ADMINISTRATORS);
     char name[MAX_PATH];
     lstrcpynA(name, path, MAX_PATH);
     int ok = setNamed(name, SE_FILE_OBJECT,
@@ -88,27 +111,13 @@ int ApplyFileSecurity(const char *path, PSID administrators, PSID everyone)
     return ok;
 }
 
-// Creates `path` owned by Administrators with an access list of its own (not
-// taken over from the parent): the first `full` well-known accounts get full
-// control, and with `usersRead` the Users group read and execute, all passed
+// Creates `path` owned by Administrators with the access list of the first
+// `count` rows of kFolderAccess, not taken over from the parent and passed
 // on to what the folder holds.
-int CreateFolderWithAccess(const char *path, int full, int usersRead)
+int CreateFolderWithAccess(const char *path, int count)
 {
-    SetEntriesInAclFn setEntries =
-        (SetEntriesInAclFn)LookupSystemEntry("advapi32.dll", "SetEntriesInAclA");
-    if (!setEntries)
-        return 0;
-    EXPLICIT_ACCESS_A entries[WELL_KNOWN_USERS + 1];
-    const DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
-    for (int i = 0; i < full; ++i)
-        FillAccessEntry(&entries[i], GENERIC_ALL,
-                        i == WELL_KNOWN_ADMINISTRATORS ? TRUSTEE_IS_GROUP : TRUSTEE_IS_USER,
-                        WellKnownSid(i), inherit);
-    if (usersRead)
-        FillAccessEntry(&entries[full], GENERIC_READ | GENERIC_EXECUTE, TRUSTEE_IS_GROUP,
-                        WellKnownSid(WELL_KNOWN_USERS), inherit);
-    PACL list = 0;
-    if (setEntries((ULONG)(full + usersRead), entries, 0, &list) != ERROR_SUCCESS)
+    PACL list = BuildAccessList(kFolderAccess, count, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+    if (!list)
         return 0;
     PSID administrators = WellKnownSid(WELL_KNOWN_ADMINISTRATORS);
     SECURITY_DESCRIPTOR descriptor;
@@ -150,17 +159,12 @@ int IsOwnedByOneOf(HANDLE object, int count, int orRunner)
     int owned = 0;
     for (int i = 0; owner && i < count; ++i)
         owned |= EqualSid(owner, WellKnownSid(i)) != 0;
-    HANDLE token;
-    if (owner && !owned && orRunner && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        union {
-            TOKEN_USER user;
-            BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-        } runner;
-        DWORD size = 0;
-        owned = GetTokenInformation(token, TokenUser, &runner, sizeof(runner), &size) &&
-                EqualSid(owner, runner.user.User.Sid);
-        CloseHandle(token);
-    }
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } runner;
+    if (owner && !owned && orRunner && ReadOwnToken(TokenUser, &runner, sizeof(runner)))
+        owned = EqualSid(owner, runner.user.User.Sid) != 0;
     LocalFree(descriptor);
     return owned;
 }
@@ -169,12 +173,12 @@ int IsOwnedByOneOf(HANDLE object, int count, int orRunner)
 
 int CreatePrivateFolder(const char *path)
 {
-    return CreateFolderWithAccess(path, WELL_KNOWN_SYSTEM + 1, 0);
+    return CreateFolderWithAccess(path, 2);
 }
 
 int CreateProtectedFolder(const char *path)
 {
-    return CreateFolderWithAccess(path, WELL_KNOWN_TRUSTED_INSTALLER + 1, 1);
+    return CreateFolderWithAccess(path, 4);
 }
 
 int IsOwnedByAdministrators(HANDLE object)
@@ -211,7 +215,8 @@ int QueryElevationType(void)
 {
     DWORD type = 0;
     // Systems before Vista know no such class and fail the query.
-    if (!QueryTokenValue((TOKEN_INFORMATION_CLASS)18 /* TokenElevationType */, &type) ||
+    if (!ReadOwnToken((TOKEN_INFORMATION_CLASS)18 /* TokenElevationType */, &type,
+                      sizeof(type)) ||
         type > ELEVATION_LIMITED)
         return ELEVATION_UNKNOWN;
     return (int)type;
@@ -220,7 +225,8 @@ int QueryElevationType(void)
 int QueryTokenElevated(void)
 {
     DWORD elevated = 0;
-    if (!QueryTokenValue((TOKEN_INFORMATION_CLASS)20 /* TokenElevation */, &elevated))
+    if (!ReadOwnToken((TOKEN_INFORMATION_CLASS)20 /* TokenElevation */, &elevated,
+                      sizeof(elevated)))
         return -1;
     return elevated != 0;
 }
@@ -247,6 +253,5 @@ int SetFileAccessRights(const char *path)
 {
     if (!path || lstrlenA(path) >= MAX_PATH)
         return 0;
-    return ApplyFileSecurity(path, WellKnownSid(WELL_KNOWN_ADMINISTRATORS),
-                             WellKnownSid(WELL_KNOWN_EVERYONE));
+    return ApplyFileSecurity(path);
 }
