@@ -177,6 +177,20 @@ int ReadPlaceSet(const char *paths, PlaceSet *set);
 // Whether `path` names one of the set's places.
 int IsInPlaceSet(const char *path, const PlaceSet *set);
 
+// Taking back pending moves or deletions (in the restart list or in
+// WININIT.INI): the places whose entries go, and for moves the list that
+// gets their sources.
+struct Withdrawal {
+    PlaceSet places;
+    PathList *sources;  // null for deletions
+    int more;           // a move was left: its source did not fit in `sources`
+};
+// 1 when a move onto one of the places, from `source`, is taken back: its
+// source in its long form (the staging folder's name shows there) fits in
+// `sources`, or there is no list. Otherwise the move stays for a later call,
+// once these sources are gone, and `more` is set.
+int TakeBackMove(Withdrawal *withdrawal, const char *source);
+
 // Saves a shell link; kept apart so that tests can make a save fail.
 struct IPersistFile;
 HRESULT SaveLinkFile(IPersistFile *file, const char *path);

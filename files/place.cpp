@@ -203,3 +203,14 @@ int IsInPlaceSet(const char *path, const PlaceSet *set)
             return 1;
     return 0;
 }
+
+int TakeBackMove(Withdrawal *withdrawal, const char *source)
+{
+    PlaceKey key;
+    if (withdrawal->sources && ReadPlaceKey(source, &key) &&
+        !AppendToList(withdrawal->sources, key.path)) {
+        withdrawal->more = 1;
+        return 0;
+    }
+    return 1;
+}
