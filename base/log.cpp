@@ -20,6 +20,10 @@ const DWORD kOpenReparsePoint = 0x00200000;  // FILE_FLAG_OPEN_REPARSE_POINT, NT
 // Each run's first line, after the time and the process id. A file whose
 // first line is one is this program's own log, the only kind it ever cuts.
 const char kHeaderText[] = "==== ZynSetup log of ";
+// The header line that starts a log cut to its last half, and the stamp
+// that starts every line; named, so that every use shares one copy.
+const char kTrimmedHeader[] = "%searlier runs, cut to the last half";
+const char kStamp[] = "%02u:%02u:%02u [%lu] ";
 
 char g_logPath[MAX_PATH];
 char g_logPlace[MAX_PATH];  // the log's path spelled out as a final path; "" until first read
@@ -34,22 +38,14 @@ void AppendText(char *line, size_t size, size_t *used, const char *format, va_li
     line[*used] = 0;
 }
 
-void AppendFormat(char *line, size_t size, size_t *used, const char *format, ...)
-{
-    va_list arguments;
-    va_start(arguments, format);
-    AppendText(line, size, used, format, arguments);
-    va_end(arguments);
-}
-
 // "hh:mm:ss [process id] text" and CRLF into `line` of LOG_LINE_SIZE; its length.
 DWORD StampLine(char *line, const char *format, va_list arguments)
 {
-    size_t used = 0;
     SYSTEMTIME now;
     GetLocalTime(&now);
-    AppendFormat(line, LOG_LINE_SIZE - 2, &used, "%02u:%02u:%02u [%lu] ", now.wHour, now.wMinute,
-                 now.wSecond, GetCurrentProcessId());
+    FormatText(line, LOG_LINE_SIZE, kStamp, now.wHour, now.wMinute, now.wSecond,
+               GetCurrentProcessId());
+    size_t used = strlen(line);
     AppendText(line, LOG_LINE_SIZE - 2, &used, format, arguments);
     line[used++] = '\r';
     line[used++] = '\n';
@@ -103,7 +99,7 @@ void TrimLog(HANDLE file, DWORD size)
         char *start = (char *)memchr(block, '\n', read);
         start = start ? start + 1 : block + read;
         char header[LOG_LINE_SIZE];
-        DWORD length = StampFormat(header, "%searlier runs, cut to the last half", kHeaderText);
+        DWORD length = StampFormat(header, kTrimmedHeader, kHeaderText);
         DWORD written = 0;
         SetFilePointer(file, 0, 0, FILE_BEGIN);
         WriteFile(file, header, length, &written, 0);
