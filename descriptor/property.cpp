@@ -13,37 +13,36 @@ namespace {
 struct PropertyRow {
     const char *key;
     const char *element;
-    const char *filterName;   // null when the row has no filter
-    const char *filterValue;
-    const char *selector;     // attribute read instead of the element's value
+    const char *filter;    // the element's attribute test, "id=9X" for [@id=9X]; null for none
+    const char *selector;  // attribute read instead of the element's value
 };
 
 const PropertyRow kProperties[] = {
-    {"DEVICE", "device", 0, 0, 0},
-    {"NAME", "title", 0, 0, 0},
-    {"VERSION", "version", 0, 0, 0},
-    {"SETUP", "setup", 0, 0, 0},
-    {"UNINSTALL", "uninstall", 0, 0, 0},
-    {"9X", "os", "id", "9X", 0},
-    {"NT", "os", "id", "NT", 0},
-    {"PARENTS", "dependency", "id", "ZYN", 0},
-    {"IE", "dependency", "id", "IE", 0},
-    {"DX", "dependency", "id", "DX", 0},
-    {"PM", "dependency", "id", "PM", 0},
-    {"HOTKEY", "dependency", "id", "HOTKEY", 0},
-    {"SETUPFORM", "setup", 0, 0, "form"},
-    {"REGVERSION", "uninstall", 0, 0, "reg"},
-    {"SMI.KOBIX", "smiflag", "id", "KOBIX", 0},
-    {"SMI.BLUETOOTH", "smiflag", "id", "BLUETOOTH", 0},
-    {"SETUP.SILENT", "setup", "method", "SILENT", 0},
-    {"SETUPFORM.SILENT", "setup", "method", "SILENT", "form"},
-    {"SETUP.SUCCESS", "setup", 0, 0, "success"},
-    {"SETUP.SILENT.SUCCESS", "setup", "method", "SILENT", "success"},
-    {"SMBIOS.SW135", "smbiosflag", "id", "SW135", 0},
-    {"LASTCRITICALUPDATE", "lastversion", "id", "CRITICAL", 0},
-    {"OSTYPE", "os", "id", "NT", "type"},
-    {"MMC-3", "dependency", "id", "MMC-3", 0},
-    {"MMC-3.BUS", "dependency", "id", "MMC-3", "bus"},
+    {"DEVICE", "device", 0, 0},
+    {"NAME", "title", 0, 0},
+    {"VERSION", "version", 0, 0},
+    {"SETUP", "setup", 0, 0},
+    {"UNINSTALL", "uninstall", 0, 0},
+    {"9X", "os", "id=9X", 0},
+    {"NT", "os", "id=NT", 0},
+    {"PARENTS", "dependency", "id=ZYN", 0},
+    {"IE", "dependency", "id=IE", 0},
+    {"DX", "dependency", "id=DX", 0},
+    {"PM", "dependency", "id=PM", 0},
+    {"HOTKEY", "dependency", "id=HOTKEY", 0},
+    {"SETUPFORM", "setup", 0, "form"},
+    {"REGVERSION", "uninstall", 0, "reg"},
+    {"SMI.KOBIX", "smiflag", "id=KOBIX", 0},
+    {"SMI.BLUETOOTH", "smiflag", "id=BLUETOOTH", 0},
+    {"SETUP.SILENT", "setup", "method=SILENT", 0},
+    {"SETUPFORM.SILENT", "setup", "method=SILENT", "form"},
+    {"SETUP.SUCCESS", "setup", 0, "success"},
+    {"SETUP.SILENT.SUCCESS", "setup", "method=SILENT", "success"},
+    {"SMBIOS.SW135", "smbiosflag", "id=SW135", 0},
+    {"LASTCRITICALUPDATE", "lastversion", "id=CRITICAL", 0},
+    {"OSTYPE", "os", "id=NT", "type"},
+    {"MMC-3", "dependency", "id=MMC-3", 0},
+    {"MMC-3.BUS", "dependency", "id=MMC-3", "bus"},
 };
 
 const PropertyRow *FindRow(const char *key)
@@ -130,10 +129,9 @@ int GetDescriptorProperty(const char *releaseId, const char *key, char *output, 
     if (!FormatText(path, sizeof(path), "/build/zyn[@id=%s]/xrelease/release[@id=%s]/%s",
                     packageId, releaseId, row->element))
         return 0;
-    if (row->filterName) {
+    if (row->filter) {
         char filtered[DESCRIPTOR_PATH_SIZE];
-        if (!FormatText(filtered, sizeof(filtered), "%s[@%s=%s]", path, row->filterName,
-                        row->filterValue))
+        if (!FormatText(filtered, sizeof(filtered), "%s[@%s]", path, row->filter))
             return 0;
         memcpy(path, filtered, sizeof(path));
     }
