@@ -15,7 +15,7 @@ const DWORD kSectionSize = 32768;
 
 int WininitPath(char *path)
 {
-    char windows[MAX_PATH] = {0};
+    char windows[MAX_PATH];
     UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
     return length && length < MAX_PATH && FormatText(path, MAX_PATH, "%s\\WININIT.INI", windows);
 }

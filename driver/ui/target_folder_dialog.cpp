@@ -227,7 +227,7 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM dat
         FindStartFolder(folder);
         SendMessageA(window, BFFM_SETSELECTIONA, 1, (LPARAM)folder);
     } else if (message == BFFM_SELCHANGED) {
-        char path[MAX_PATH] = {0};
+        char path[MAX_PATH];
         DWORD attributes = INVALID_FILE_ATTRIBUTES;
         if (lParam && SHGetPathFromIDListA((LPCITEMIDLIST)lParam, path))
             attributes = GetFileAttributesA(path);
@@ -250,7 +250,7 @@ int BrowseForTargetFolder(char *folder, HWND owner)
     LPITEMIDLIST root = 0;
     SHGetSpecialFolderLocation(owner, CSIDL_DRIVES, &root);
     char title[MAX_PATH];
-    char displayName[MAX_PATH] = {0};
+    char displayName[MAX_PATH];
     BROWSEINFOA browse;
     ZeroMemory(&browse, sizeof(browse));
     browse.hwndOwner = owner;
