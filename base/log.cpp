@@ -202,8 +202,8 @@ int WriteHeader(RunOptions options, const char *commandLine)
     GetLocalTime(&now);
     if (!LogLine("%s%04u-%02u-%02u", kHeaderText, now.wYear, now.wMonth, now.wDay))
         return 0;
-    char program[MAX_PATH] = {0};
-    GetModuleFileNameA(0, program, MAX_PATH - 1);
+    char program[MAX_PATH];
+    program[GetModuleFileNameA(0, program, MAX_PATH - 1)] = 0;  // XP leaves a cut name open
     LogLine("program %s, version %s", program, kProgramVersion);
     LogLine("command line: %s", commandLine ? commandLine : "");
     LogLine("run options 0x%08lX", options);
@@ -219,12 +219,16 @@ int WriteHeader(RunOptions options, const char *commandLine)
 
 int OpenLog(RunOptions options, const char *folder, const char *commandLine)
 {
-    char place[MAX_PATH] = {0};
-    char file[MAX_PATH] = {0};
-    if (folder && *folder)
+    char place[MAX_PATH];
+    char file[MAX_PATH];
+    file[0] = 0;
+    if (folder && *folder) {
         lstrcpynA(place, folder, MAX_PATH);
-    else if (GetTempPathA(MAX_PATH, place) >= MAX_PATH)
-        place[0] = 0;
+    } else {
+        DWORD tempLength = GetTempPathA(MAX_PATH, place);
+        if (tempLength == 0 || tempLength >= MAX_PATH)
+            place[0] = 0;
+    }
     size_t length = strlen(place);
     if (length && place[length - 1] == '\\')
         place[length - 1] = 0;
@@ -280,9 +284,10 @@ void LogOutcome(DWORD error, const char *format, ...)
         return;
     }
     DWORD lastError = GetLastError();
-    char message[MAX_PATH] = {0};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, 0, error, 0,
-                   message, MAX_PATH, 0);
+    char message[MAX_PATH];
+    // The count of characters written, short of MAX_PATH: 0 on failure.
+    message[FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, 0, error,
+                           0, message, MAX_PATH, 0)] = 0;
     for (size_t end = strlen(message); end > 0 && (unsigned char)message[end - 1] <= ' ';)
         message[--end] = 0;
     if (!message[0])

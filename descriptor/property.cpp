@@ -103,7 +103,6 @@ int ResolveValue(char *path, char *output, uint32_t size, const XmlDocument *doc
         const XmlAttribute *target = FirstAttribute(child, "path", property ? "zynpath" : 0);
         if (!target)
             return 0;
-        memset(path, 0, DESCRIPTOR_PATH_SIZE);
         int fits = strcmp(target->name, "path") == 0
                        ? FormatText(path, DESCRIPTOR_PATH_SIZE, "%s", target->value)
                        : FormatText(path, DESCRIPTOR_PATH_SIZE, "/build/zyn[@id=%s]/%s",
@@ -125,7 +124,6 @@ int GetDescriptorProperty(const char *releaseId, const char *key, char *output, 
     if (!row || !releaseId || !packageId)
         return 0;
     char path[DESCRIPTOR_PATH_SIZE];
-    memset(path, 0, sizeof(path));
     if (!FormatText(path, sizeof(path), "/build/zyn[@id=%s]/xrelease/release[@id=%s]/%s",
                     packageId, releaseId, row->element))
         return 0;
@@ -150,7 +148,6 @@ int GetDescriptorText(const char *path, char *output, uint32_t size, const XmlDo
                       const MachineInfo *machine)
 {
     char current[DESCRIPTOR_PATH_SIZE];
-    memset(current, 0, sizeof(current));
     if (!path || !FormatText(current, sizeof(current), "%s", path))
         return 0;
     return ResolveValue(current, output, size, document, machine, 0);

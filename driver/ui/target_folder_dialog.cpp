@@ -67,8 +67,7 @@ void InitTargetFolderDialog(HWND window, InstallPlan *plan)
 
 void ReadFolderBox(HWND window, char *folder)
 {
-    memset(folder, 0, MAX_PATH);
-    GetDlgItemTextA(window, IDC_TARGET_FOLDER, folder, MAX_PATH);
+    folder[GetDlgItemTextA(window, IDC_TARGET_FOLDER, folder, MAX_PATH)] = 0;
     TidyTargetFolder(folder);
 }
 
