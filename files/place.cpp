@@ -87,9 +87,11 @@ int ResolveThroughNearestFolder(char *path)
             return 0;
         const char *rest = path + strlen(folder);
         rest += *rest == '\\';
-        const char *separator = final[strlen(final) - 1] == '\\' ? "" : "\\";
+        size_t length = strlen(final);
+        if (final[length - 1] == '\\')
+            final[length - 1] = 0;  // a drive root's: the join puts it back
         char joined[MAX_PATH];
-        if (!FormatText(joined, MAX_PATH, "%s%s%s", final, separator, rest))
+        if (!FormatText(joined, MAX_PATH, "%s\\%s", final, rest))
             return 0;
         lstrcpyA(path, joined);
         return 1;
