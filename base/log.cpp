@@ -88,26 +88,29 @@ int StartsWithHeader(HANDLE file)
 }
 
 // Keeps the last half of the log, from its first whole line on, after a
-// header line, so that the next run still knows the file for its own.
+// header line, so that the next run still knows the file for its own. The
+// block has room for the header before the half it reads.
 void TrimLog(HANDLE file, DWORD size)
 {
     const DWORD keep = LOG_SIZE_LIMIT / 2;
-    char *block = size > keep ? (char *)LocalAlloc(LMEM_FIXED, keep) : 0;
+    char *block = size > keep ? (char *)LocalAlloc(LMEM_FIXED, LOG_LINE_SIZE + keep) : 0;
+    if (!block)
+        return;
+    char *half = block + LOG_LINE_SIZE;
     DWORD read = 0;
-    if (block && SetFilePointer(file, (LONG)(size - keep), 0, FILE_BEGIN) == size - keep &&
-        ReadFile(file, block, keep, &read, 0)) {
-        char *start = (char *)memchr(block, '\n', read);
-        start = start ? start + 1 : block + read;
-        char header[LOG_LINE_SIZE];
-        DWORD length = StampFormat(header, kTrimmedHeader, kHeaderText);
+    if (SetFilePointer(file, (LONG)(size - keep), 0, FILE_BEGIN) == size - keep &&
+        ReadFile(file, half, keep, &read, 0)) {
+        char *start = (char *)memchr(half, '\n', read);
+        start = start ? start + 1 : half + read;
+        DWORD length = StampFormat(block, kTrimmedHeader, kHeaderText);
+        start -= length;
+        memmove(start, block, length);
         DWORD written = 0;
         SetFilePointer(file, 0, 0, FILE_BEGIN);
-        WriteFile(file, header, length, &written, 0);
-        WriteFile(file, start, (DWORD)(block + read - start), &written, 0);
+        WriteFile(file, start, (DWORD)(half + read - start), &written, 0);
         SetEndOfFile(file);
     }
-    if (block)
-        LocalFree(block);
+    LocalFree(block);
 }
 
 // A file of its own: not a link to another file, which the trimming would cut
