@@ -3,8 +3,8 @@
 // program can take turns in one file.
 #include "base/log.h"
 
+#include "base/final_path.h"
 #include "base/format.h"
-#include "base/system_entry.h"
 #include "base/system_version.h"
 #include "base/text.h"
 
@@ -20,12 +20,13 @@ const DWORD kOpenReparsePoint = 0x00200000;  // FILE_FLAG_OPEN_REPARSE_POINT, NT
 // Each run's first line, after the time and the process id. A file whose
 // first line is one is this program's own log, the only kind it ever cuts.
 const char kHeaderText[] = "==== ZynSetup log of ";
-
-typedef DWORD(WINAPI *FinalPathFn)(HANDLE, LPSTR, DWORD, DWORD);
-typedef DWORD(WINAPI *LongPathFn)(LPCSTR, LPSTR, DWORD);
+// The header line that starts a log cut to its last half, and the stamp
+// that starts every line; named, so that every use shares one copy.
+const char kTrimmedHeader[] = "%searlier runs, cut to the last half";
+const char kStamp[] = "%02u:%02u:%02u [%lu] ";
 
 char g_logPath[MAX_PATH];
-char g_logPlace[MAX_PATH];  // the log's path as the system names it; "" until first seen
+char g_logPlace[MAX_PATH];  // the log's path spelled out as a final path; "" until first read
 DWORD g_openFlags;  // with the flag that opens a link itself, where the system has it
 
 // Appends printf-style text at `*used`, cutting it at `size` - 1 characters.
@@ -37,22 +38,14 @@ void AppendText(char *line, size_t size, size_t *used, const char *format, va_li
     line[*used] = 0;
 }
 
-void AppendFormat(char *line, size_t size, size_t *used, const char *format, ...)
-{
-    va_list arguments;
-    va_start(arguments, format);
-    AppendText(line, size, used, format, arguments);
-    va_end(arguments);
-}
-
 // "hh:mm:ss [process id] text" and CRLF into `line` of LOG_LINE_SIZE; its length.
 DWORD StampLine(char *line, const char *format, va_list arguments)
 {
-    size_t used = 0;
     SYSTEMTIME now;
     GetLocalTime(&now);
-    AppendFormat(line, LOG_LINE_SIZE - 2, &used, "%02u:%02u:%02u [%lu] ", now.wHour, now.wMinute,
-                 now.wSecond, GetCurrentProcessId());
+    FormatText(line, LOG_LINE_SIZE, kStamp, now.wHour, now.wMinute, now.wSecond,
+               GetCurrentProcessId());
+    size_t used = strlen(line);
     AppendText(line, LOG_LINE_SIZE - 2, &used, format, arguments);
     line[used++] = '\r';
     line[used++] = '\n';
@@ -95,26 +88,29 @@ int StartsWithHeader(HANDLE file)
 }
 
 // Keeps the last half of the log, from its first whole line on, after a
-// header line, so that the next run still knows the file for its own.
+// header line, so that the next run still knows the file for its own. The
+// block has room for the header before the half it reads.
 void TrimLog(HANDLE file, DWORD size)
 {
     const DWORD keep = LOG_SIZE_LIMIT / 2;
-    char *block = size > keep ? (char *)LocalAlloc(LMEM_FIXED, keep) : 0;
+    char *block = size > keep ? (char *)LocalAlloc(LMEM_FIXED, LOG_LINE_SIZE + keep) : 0;
+    if (!block)
+        return;
+    char *half = block + LOG_LINE_SIZE;
     DWORD read = 0;
-    if (block && SetFilePointer(file, (LONG)(size - keep), 0, FILE_BEGIN) == size - keep &&
-        ReadFile(file, block, keep, &read, 0)) {
-        char *start = (char *)memchr(block, '\n', read);
-        start = start ? start + 1 : block + read;
-        char header[LOG_LINE_SIZE];
-        DWORD length = StampFormat(header, "%searlier runs, cut to the last half", kHeaderText);
+    if (SetFilePointer(file, (LONG)(size - keep), 0, FILE_BEGIN) == size - keep &&
+        ReadFile(file, half, keep, &read, 0)) {
+        char *start = (char *)memchr(half, '\n', read);
+        start = start ? start + 1 : half + read;
+        DWORD length = StampFormat(block, kTrimmedHeader, kHeaderText);
+        start -= length;
+        memmove(start, block, length);
         DWORD written = 0;
         SetFilePointer(file, 0, 0, FILE_BEGIN);
-        WriteFile(file, header, length, &written, 0);
-        WriteFile(file, start, (DWORD)(block + read - start), &written, 0);
+        WriteFile(file, start, (DWORD)(half + read - start), &written, 0);
         SetEndOfFile(file);
     }
-    if (block)
-        LocalFree(block);
+    LocalFree(block);
 }
 
 // A file of its own: not a link to another file, which the trimming would cut
@@ -124,58 +120,6 @@ int IsPlainFile(HANDLE file)
     BY_HANDLE_FILE_INFORMATION information;
     return GetFileInformationByHandle(file, &information) && information.nNumberOfLinks <= 1 &&
            !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-void DropTrailingBackslashes(char *path)
-{
-    for (size_t length = strlen(path); length > 0 && path[length - 1] == '\\';)
-        path[--length] = 0;
-}
-
-// The path the system resolves the open `handle` to, links followed, as a
-// plain path without trailing backslashes; -1 where the system cannot tell
-// (before Vista), 0 when it fails to.
-int ReadFinalPath(HANDLE handle, char *path)
-{
-    static FinalPathFn finalPath =
-        (FinalPathFn)LookupSystemEntry("kernel32.dll", "GetFinalPathNameByHandleA");
-    if (!finalPath)
-        return -1;
-    char final[MAX_PATH];
-    DWORD length = finalPath(handle, final, MAX_PATH, 0);
-    if (length == 0 || length >= MAX_PATH)
-        return 0;
-    char *rest = strncmp(final, "\\\\?\\", 4) == 0 ? final + 4 : final;
-    if (_strnicmp(rest, "UNC\\", 4) == 0)
-        *(rest += 2) = '\\';  // "\\?\UNC\server" is "\\server"
-    lstrcpyA(path, rest);
-    DropTrailingBackslashes(path);
-    return 1;
-}
-
-// 1 when the system resolves the open `handle` to `named`, the path it was
-// opened by, in its long form: no link on the way leads elsewhere. `place`
-// keeps that long form for the next call (empty at the first). Where the
-// system cannot tell (before Vista) the reparse-point and link-count tests
-// alone stand.
-int IsHeldWhereNamed(HANDLE handle, const char *named, char *place)
-{
-    char final[MAX_PATH];
-    int told = ReadFinalPath(handle, final);
-    if (told < 0)
-        return 1;
-    if (!told)
-        return 0;
-    if (!place[0]) {
-        LongPathFn longPath = (LongPathFn)LookupSystemEntry("kernel32.dll", "GetLongPathNameA");
-        DWORD length = longPath ? longPath(named, place, MAX_PATH) : 0;
-        if (length == 0 || length >= MAX_PATH) {
-            place[0] = 0;
-            return 0;
-        }
-        DropTrailingBackslashes(place);
-    }
-    return lstrcmpiA(final, place) == 0;
 }
 
 // The log's folder, where it is named, before a log is created in it.
@@ -191,8 +135,9 @@ int IsFolderWhereNamed(void)
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, 0);
     if (held == INVALID_HANDLE_VALUE)
         return 0;
-    char place[MAX_PATH] = {0};
-    int where = IsHeldWhereNamed(held, folder, place);
+    char spelled[MAX_PATH];
+    spelled[0] = 0;
+    int where = IsOpenWhereNamed(held, folder, spelled);
     CloseHandle(held);
     return where;
 }
@@ -215,12 +160,12 @@ HANDLE OpenLogHandle(void)
         made = 1;
     }
     if (file == INVALID_HANDLE_VALUE ||
-        (IsPlainFile(file) && IsHeldWhereNamed(file, g_logPath, g_logPlace)))
+        (IsPlainFile(file) && IsOpenWhereNamed(file, g_logPath, g_logPlace)))
         return file;
     char final[MAX_PATH];
-    int told = made ? ReadFinalPath(file, final) : 0;
+    int told = made && FinalPathOf(file, final);
     CloseHandle(file);
-    if (told > 0)
+    if (told)
         DeleteFileA(final);
     return INVALID_HANDLE_VALUE;
 }
@@ -260,8 +205,8 @@ int WriteHeader(RunOptions options, const char *commandLine)
     GetLocalTime(&now);
     if (!LogLine("%s%04u-%02u-%02u", kHeaderText, now.wYear, now.wMonth, now.wDay))
         return 0;
-    char program[MAX_PATH] = {0};
-    GetModuleFileNameA(0, program, MAX_PATH - 1);
+    char program[MAX_PATH];
+    program[GetModuleFileNameA(0, program, MAX_PATH - 1)] = 0;  // XP leaves a cut name open
     LogLine("program %s, version %s", program, kProgramVersion);
     LogLine("command line: %s", commandLine ? commandLine : "");
     LogLine("run options 0x%08lX", options);
@@ -277,12 +222,16 @@ int WriteHeader(RunOptions options, const char *commandLine)
 
 int OpenLog(RunOptions options, const char *folder, const char *commandLine)
 {
-    char place[MAX_PATH] = {0};
-    char file[MAX_PATH] = {0};
-    if (folder && *folder)
+    char place[MAX_PATH];
+    char file[MAX_PATH];
+    file[0] = 0;
+    if (folder && *folder) {
         lstrcpynA(place, folder, MAX_PATH);
-    else if (GetTempPathA(MAX_PATH, place) >= MAX_PATH)
-        place[0] = 0;
+    } else {
+        DWORD tempLength = GetTempPathA(MAX_PATH, place);
+        if (tempLength == 0 || tempLength >= MAX_PATH)
+            place[0] = 0;
+    }
     size_t length = strlen(place);
     if (length && place[length - 1] == '\\')
         place[length - 1] = 0;
@@ -338,9 +287,10 @@ void LogOutcome(DWORD error, const char *format, ...)
         return;
     }
     DWORD lastError = GetLastError();
-    char message[MAX_PATH] = {0};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, 0, error, 0,
-                   message, MAX_PATH, 0);
+    char message[MAX_PATH];
+    // The count of characters written, short of MAX_PATH: 0 on failure.
+    message[FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, 0, error,
+                           0, message, MAX_PATH, 0)] = 0;
     for (size_t end = strlen(message); end > 0 && (unsigned char)message[end - 1] <= ' ';)
         message[--end] = 0;
     if (!message[0])

@@ -135,18 +135,16 @@ void *SystemLibraryEntry(const char *library, const char *name)
 
 // Called by a delay-import stub the first time the program calls a function
 // of a DLL other than KERNEL32: loads the DLL as above, finds the function by
-// name or ordinal and writes it into the import slot. A DLL or function that
-// cannot be had ends the process with the Windows error code that says so
-// (126 ERROR_MOD_NOT_FOUND, 127 ERROR_PROC_NOT_FOUND) rather than calling
-// nothing.
+// name (the build's delay imports name every function and give RVAs) and
+// writes it into the import slot. A DLL or function that cannot be had ends
+// the process with the Windows error code that says so (126
+// ERROR_MOD_NOT_FOUND, 127 ERROR_PROC_NOT_FOUND) rather than calling nothing.
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 extern "C" FARPROC WINAPI __delayLoadHelper2(PCImgDelayDescr descriptor, FARPROC *slot)
 {
     BYTE *image = (BYTE *)&__ImageBase;
     HMODULE *module = (HMODULE *)(image + descriptor->rvaHmod);
-    if (!(descriptor->grAttrs & dlattrRva))
-        ExitProcess(ERROR_MOD_NOT_FOUND);
     if (!*module) {
         HMODULE loaded = LoadSystemLibrary((const char *)(image + descriptor->rvaDLLName));
         if (!loaded)
@@ -155,10 +153,8 @@ extern "C" FARPROC WINAPI __delayLoadHelper2(PCImgDelayDescr descriptor, FARPROC
     }
     const IMAGE_THUNK_DATA32 *names = (const IMAGE_THUNK_DATA32 *)(image + descriptor->rvaINT);
     DWORD entry = names[slot - (FARPROC *)(image + descriptor->rvaIAT)].u1.AddressOfData;
-    LPCSTR name = IMAGE_SNAP_BY_ORDINAL32(entry)
-                      ? (LPCSTR)(ULONG_PTR)IMAGE_ORDINAL32(entry)
-                      : (LPCSTR)((const IMAGE_IMPORT_BY_NAME *)(image + entry))->Name;
-    FARPROC address = GetProcAddress(*module, name);
+    FARPROC address =
+        GetProcAddress(*module, (LPCSTR)((const IMAGE_IMPORT_BY_NAME *)(image + entry))->Name);
     if (!address)
         ExitProcess(ERROR_PROC_NOT_FOUND);
     *slot = address;

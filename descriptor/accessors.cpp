@@ -206,7 +206,6 @@ const XmlNode *SelectedDataNode(const XmlNode *gd, const XmlDocument *document,
 {
     const char *target = FindAttribute(gd, "path");
     char path[DESCRIPTOR_PATH_SIZE];
-    memset(path, 0, sizeof(path));
     XmlNode *data = 0;
     if (!target || !FormatText(path, sizeof(path), "%s", target) ||
         !SelectValue(path, sizeof(path), gd->text, document, machine) ||

@@ -10,47 +10,48 @@
 
 namespace {
 
-struct PropertyRow {
-    const char *key;
-    const char *element;
-    const char *filterName;   // null when the row has no filter
-    const char *filterValue;
-    const char *selector;     // attribute read instead of the element's value
+// A row of the property table: the key, the element it reads, the element's
+// attribute test ("id=9X" for [@id=9X]) and the attribute read instead of
+// the element's value, as one text whose fields each end in a NUL; an empty
+// test or attribute is none. One pointer a row rather than four.
+#define PROPERTY(key, element, filter, selector) key "\0" element "\0" filter "\0" selector
+
+const char *const kProperties[] = {
+    PROPERTY("DEVICE", "device", "", ""),
+    PROPERTY("NAME", "title", "", ""),
+    PROPERTY("VERSION", "version", "", ""),
+    PROPERTY("SETUP", "setup", "", ""),
+    PROPERTY("UNINSTALL", "uninstall", "", ""),
+    PROPERTY("9X", "os", "id=9X", ""),
+    PROPERTY("NT", "os", "id=NT", ""),
+    PROPERTY("PARENTS", "dependency", "id=ZYN", ""),
+    PROPERTY("IE", "dependency", "id=IE", ""),
+    PROPERTY("DX", "dependency", "id=DX", ""),
+    PROPERTY("PM", "dependency", "id=PM", ""),
+    PROPERTY("HOTKEY", "dependency", "id=HOTKEY", ""),
+    PROPERTY("SETUPFORM", "setup", "", "form"),
+    PROPERTY("REGVERSION", "uninstall", "", "reg"),
+    PROPERTY("SMI.KOBIX", "smiflag", "id=KOBIX", ""),
+    PROPERTY("SMI.BLUETOOTH", "smiflag", "id=BLUETOOTH", ""),
+    PROPERTY("SETUP.SILENT", "setup", "method=SILENT", ""),
+    PROPERTY("SETUPFORM.SILENT", "setup", "method=SILENT", "form"),
+    PROPERTY("SETUP.SUCCESS", "setup", "", "success"),
+    PROPERTY("SETUP.SILENT.SUCCESS", "setup", "method=SILENT", "success"),
+    PROPERTY("SMBIOS.SW135", "smbiosflag", "id=SW135", ""),
+    PROPERTY("LASTCRITICALUPDATE", "lastversion", "id=CRITICAL", ""),
+    PROPERTY("OSTYPE", "os", "id=NT", "type"),
+    PROPERTY("MMC-3", "dependency", "id=MMC-3", ""),
+    PROPERTY("MMC-3.BUS", "dependency", "id=MMC-3", "bus"),
 };
 
-const PropertyRow kProperties[] = {
-    {"DEVICE", "device", 0, 0, 0},
-    {"NAME", "title", 0, 0, 0},
-    {"VERSION", "version", 0, 0, 0},
-    {"SETUP", "setup", 0, 0, 0},
-    {"UNINSTALL", "uninstall", 0, 0, 0},
-    {"9X", "os", "id", "9X", 0},
-    {"NT", "os", "id", "NT", 0},
-    {"PARENTS", "dependency", "id", "ZYN", 0},
-    {"IE", "dependency", "id", "IE", 0},
-    {"DX", "dependency", "id", "DX", 0},
-    {"PM", "dependency", "id", "PM", 0},
-    {"HOTKEY", "dependency", "id", "HOTKEY", 0},
-    {"SETUPFORM", "setup", 0, 0, "form"},
-    {"REGVERSION", "uninstall", 0, 0, "reg"},
-    {"SMI.KOBIX", "smiflag", "id", "KOBIX", 0},
-    {"SMI.BLUETOOTH", "smiflag", "id", "BLUETOOTH", 0},
-    {"SETUP.SILENT", "setup", "method", "SILENT", 0},
-    {"SETUPFORM.SILENT", "setup", "method", "SILENT", "form"},
-    {"SETUP.SUCCESS", "setup", 0, 0, "success"},
-    {"SETUP.SILENT.SUCCESS", "setup", "method", "SILENT", "success"},
-    {"SMBIOS.SW135", "smbiosflag", "id", "SW135", 0},
-    {"LASTCRITICALUPDATE", "lastversion", "id", "CRITICAL", 0},
-    {"OSTYPE", "os", "id", "NT", "type"},
-    {"MMC-3", "dependency", "id", "MMC-3", 0},
-    {"MMC-3.BUS", "dependency", "id", "MMC-3", "bus"},
-};
+#undef PROPERTY
 
-const PropertyRow *FindRow(const char *key)
+// The row whose key is `key` (any letter case); null for none.
+const char *FindRow(const char *key)
 {
     for (size_t i = 0; i < sizeof(kProperties) / sizeof(kProperties[0]); ++i)
-        if (EqualIgnoringCase(kProperties[i].key, key, strlen(key) + 1))
-            return &kProperties[i];
+        if (EqualIgnoringCase(kProperties[i], key, strlen(key) + 1))
+            return kProperties[i];
     return 0;
 }
 
@@ -104,7 +105,6 @@ int ResolveValue(char *path, char *output, uint32_t size, const XmlDocument *doc
         const XmlAttribute *target = FirstAttribute(child, "path", property ? "zynpath" : 0);
         if (!target)
             return 0;
-        memset(path, 0, DESCRIPTOR_PATH_SIZE);
         int fits = strcmp(target->name, "path") == 0
                        ? FormatText(path, DESCRIPTOR_PATH_SIZE, "%s", target->value)
                        : FormatText(path, DESCRIPTOR_PATH_SIZE, "/build/zyn[@id=%s]/%s",
@@ -122,26 +122,27 @@ int GetDescriptorProperty(const char *releaseId, const char *key, char *output, 
                           const char *packageId, const XmlDocument *document,
                           const MachineInfo *machine, int defaultResult)
 {
-    const PropertyRow *row = key ? FindRow(key) : 0;
+    const char *row = key ? FindRow(key) : 0;
     if (!row || !releaseId || !packageId)
         return 0;
+    const char *element = NextEntry(row);
+    const char *filter = NextEntry(element);
+    const char *selector = NextEntry(filter);
     char path[DESCRIPTOR_PATH_SIZE];
-    memset(path, 0, sizeof(path));
     if (!FormatText(path, sizeof(path), "/build/zyn[@id=%s]/xrelease/release[@id=%s]/%s",
-                    packageId, releaseId, row->element))
+                    packageId, releaseId, element))
         return 0;
-    if (row->filterName) {
+    if (*filter) {
         char filtered[DESCRIPTOR_PATH_SIZE];
-        if (!FormatText(filtered, sizeof(filtered), "%s[@%s=%s]", path, row->filterName,
-                        row->filterValue))
+        if (!FormatText(filtered, sizeof(filtered), "%s[@%s]", path, filter))
             return 0;
         memcpy(path, filtered, sizeof(path));
     }
-    if (row->selector) {
+    if (*selector) {
         XmlNode *node = 0;
         if (!QueryPath(path, &node, document))
             return 0;
-        const XmlAttribute *attribute = FirstAttribute(node, row->selector, 0);
+        const XmlAttribute *attribute = FirstAttribute(node, selector, 0);
         return attribute ? Convert(attribute->value, output, size) : 0;
     }
     Resolution property = {packageId, defaultResult};
@@ -152,7 +153,6 @@ int GetDescriptorText(const char *path, char *output, uint32_t size, const XmlDo
                       const MachineInfo *machine)
 {
     char current[DESCRIPTOR_PATH_SIZE];
-    memset(current, 0, sizeof(current));
     if (!path || !FormatText(current, sizeof(current), "%s", path))
         return 0;
     return ResolveValue(current, output, size, document, machine, 0);

@@ -134,7 +134,6 @@ int SelectValue(char *path, uint32_t size, const char *dataId, const XmlDocument
     for (int i = 0; i < candidates.count && !found; ++i) {
         if (!candidates.usable[i])
             continue;
-        memset(scratch, 0, size);
         int fits = dataId && *dataId
                        ? FormatText(scratch, size, "%s/item[@id=%s]/data[@id=%s]", path,
                                     candidates.slot[i], dataId)
@@ -142,7 +141,6 @@ int SelectValue(char *path, uint32_t size, const char *dataId, const XmlDocument
                                     candidates.slot[i]);
         XmlNode *data = 0;
         if (fits && QueryPath(scratch, &data, document)) {
-            memset(path, 0, size);
             memcpy(path, scratch, strlen(scratch) + 1);
             found = 1;
         }

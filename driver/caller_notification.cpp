@@ -11,6 +11,9 @@ namespace {
 
 enum { SLOT_FEATURE, SLOT_HWND, SLOT_PATH, SLOT_NOTIFY, SLOT_KILL, SLOT_COUNT };
 
+// Named, so that every use shares one copy of the text.
+const char kNotificationKey[] = CALLER_NOTIFICATION_KEY;
+
 // The values' names by slot; "HWND" is a DWORD, the others are texts.
 const wchar_t *const kValueNames[SLOT_COUNT] = {L"FEATUREID", L"HWND", L"PATH", L"NOTIFY",
                                                 L"KILL"};
@@ -85,7 +88,7 @@ int WriteValues(HKEY key, const wchar_t *const *texts)
 int ReadCallerWindow(HWND *callerWindow)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY, 0, KEY_READ, &key) !=
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kNotificationKey, 0, KEY_READ, &key) !=
         ERROR_SUCCESS)
         return 0;
     DWORD value = 0;
@@ -99,7 +102,7 @@ int ReadCallerWindow(HWND *callerWindow)
 
 int DeleteCallerNotification(void)
 {
-    RegDeleteKeyA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY);
+    RegDeleteKeyA(HKEY_CURRENT_USER, kNotificationKey);
     return 1;
 }
 
@@ -127,7 +130,7 @@ int RegisterCallerNotification(HWND *callerWindow, int *busy)
     // Creating is the test: a key that was there already, even one another
     // caller created a moment ago, holds a pending request, which is never
     // overwritten.
-    if (slotsOk && RegCreateKeyExA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY, 0, 0,
+    if (slotsOk && RegCreateKeyExA(HKEY_CURRENT_USER, kNotificationKey, 0, 0,
                                    REG_OPTION_VOLATILE, KEY_ALL_ACCESS, 0, &key,
                                    &disposition) == ERROR_SUCCESS) {
         if (disposition == REG_OPENED_EXISTING_KEY)
@@ -136,7 +139,7 @@ int RegisterCallerNotification(HWND *callerWindow, int *busy)
             ok = WriteValues(key, texts);
         RegCloseKey(key);
         if (!ok && !*busy)
-            RegDeleteKeyA(HKEY_CURRENT_USER, CALLER_NOTIFICATION_KEY);
+            RegDeleteKeyA(HKEY_CURRENT_USER, kNotificationKey);
     }
     GlobalFree(arguments);
     return ok;

@@ -43,7 +43,6 @@ int IsInstallFolderSwitch(const char *slash)
 void CopySwitchValue(const char *slash, char *value)
 {
     const char *start = slash[3] == '"' ? slash + 4 : slash + 3;
-    memset(value, 0, MAX_PATH);
     lstrcpynA(value, start, MAX_PATH);
     value[strcspn(value, "/\"")] = 0;
     for (size_t i = strlen(value); i-- > 0 && IsSwitchWhiteSpace(value[i]);)
@@ -80,7 +79,7 @@ const char *ScanSwitches(const char *commandLine, RunOptions *options, SetupComm
 {
     const char *slash = strchr(commandLine, '/');
     for (; slash && !IsInstallFolderSwitch(slash); slash = strchr(slash + 1, '/')) {
-        char token[MAX_PATH] = {0};
+        char token[MAX_PATH];
         lstrcpynA(token, slash + 1, MAX_PATH);
         char *next = strchr(token, '/');
         if (next)

@@ -79,7 +79,7 @@ int IsReportedCode(int code)
 // product key.
 void ReadRelaunchTarget(InstallPlan *plan)
 {
-    char version[MAX_PATH] = {0};
+    char version[MAX_PATH];
     if (ReadMenuFolder(plan->menuFolder) && ReadProductIdentity(plan->productName, version))
         FormatShortcutPath(plan->shortcutPath, plan->menuFolder, plan->productName);
     // And the program itself, for a run that made no group shortcut.
@@ -117,7 +117,7 @@ int FinishElevatedRun(RunState *run, const SetupCommand *command, int code, int 
 // Starts this program again through the elevation prompt and waits for it.
 int StartElevatedCopy(const char *parameters, DWORD *exitCode)
 {
-    char program[MAX_PATH] = {0};
+    char program[MAX_PATH];
     DWORD length = GetModuleFileNameA(0, program, MAX_PATH);
     return length > 0 && length < MAX_PATH &&
            StartAndAwaitExit(program, parameters, "runas", exitCode);

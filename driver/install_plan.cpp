@@ -54,8 +54,8 @@ int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOp
     } else {
         plan->flags |= RUNOPT_FRESH_INSTALL;
         ApplyStoredRadarChoice(plan);
-        memset(plan->targetFolder, 0, MAX_PATH);
-        memset(plan->previousName, 0, MAX_PATH);  // a half-readable record is no installation
+        plan->targetFolder[0] = 0;
+        plan->previousName[0] = 0;  // a half-readable record is no installation
         defaultFolderFound = GetDefaultTargetFolder(source, plan->targetFolder) != 0;
         if (plan->folderRequested) {  // the caller's choice, checked as a typed one
             lstrcpyA(plan->targetFolder, plan->requestedFolder);
@@ -94,8 +94,8 @@ int ReadUninstallTarget(InstallPlan *plan)
 {
     int folder = ReadInstalledFolder(plan->installedFolder);
     if (!ReadProductIdentity(plan->productName, plan->productVersion)) {
-        memset(plan->productName, 0, MAX_PATH);
-        memset(plan->productVersion, 0, MAX_PATH);
+        plan->productName[0] = 0;
+        plan->productVersion[0] = 0;
     } else if (folder) {
         return 1;
     }

@@ -13,8 +13,8 @@ int RunLaunchMode(void)
 {
     if (!IsNt5OrLater())
         return ERROR_NOT_SUPPORTED;
-    char program[MAX_PATH] = {0};
-    char folder[MAX_PATH] = {0};
+    char program[MAX_PATH];
+    char folder[MAX_PATH];
     int admin = IsAdministrator();
     DWORD error = ERROR_CANTREAD;
     int registered = 0;

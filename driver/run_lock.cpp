@@ -5,6 +5,7 @@
 
 #include "base/log.h"
 #include "base/system_entry.h"
+#include "registry/registry.h"
 
 #include <sddl.h>
 #include <string.h>
@@ -20,32 +21,33 @@ typedef BOOLEAN(WINAPI *CloseNamespaceFn)(HANDLE, ULONG);
 typedef HANDLE(WINAPI *CreateMutexExFn)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
 typedef BOOL(WINAPI *ReadSecurityTextFn)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR *, PULONG);
 
-struct NamespaceCalls {
-    CreateBoundaryFn createBoundary;
-    AddBoundarySidFn addSid;
-    DeleteBoundaryFn deleteBoundary;
-    CreateNamespaceFn createSpace;
-    OpenNamespaceFn openSpace;
-    CreateMutexExFn createMutex;
+// The calls of a private namespace, looked up by the names in
+// kNamespaceCallNames, in the same order.
+union NamespaceCalls {
+    struct {
+        CreateBoundaryFn createBoundary;
+        AddBoundarySidFn addSid;
+        DeleteBoundaryFn deleteBoundary;
+        CreateNamespaceFn createSpace;
+        OpenNamespaceFn openSpace;
+        CreateMutexExFn createMutex;
+        CloseNamespaceFn closeSpace;
+    } call;
+    void *entry[7];
 };
 
-void *KernelEntry(const char *name)
-{
-    return LookupSystemEntry("kernel32.dll", name);
-}
+const char *const kNamespaceCallNames[] = {
+    "CreateBoundaryDescriptorW", "AddSIDToBoundaryDescriptor", "DeleteBoundaryDescriptor",
+    "CreatePrivateNamespaceW",   "OpenPrivateNamespaceW",      "CreateMutexExW",
+    "ClosePrivateNamespace"};
 
 // 1 when the system has every call of a private namespace.
 int FindNamespaceCalls(NamespaceCalls *calls)
 {
-    calls->createBoundary = (CreateBoundaryFn)KernelEntry("CreateBoundaryDescriptorW");
-    calls->addSid = (AddBoundarySidFn)KernelEntry("AddSIDToBoundaryDescriptor");
-    calls->deleteBoundary = (DeleteBoundaryFn)KernelEntry("DeleteBoundaryDescriptor");
-    calls->createSpace = (CreateNamespaceFn)KernelEntry("CreatePrivateNamespaceW");
-    calls->openSpace = (OpenNamespaceFn)KernelEntry("OpenPrivateNamespaceW");
-    calls->createMutex = (CreateMutexExFn)KernelEntry("CreateMutexExW");
-    return calls->createBoundary && calls->addSid && calls->deleteBoundary &&
-           calls->createSpace && calls->openSpace && calls->createMutex &&
-           KernelEntry("ClosePrivateNamespace");
+    for (int i = 0; i < 7; ++i)
+        if (!(calls->entry[i] = LookupSystemEntry("kernel32.dll", kNamespaceCallNames[i])))
+            return 0;
+    return 1;
 }
 
 // The namespace, made by the first run or opened when another made it (and
@@ -56,11 +58,11 @@ int OpenLockSpace(const NamespaceCalls *calls, HANDLE boundary, SECURITY_ATTRIBU
 {
     const char *call = "CreatePrivateNamespaceW";
     for (int attempt = 0; attempt < 2 && !lock->space; ++attempt) {
-        lock->space = calls->createSpace(access, boundary, RUN_LOCK_NAMESPACE);
+        lock->space = calls->call.createSpace(access, boundary, RUN_LOCK_NAMESPACE);
         if (lock->space || GetLastError() != ERROR_ALREADY_EXISTS)
             break;
         call = "OpenPrivateNamespaceW";
-        lock->space = calls->openSpace(boundary, RUN_LOCK_NAMESPACE);
+        lock->space = calls->call.openSpace(boundary, RUN_LOCK_NAMESPACE);
     }
     return lock->space ? 1 : LogFailure(call, "of the run lock");
 }
@@ -75,24 +77,17 @@ int OpenPrivateLock(const NamespaceCalls *calls, RunLock *lock)
     if (!readSecurity ||
         !readSecurity(RUN_LOCK_ACCESS, SDDL_REVISION_1, &access.lpSecurityDescriptor, 0))
         return LogFailure("ConvertStringSecurityDescriptorToSecurityDescriptorA", RUN_LOCK_ACCESS);
-    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
-    PSID administrators = 0;
-    HANDLE boundary = calls->createBoundary(RUN_LOCK_BOUNDARY, 0);
+    HANDLE boundary = calls->call.createBoundary(RUN_LOCK_BOUNDARY, 0);
     if (!boundary)
         LogFailure("CreateBoundaryDescriptorW", "of the run lock");
-    else if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                       DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                       &administrators) ||
-             !calls->addSid(&boundary, administrators))
+    else if (!calls->call.addSid(&boundary, WellKnownSid(WELL_KNOWN_ADMINISTRATORS)))
         LogFailure("AddSIDToBoundaryDescriptor", "of the run lock");
     else if (OpenLockSpace(calls, boundary, &access, lock) &&
-             !(lock->mutex = calls->createMutex(&access, PRIVATE_RUN_LOCK_NAME, 0,
+             !(lock->mutex = calls->call.createMutex(&access, PRIVATE_RUN_LOCK_NAME, 0,
                                                 SYNCHRONIZE | MUTEX_MODIFY_STATE)))
         LogFailure("CreateMutexExW", "of the run lock");
-    if (administrators)
-        FreeSid(administrators);
     if (boundary)
-        calls->deleteBoundary(boundary);
+        calls->call.deleteBoundary(boundary);
     LocalFree(access.lpSecurityDescriptor);
     return lock->mutex != 0;
 }
@@ -135,7 +130,8 @@ void ReleaseRunLock(RunLock *lock)
     }
     // The namespace stays while any run holds it open: the mutex keeps its
     // name for the runs that wait on it.
-    CloseNamespaceFn closeSpace = (CloseNamespaceFn)KernelEntry("ClosePrivateNamespace");
+    CloseNamespaceFn closeSpace =
+        (CloseNamespaceFn)LookupSystemEntry("kernel32.dll", "ClosePrivateNamespace");
     if (lock->space && closeSpace)
         closeSpace(lock->space, 0);
     memset(lock, 0, sizeof(*lock));

@@ -81,7 +81,7 @@ int CoverProgramFolders(void)
 {
     for (size_t i = 0; i < sizeof(kProgramFolderValues) / sizeof(kProgramFolderValues[0]); ++i)
         for (size_t view = 0; view < sizeof(kViews) / sizeof(kViews[0]); ++view) {
-            char place[MAX_PATH] = {0};
+            char place[MAX_PATH];
             if (ReadCurrentVersionValueOfView(kProgramFolderValues[i], place, MAX_PATH,
                                               kViews[view]) &&
                 !Cover(place))
@@ -103,8 +103,8 @@ int CoverShellFolders(void)
 // read, when setup cannot tell which folders are critical.
 int ReadCriticalPlaces(const char **unknown)
 {
-    char windows[MAX_PATH] = {0};
-    char system[MAX_PATH] = {0};
+    char windows[MAX_PATH];
+    char system[MAX_PATH];
     UINT windowsLength = GetWindowsDirectoryA(windows, MAX_PATH);
     UINT systemLength = GetSystemDirectoryA(system, MAX_PATH);
     *unknown = "Windows folder";

@@ -3,6 +3,7 @@
 #ifndef FILES_FILES_H
 #define FILES_FILES_H
 
+#include "base/final_path.h"  // FinalPathOf
 #include "base/run_options.h"
 
 #include <windows.h>
@@ -167,10 +168,6 @@ int ContainsPlaceKey(const PlaceKey *outer, const PlaceKey *inner);
 // Cuts the full path `path` to the folder it lies in ("C:\x" to "C:\");
 // 0 at the root of a drive or share.
 int CutToParentFolder(char *path);
-// The path the system resolves the open file or folder `place` to, links
-// followed, into `path` (MAX_PATH characters); 0 where the system cannot say
-// (before Vista).
-int FinalPathOf(HANDLE place, char *path);
 // 1 when `path` lies in the folder `folder`, at any depth (not when it is it).
 int IsInsidePlace(const PlaceKey *folder, const char *path);
 // 1 for the root of a drive or a network share.
@@ -187,6 +184,20 @@ struct PlaceSet {
 int ReadPlaceSet(const char *paths, PlaceSet *set);
 // Whether `path` names one of the set's places.
 int IsInPlaceSet(const char *path, const PlaceSet *set);
+
+// Taking back pending moves or deletions (in the restart list or in
+// WININIT.INI): the places whose entries go, and for moves the list that
+// gets their sources.
+struct Withdrawal {
+    PlaceSet places;
+    PathList *sources;  // null for deletions
+    int more;           // a move was left: its source did not fit in `sources`
+};
+// 1 when a move onto one of the places, from `source`, is taken back: its
+// source in its long form (the staging folder's name shows there) fits in
+// `sources`, or there is no list. Otherwise the move stays for a later call,
+// once these sources are gone, and `more` is set.
+int TakeBackMove(Withdrawal *withdrawal, const char *source);
 
 // Saves a shell link; kept apart so that tests can make a save fail.
 struct IPersistFile;

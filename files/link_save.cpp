@@ -6,7 +6,8 @@
 
 HRESULT SaveLinkFile(IPersistFile *file, const char *path)
 {
-    wchar_t widePath[MAX_PATH] = {0};
-    MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH);
+    wchar_t widePath[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH))
+        return HRESULT_FROM_WIN32(GetLastError());
     return file->Save(widePath, TRUE);
 }

@@ -6,7 +6,6 @@
 
 #include "base/format.h"
 #include "base/log.h"
-#include "base/system_entry.h"
 #include "base/system_version.h"
 #include "registry/registry.h"
 
@@ -46,28 +45,8 @@ HANDLE OpenFolderToHold(const char *path)
                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, 0);
 }
 
-// `path` spelled out as the system names a final path: full, in long names,
-// without trailing backslashes (a root keeps its own).
-int SpellOut(const char *path, char *spelled)
-{
-    typedef DWORD(WINAPI * LongPathFn)(LPCSTR, LPSTR, DWORD);
-    LongPathFn longPath = (LongPathFn)LookupSystemEntry("kernel32.dll", "GetLongPathNameA");
-    char full[MAX_PATH];
-    DWORD length = GetFullPathNameA(path, MAX_PATH, full, 0);
-    if (!longPath || length == 0 || length >= MAX_PATH)
-        return 0;
-    length = longPath(full, spelled, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return 0;
-    while (length > 3 && spelled[length - 1] == '\\')
-        spelled[--length] = 0;
-    return 1;
-}
-
 // The open `held` is a folder of its own (no junction or link) and, with
-// `path`, lies where `path` names it: its final path is `path` spelled out,
-// so that no link on the way led elsewhere. Before Vista the system cannot
-// tell a final path, and the test of the folder itself stands alone.
+// `path`, lies where `path` names it (see IsOpenWhereNamed).
 int IsFolderWhereNamed(HANDLE held, const char *path)
 {
     BY_HANDLE_FILE_INFORMATION information;
@@ -75,13 +54,9 @@ int IsFolderWhereNamed(HANDLE held, const char *path)
         (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
         !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return 0;
-    char final[MAX_PATH];
     char spelled[MAX_PATH];
-    if (!path)
-        return 1;
-    if (!FinalPathOf(held, final))
-        return !LookupSystemEntry("kernel32.dll", "GetFinalPathNameByHandleA");
-    return SpellOut(path, spelled) && lstrcmpiA(final, spelled) == 0;
+    spelled[0] = 0;
+    return !path || IsOpenWhereNamed(held, path, spelled);
 }
 
 } // namespace

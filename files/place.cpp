@@ -6,6 +6,7 @@
 // reached cannot be written to either.
 #include "files/files.h"
 
+#include "base/final_path.h"
 #include "base/format.h"
 #include "base/system_entry.h"
 #include "base/system_version.h"
@@ -16,76 +17,11 @@
 namespace {
 
 typedef DWORD(WINAPI *LongPathFn)(LPCSTR, LPSTR, DWORD);
-typedef DWORD(WINAPI *FinalPathFn)(HANDLE, LPSTR, DWORD, DWORD);
-
-// Entry points that older systems lack, looked up once per run:
-// GetLongPathNameA (not on Windows 95 and NT 4.0) and
-// GetFinalPathNameByHandleA (Vista and later).
-struct PlaceEntries {
-    int looked;
-    LongPathFn longPath;
-    FinalPathFn finalPath;
-};
-
-const PlaceEntries &Entries()
-{
-    static PlaceEntries entries;
-    if (!entries.looked) {
-        entries.longPath = (LongPathFn)LookupSystemEntry("kernel32.dll", "GetLongPathNameA");
-        entries.finalPath =
-            (FinalPathFn)LookupSystemEntry("kernel32.dll", "GetFinalPathNameByHandleA");
-        entries.looked = 1;
-    }
-    return entries;
-}
-
-int StartsWith(const char *text, const char *prefix)
-{
-    return _strnicmp(text, prefix, strlen(prefix)) == 0;
-}
-
-// "\\?\", "\\.\" and "\??\" before a drive path or "UNC\" name the plain
-// path. Any other device path ("\\.\PhysicalDrive0") is no place of files.
-int DropDevicePrefix(const char *path, char *plain)
-{
-    int device = StartsWith(path, "\\\\?\\") || StartsWith(path, "\\\\.\\") ||
-                 StartsWith(path, "\\??\\");
-    const char *rest = device ? path + 4 : path;
-    int network = device && StartsWith(rest, "UNC\\");
-    char drive = (char)(rest[0] | 0x20);
-    if (device && !network &&
-        (drive < 'a' || drive > 'z' || rest[1] != ':' || (rest[2] && rest[2] != '\\')))
-        return 0;
-    return FormatText(plain, MAX_PATH, "%s%s%s", network ? "\\\\" : "", network ? rest + 4 : rest,
-                      device && !network && !rest[2] ? "\\" : "");
-}
-
-// The length of the root that a path cannot be cut above: "C:\" or
-// "\\server\share"; 0 when there is none.
-size_t RootLength(const char *path)
-{
-    if (path[0] && path[1] == ':' && path[2] == '\\')
-        return 3;
-    if (!StartsWith(path, "\\\\"))
-        return 0;
-    const char *share = strchr(path + 2, '\\');
-    if (!share)
-        return 0;
-    const char *end = strchr(share + 1, '\\');
-    return end ? (size_t)(end - path) : strlen(path);
-}
-
-void DropTrailingBackslashes(char *path)
-{
-    size_t root = RootLength(path);
-    for (size_t length = strlen(path); length > root && path[length - 1] == '\\';)
-        path[--length] = 0;
-}
 
 // The long form of the part of `path` that exists, with the rest as it is.
 void ExpandShortNames(char *path)
 {
-    LongPathFn longPath = Entries().longPath;
+    LongPathFn longPath = (LongPathFn)LookupSystemEntry("kernel32.dll", "GetLongPathNameA");
     if (!longPath)
         return;  // Windows 95 and NT 4.0: names stay as written
     char head[MAX_PATH];
@@ -136,7 +72,7 @@ void ReadIdentity(HANDLE place, PlaceKey *key)
 // folder above opens or the system cannot say (before Vista).
 int ResolveThroughNearestFolder(char *path)
 {
-    if (!Entries().finalPath || !IsNtPlatform())
+    if (!CanTellFinalPaths() || !IsNtPlatform())
         return 0;
     char folder[MAX_PATH];
     lstrcpyA(folder, path);
@@ -151,9 +87,11 @@ int ResolveThroughNearestFolder(char *path)
             return 0;
         const char *rest = path + strlen(folder);
         rest += *rest == '\\';
-        const char *separator = final[strlen(final) - 1] == '\\' ? "" : "\\";
+        size_t length = strlen(final);
+        if (final[length - 1] == '\\')
+            final[length - 1] = 0;  // a drive root's: the join puts it back
         char joined[MAX_PATH];
-        if (!FormatText(joined, MAX_PATH, "%s%s%s", final, separator, rest))
+        if (!FormatText(joined, MAX_PATH, "%s\\%s", final, rest))
             return 0;
         lstrcpyA(path, joined);
         return 1;
@@ -173,19 +111,6 @@ int CutToParentFolder(char *path)
         cut[1] = 0;  // "C:\"
     else
         *cut = 0;
-    return 1;
-}
-
-int FinalPathOf(HANDLE place, char *path)
-{
-    FinalPathFn finalPath = Entries().finalPath;
-    char final[MAX_PATH];
-    DWORD length = finalPath ? finalPath(place, final, MAX_PATH, 0) : 0;
-    char plain[MAX_PATH];
-    if (length == 0 || length >= MAX_PATH || !DropDevicePrefix(final, plain))
-        return 0;
-    DropTrailingBackslashes(plain);
-    lstrcpyA(path, plain);
     return 1;
 }
 
@@ -279,4 +204,15 @@ int IsInPlaceSet(const char *path, const PlaceSet *set)
         if (IsSamePlaceKey(&key, &set->keys[i]))
             return 1;
     return 0;
+}
+
+int TakeBackMove(Withdrawal *withdrawal, const char *source)
+{
+    PlaceKey key;
+    if (withdrawal->sources && ReadPlaceKey(source, &key) &&
+        !AppendToList(withdrawal->sources, key.path)) {
+        withdrawal->more = 1;
+        return 0;
+    }
+    return 1;
 }

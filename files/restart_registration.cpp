@@ -70,44 +70,30 @@ wchar_t *EntryEnd(wchar_t *entry, wchar_t *end)
     return entry;
 }
 
-struct Places {
-    PlaceSet set;
-    PathList *sources;  // where the sources of withdrawn moves go, when kept
-    int more;           // a move was left: its source did not fit in `sources`
-};
-
-int IsOneOf(const wchar_t *entry, const Places *places)
+int IsOneOf(const wchar_t *entry, const Withdrawal *withdrawal)
 {
     char path[MAX_PATH];
-    return EntryPath(entry, path) && IsInPlaceSet(path, &places->set);
+    return EntryPath(entry, path) && IsInPlaceSet(path, &withdrawal->places);
 }
 
-int IsDeletionOfOne(const wchar_t *source, const wchar_t *target, Places *places)
+int IsDeletionOfOne(const wchar_t *source, const wchar_t *target, Withdrawal *withdrawal)
 {
-    return !*target && IsOneOf(source, places);
+    return !*target && IsOneOf(source, withdrawal);
 }
 
-// A move into one of the places; its source is kept in the list.
-int IsMoveIntoOne(const wchar_t *source, const wchar_t *target, Places *places)
+int IsMoveIntoOne(const wchar_t *source, const wchar_t *target, Withdrawal *withdrawal)
 {
-    if (!*target || !IsOneOf(target, places))
-        return 0;
     char path[MAX_PATH];
-    PlaceKey key;
-    if (places->sources && EntryPath(source, path) && ReadPlaceKey(path, &key) &&
-        !AppendToList(places->sources, key.path)) {
-        places->more = 1;  // taken back by a later call, once these sources are gone
-        return 0;
-    }
-    return 1;
+    return *target && IsOneOf(target, withdrawal) &&
+           (!EntryPath(source, path) || TakeBackMove(withdrawal, path));
 }
 
-typedef int (*PairTest)(const wchar_t *source, const wchar_t *target, Places *places);
+typedef int (*PairTest)(const wchar_t *source, const wchar_t *target, Withdrawal *withdrawal);
 
 // Removes every pair (source, target) that `test` picks; the rest of the
 // list, other programs' entries included, keeps every byte. Returns the
 // number of bytes removed.
-DWORD RemovePairs(PendingList *list, PairTest test, Places *places)
+DWORD RemovePairs(PendingList *list, PairTest test, Withdrawal *withdrawal)
 {
     wchar_t *start = (wchar_t *)list->data;
     wchar_t *end = start + list->size / sizeof(wchar_t);
@@ -119,7 +105,7 @@ DWORD RemovePairs(PendingList *list, PairTest test, Places *places)
         wchar_t *next = EntryEnd(target, end) + 1;
         if (next > end)
             next = end;
-        if (!test(source, target, places)) {
+        if (!test(source, target, withdrawal)) {
             source = next;
             continue;
         }
@@ -132,26 +118,24 @@ DWORD RemovePairs(PendingList *list, PairTest test, Places *places)
     return removed;
 }
 
-// Takes back the pairs `test` picks among the paths of `paths`.
+// Takes back the pairs `test` picks among the paths of `paths`; `more` as
+// WithdrawRestartMoves tells it.
 int WithdrawPairs(const char *paths, PairTest test, PathList *sources, int *more)
 {
-    static Places places;
-    places.sources = sources;
-    places.more = 0;
-    if (more)
-        *more = 0;
+    static Withdrawal withdrawal;
+    withdrawal.sources = sources;
+    withdrawal.more = 0;
     PendingList list;
     int ok = OpenPendingList(&list, KEY_QUERY_VALUE | KEY_SET_VALUE);
     // The paths are read as places only when something is pending.
     if (ok && list.data && *(const wchar_t *)list.data) {
-        ok = ReadPlaceSet(paths, &places.set);
-        if (ok && RemovePairs(&list, test, &places))
+        ok = ReadPlaceSet(paths, &withdrawal.places);
+        if (ok && RemovePairs(&list, test, &withdrawal))
             ok = RegSetValueExW(list.key, kPending, 0, list.type, list.data, list.size) ==
                  ERROR_SUCCESS;
     }
     ClosePendingList(&list);
-    if (more)
-        *more = ok && places.more;
+    *more = ok && withdrawal.more;
     return ok;
 }
 
@@ -166,7 +150,8 @@ int RegisterRestartOperation(const char *from, const char *to)
 
 int WithdrawRestartDeletions(const char *paths)
 {
-    int ok = WithdrawPairs(paths, IsDeletionOfOne, 0, 0);
+    int more;
+    int ok = WithdrawPairs(paths, IsDeletionOfOne, 0, &more);
     LogLine("restart: pending deletions taken back: %d", ok);
     LogPathLists(paths, 0);
     return ok;

@@ -62,7 +62,7 @@ HRESULT WriteLink(const char *program, const char *file, int notifyAfterSave)
     if (FAILED(CoCreateInstance(CLSID_ShellLink, 0, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                 (void **)&link)))
         return E_FAIL;
-    char folder[MAX_PATH] = {0};
+    char folder[MAX_PATH];
     lstrcpynA(folder, program ? program : "", MAX_PATH);
     char *cut = strrchr(folder, '\\');
     if (cut)
@@ -115,7 +115,7 @@ void RemoveLegacyShortcutIn(const char *program, wchar_t *pattern)
         if ((star - pattern) + lstrlenW(entry.cFileName) >= MAX_PATH)
             continue;
         lstrcpyW(star, entry.cFileName);
-        char path[MAX_PATH] = {0};
+        char path[MAX_PATH];
         SHFILEINFOA info;
         ZeroMemory(&info, sizeof(info));
         if (WideCharToMultiByte(CP_ACP, 0, pattern, -1, path, MAX_PATH, 0, 0) &&
@@ -180,7 +180,7 @@ void RemoveLegacyShortcuts(const char *program, const char *groupFolder)
     if (!program || !groupFolder)
         return;
     for (size_t i = 0; i < sizeof(kLegacyFolders) / sizeof(kLegacyFolders[0]); ++i) {
-        wchar_t pattern[MAX_PATH] = {0};
+        wchar_t pattern[MAX_PATH];
         if (!MultiByteToWideChar(CP_ACP, 0, groupFolder, -1, pattern, MAX_PATH))
             continue;
         wchar_t *cut = 0;

@@ -15,7 +15,7 @@ const DWORD kSectionSize = 32768;
 
 int WininitPath(char *path)
 {
-    char windows[MAX_PATH] = {0};
+    char windows[MAX_PATH];
     UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
     return length && length < MAX_PATH && FormatText(path, MAX_PATH, "%s\\WININIT.INI", windows);
 }
@@ -50,51 +50,33 @@ void CopyLineTarget(const char *line, const char *value, char *target)
     lstrcpynA(target, line, size);
 }
 
-// The places whose lines are taken back, read once, and where the sources of
-// withdrawn moves go.
-struct RenameWithdrawal {
-    PlaceSet places;
-    PathList *sources;
-    int more;  // a move was left: its source did not fit in `sources`
-};
-
 // "NUL=<path>", a deletion of one of the places.
-int IsDeletionOfAny(const char *line, RenameWithdrawal *withdrawal)
+int IsDeletionOfAny(const char *line, Withdrawal *withdrawal)
 {
     return _strnicmp(line, "NUL=", 4) == 0 && IsInPlaceSet(line + 4, &withdrawal->places);
 }
 
-// "<target>=<source>", a move onto one of the places; its source goes to
-// the list, in its long form: the staging folder's name shows there.
-int IsMoveOntoAny(const char *line, RenameWithdrawal *withdrawal)
+// "<target>=<source>", a move onto one of the places.
+int IsMoveOntoAny(const char *line, Withdrawal *withdrawal)
 {
     const char *value = strchr(line, '=');
     if (!value || _strnicmp(line, "NUL=", 4) == 0)
         return 0;
     char target[MAX_PATH];
     CopyLineTarget(line, value, target);
-    if (!IsInPlaceSet(target, &withdrawal->places))
-        return 0;
-    PlaceKey source;
-    if (withdrawal->sources && ReadPlaceKey(value + 1, &source) &&
-        !AppendToList(withdrawal->sources, source.path)) {
-        withdrawal->more = 1;  // taken back by a later call, once these sources are gone
-        return 0;
-    }
-    return 1;
+    return IsInPlaceSet(target, &withdrawal->places) && TakeBackMove(withdrawal, value + 1);
 }
 
-typedef int (*LinePick)(const char *line, RenameWithdrawal *withdrawal);
+typedef int (*LinePick)(const char *line, Withdrawal *withdrawal);
 
 // Removes the lines `picks` chooses among those of `paths`, and writes the
-// section back when one went.
+// section back when one went; `more` as WithdrawRenameMoves tells it.
 int RemoveRenameLines(const char *paths, PathList *sources, int *more, LinePick picks)
 {
-    static RenameWithdrawal withdrawal;
+    static Withdrawal withdrawal;
     withdrawal.sources = sources;
     withdrawal.more = 0;
-    if (more)
-        *more = 0;
+    *more = 0;
     char path[MAX_PATH];
     DWORD length = 0;
     char *section = WininitPath(path) ? ReadRenameSection(path, &length) : 0;
@@ -118,8 +100,7 @@ int RemoveRenameLines(const char *paths, PathList *sources, int *more, LinePick 
     }
     int ok = !removed || WritePrivateProfileSectionA("rename", section, path);
     LocalFree(section);
-    if (more)
-        *more = ok && withdrawal.more;
+    *more = ok && withdrawal.more;
     return ok;
 }
 
@@ -181,7 +162,8 @@ int AppendRenameLines(const char *lines)
 
 int WithdrawRenameDeletions(const char *paths)
 {
-    int ok = RemoveRenameLines(paths, 0, 0, IsDeletionOfAny);
+    int more;
+    int ok = RemoveRenameLines(paths, 0, &more, IsDeletionOfAny);
     LogLine("WININIT.INI [rename] pending deletions taken back: %d", ok);
     LogPathLists(paths, 0);
     return ok;

@@ -114,6 +114,16 @@ int EnableTakeOwnership(void);
 // Owner and group Administrators, full access for Administrators and read and
 // execute for Everyone on `path` (shorter than MAX_PATH).
 int SetFileAccessRights(const char *path);
+// The SIDs of well-known accounts, constant data that is never freed. The
+// first three own the folders that a standard user cannot take over.
+enum {
+    WELL_KNOWN_ADMINISTRATORS,
+    WELL_KNOWN_SYSTEM,
+    WELL_KNOWN_TRUSTED_INSTALLER,
+    WELL_KNOWN_USERS,
+    WELL_KNOWN_EVERYONE
+};
+PSID WellKnownSid(int account);
 // 1 when `groups` holds `administrators` enabled.
 int HasEnabledAdministrators(const TOKEN_GROUPS *groups, PSID administrators);
 // 1 when the owner of the open file or folder `object` is the Administrators

@@ -15,19 +15,6 @@ typedef BOOL(WINAPI *SetSecurityDescriptorControlFn)(PSECURITY_DESCRIPTOR,
                                                      SECURITY_DESCRIPTOR_CONTROL,
                                                      SECURITY_DESCRIPTOR_CONTROL);
 
-int BuildAdministratorsSid(PSID *sid)
-{
-    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
-    return AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
-                                    0, 0, 0, 0, 0, sid) != 0;
-}
-
-int BuildEveryoneSid(PSID *sid)
-{
-    SID_IDENTIFIER_AUTHORITY world = {SECURITY_WORLD_SID_AUTHORITY};
-    return AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, sid) != 0;
-}
-
 // The token's group list in a GlobalAlloc block, or null.
 TOKEN_GROUPS *QueryTokenGroups(void)
 {
@@ -48,49 +35,72 @@ TOKEN_GROUPS *QueryTokenGroups(void)
     return groups;
 }
 
-// One 32-bit value of the process token; 0 when the system does not know the class.
-int QueryTokenValue(TOKEN_INFORMATION_CLASS type, DWORD *value)
+// Information of class `type` of the process token into `buffer` of `size`
+// bytes; 0 when the system does not know the class or it does not fit.
+int ReadOwnToken(TOKEN_INFORMATION_CLASS type, void *buffer, DWORD size)
 {
     HANDLE token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return 0;
-    DWORD size = 0;
-    int known = GetTokenInformation(token, type, value, sizeof(*value), &size) != 0;
+    int known = GetTokenInformation(token, type, buffer, size, &size) != 0;
     CloseHandle(token);
     return known;
 }
 
-void FillAccessEntry(EXPLICIT_ACCESS_A *entry, DWORD permissions, TRUSTEE_TYPE type, PSID sid,
-                     DWORD inheritance = NO_INHERITANCE)
-{
-    ZeroMemory(entry, sizeof(*entry));
-    entry->grfAccessPermissions = permissions;
-    entry->grfAccessMode = SET_ACCESS;
-    entry->grfInheritance = inheritance;
-    entry->Trustee.pMultipleTrustee = 0;
-    entry->Trustee.MultipleTrusteeOperation = NO_MULTIPLE_TRUSTEE;
-    entry->Trustee.TrusteeForm = TRUSTEE_IS_SID;
-    entry->Trustee.TrusteeType = type;
-    entry->Trustee.ptstrName = (LPSTR)sid;
-}
+// One entry of an access list: a well-known account, its trustee type and
+// its rights.
+struct AccessRow {
+    BYTE account;
+    BYTE type;  // a TRUSTEE_TYPE
+    DWORD rights;
+};
 
-// Applies owner, group and the new list; the two functions are looked up so
-// that the program still loads where the system lacks them.
-int ApplyFileSecurity(const char *path, PSID administrators, PSID everyone)
+// Installed files: read and execute for Everyone, full control for
+// Administrators.
+const AccessRow kFileAccess[] = {
+    {WELL_KNOWN_EVERYONE, TRUSTEE_IS_WELL_KNOWN_GROUP, GENERIC_READ | GENERIC_EXECUTE},
+    {WELL_KNOWN_ADMINISTRATORS, TRUSTEE_IS_GROUP, GENERIC_ALL}};
+// Folders setup creates: full control for Administrators and SYSTEM (its
+// private folders, the first two rows); with TrustedInstaller's full control
+// and read and execute for Users, the list of Program Files.
+const AccessRow kFolderAccess[] = {
+    {WELL_KNOWN_ADMINISTRATORS, TRUSTEE_IS_GROUP, GENERIC_ALL},
+    {WELL_KNOWN_SYSTEM, TRUSTEE_IS_USER, GENERIC_ALL},
+    {WELL_KNOWN_TRUSTED_INSTALLER, TRUSTEE_IS_USER, GENERIC_ALL},
+    {WELL_KNOWN_USERS, TRUSTEE_IS_GROUP, GENERIC_READ | GENERIC_EXECUTE}};
+
+// The access list of the first `count` rows, each passed on as
+// `inheritance` says, in a LocalAlloc block; null when it cannot be made.
+// SetEntriesInAclA is looked up so that the program still loads where the
+// system lacks it.
+PACL BuildAccessList(const AccessRow *rows, int count, DWORD inheritance)
 {
     SetEntriesInAclFn setEntries =
         (SetEntriesInAclFn)LookupSystemEntry("advapi32.dll", "SetEntriesInAclA");
+    EXPLICIT_ACCESS_A entries[4];
+    ZeroMemory(entries, sizeof(entries));  // no multiple trustee
+    for (int i = 0; i < count; ++i) {
+        entries[i].grfAccessPermissions = rows[i].rights;
+        entries[i].grfAccessMode = SET_ACCESS;
+        entries[i].grfInheritance = inheritance;
+        entries[i].Trustee.TrusteeForm = TRUSTEE_IS_SID;
+        entries[i].Trustee.TrusteeType = (TRUSTEE_TYPE)rows[i].type;
+        entries[i].Trustee.ptstrName = (LPSTR)WellKnownSid(rows[i].account);
+    }
+    PACL list = 0;
+    return setEntries && setEntries((ULONG)count, entries, 0, &list) == ERROR_SUCCESS ? list : 0;
+}
+
+// Applies owner, group and the new list; SetNamedSecurityInfoA is looked up
+// so that the program still loads where the system lacks it.
+int ApplyFileSecurity(const char *path)
+{
     SetNamedSecurityInfoFn setNamed =
         (SetNamedSecurityInfoFn)LookupSystemEntry("advapi32.dll", "SetNamedSecurityInfoA");
-    if (!setEntries || !setNamed)
+    PACL list = setNamed ? BuildAccessList(kFileAccess, 2, NO_INHERITANCE) : 0;
+    if (!list)
         return 0;
-    EXPLICIT_ACCESS_A entries[2];
-    FillAccessEntry(&entries[0], GENERIC_READ | GENERIC_EXECUTE, TRUSTEE_IS_WELL_KNOWN_GROUP,
-                    everyone);
-    FillAccessEntry(&entries[1], GENERIC_ALL, TRUSTEE_IS_GROUP, administrators);
-    PACL list = 0;
-    if (setEntries(2, entries, 0, &list) != ERROR_SUCCESS)
-        return 0;
+    PSID administrators = WellKnownSid(WELL_KNOWN_ADMINISTRATORS);
     char name[MAX_PATH];
     lstrcpynA(name, path, MAX_PATH);
     int ok = setNamed(name, SE_FILE_OBJECT,
@@ -101,66 +111,15 @@ int ApplyFileSecurity(const char *path, PSID administrators, PSID everyone)
     return ok;
 }
 
-// The accounts whose folders a standard user cannot take over, and the
-// Users group, which gets read access to what setup creates.
-enum { ADMINISTRATORS, LOCAL_SYSTEM, TRUSTED_INSTALLER, USERS, WELL_KNOWN_COUNT };
-const struct {
-    BYTE count;
-    DWORD rids[6];
-} kWellKnown[WELL_KNOWN_COUNT] = {
-    {2, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS}},
-    {1, {SECURITY_LOCAL_SYSTEM_RID}},
-    {6, {80, 956008885, 3418522649u, 1831038044, 1853292631, 2271478464u}},
-    {2, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS}},
-};
-
-struct WellKnownSids {
-    PSID sid[WELL_KNOWN_COUNT];
-};
-
-void FreeWellKnownSids(WellKnownSids *sids)
-{
-    for (int i = 0; i < WELL_KNOWN_COUNT; ++i)
-        if (sids->sid[i])
-            FreeSid(sids->sid[i]);
-}
-
-int BuildWellKnownSids(WellKnownSids *sids)
-{
-    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
-    ZeroMemory(sids, sizeof(*sids));
-    for (int i = 0; i < WELL_KNOWN_COUNT; ++i) {
-        const DWORD *rid = kWellKnown[i].rids;
-        if (!AllocateAndInitializeSid(&nt, kWellKnown[i].count, rid[0], rid[1], rid[2], rid[3],
-                                      rid[4], rid[5], 0, 0, &sids->sid[i]))
-            return 0;
-    }
-    return 1;
-}
-
-// Creates `path` owned by Administrators with an access list of its own (not
-// taken over from the parent): the first `full` accounts of `sids` get full
-// control, and with `usersRead` the Users group read and execute, all passed
+// Creates `path` owned by Administrators with the access list of the first
+// `count` rows of kFolderAccess, not taken over from the parent and passed
 // on to what the folder holds.
-int CreateFolderWithAccess(const char *path, const WellKnownSids *sids, int full, int usersRead)
+int CreateFolderWithAccess(const char *path, int count)
 {
-    SetEntriesInAclFn setEntries =
-        (SetEntriesInAclFn)LookupSystemEntry("advapi32.dll", "SetEntriesInAclA");
-    if (!setEntries)
+    PACL list = BuildAccessList(kFolderAccess, count, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+    if (!list)
         return 0;
-    EXPLICIT_ACCESS_A entries[WELL_KNOWN_COUNT];
-    const DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
-    for (int i = 0; i < full; ++i)
-        FillAccessEntry(&entries[i], GENERIC_ALL,
-                        i == ADMINISTRATORS ? TRUSTEE_IS_GROUP : TRUSTEE_IS_USER, sids->sid[i],
-                        inherit);
-    if (usersRead)
-        FillAccessEntry(&entries[full], GENERIC_READ | GENERIC_EXECUTE, TRUSTEE_IS_GROUP,
-                        sids->sid[USERS], inherit);
-    PACL list = 0;
-    if (setEntries((ULONG)(full + usersRead), entries, 0, &list) != ERROR_SUCCESS)
-        return 0;
-    PSID administrators = sids->sid[ADMINISTRATORS];
+    PSID administrators = WellKnownSid(WELL_KNOWN_ADMINISTRATORS);
     SECURITY_DESCRIPTOR descriptor;
     // Owned by Administrators whatever the system's default owner for an
     // administrator's objects: a later run trusts only folders they own.
@@ -183,19 +142,9 @@ int CreateFolderWithAccess(const char *path, const WellKnownSids *sids, int full
     return ok;
 }
 
-int CreateFolderKeepingError(const char *path, int full, int usersRead)
-{
-    WellKnownSids sids;
-    int ok = BuildWellKnownSids(&sids) && CreateFolderWithAccess(path, &sids, full, usersRead);
-    DWORD error = GetLastError();
-    FreeWellKnownSids(&sids);
-    SetLastError(error);
-    return ok;
-}
-
 // Whether the owner of the open `object` is one of the first `count`
-// accounts of the well-known list, or, with `orRunner`, the account that runs
-// this program. An owner the system does not name is none of them.
+// well-known accounts, or, with `orRunner`, the account that runs this
+// program. An owner the system does not name is none of them.
 int IsOwnedByOneOf(HANDLE object, int count, int orRunner)
 {
     typedef DWORD(WINAPI * GetSecurityInfoFn)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID *,
@@ -207,23 +156,15 @@ int IsOwnedByOneOf(HANDLE object, int count, int orRunner)
     if (!getInfo || getInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, 0, 0, 0,
                             &descriptor) != ERROR_SUCCESS)
         return 0;
-    WellKnownSids sids;
     int owned = 0;
-    if (BuildWellKnownSids(&sids) && owner)
-        for (int i = 0; i < count; ++i)
-            owned |= EqualSid(owner, sids.sid[i]) != 0;
-    FreeWellKnownSids(&sids);
-    HANDLE token;
-    if (owner && !owned && orRunner && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        union {
-            TOKEN_USER user;
-            BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-        } runner;
-        DWORD size = 0;
-        owned = GetTokenInformation(token, TokenUser, &runner, sizeof(runner), &size) &&
-                EqualSid(owner, runner.user.User.Sid);
-        CloseHandle(token);
-    }
+    for (int i = 0; owner && i < count; ++i)
+        owned |= EqualSid(owner, WellKnownSid(i)) != 0;
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } runner;
+    if (owner && !owned && orRunner && ReadOwnToken(TokenUser, &runner, sizeof(runner)))
+        owned = EqualSid(owner, runner.user.User.Sid) != 0;
     LocalFree(descriptor);
     return owned;
 }
@@ -232,22 +173,22 @@ int IsOwnedByOneOf(HANDLE object, int count, int orRunner)
 
 int CreatePrivateFolder(const char *path)
 {
-    return CreateFolderKeepingError(path, LOCAL_SYSTEM + 1, 0);
+    return CreateFolderWithAccess(path, 2);
 }
 
 int CreateProtectedFolder(const char *path)
 {
-    return CreateFolderKeepingError(path, TRUSTED_INSTALLER + 1, 1);
+    return CreateFolderWithAccess(path, 4);
 }
 
 int IsOwnedByAdministrators(HANDLE object)
 {
-    return IsOwnedByOneOf(object, LOCAL_SYSTEM + 1, 0);
+    return IsOwnedByOneOf(object, WELL_KNOWN_SYSTEM + 1, 0);
 }
 
 int IsOwnedByTrustedAccount(HANDLE object)
 {
-    return IsOwnedByOneOf(object, TRUSTED_INSTALLER + 1, 1);
+    return IsOwnedByOneOf(object, WELL_KNOWN_TRUSTED_INSTALLER + 1, 1);
 }
 
 int HasEnabledAdministrators(const TOKEN_GROUPS *groups, PSID administrators)
@@ -265,12 +206,7 @@ int IsAdministrator(void)
     TOKEN_GROUPS *groups = QueryTokenGroups();
     if (!groups)
         return 0;
-    PSID administrators = 0;
-    int result = 0;
-    if (BuildAdministratorsSid(&administrators)) {
-        result = HasEnabledAdministrators(groups, administrators);
-        FreeSid(administrators);
-    }
+    int result = HasEnabledAdministrators(groups, WellKnownSid(WELL_KNOWN_ADMINISTRATORS));
     GlobalFree(groups);
     return result;
 }
@@ -279,7 +215,8 @@ int QueryElevationType(void)
 {
     DWORD type = 0;
     // Systems before Vista know no such class and fail the query.
-    if (!QueryTokenValue((TOKEN_INFORMATION_CLASS)18 /* TokenElevationType */, &type) ||
+    if (!ReadOwnToken((TOKEN_INFORMATION_CLASS)18 /* TokenElevationType */, &type,
+                      sizeof(type)) ||
         type > ELEVATION_LIMITED)
         return ELEVATION_UNKNOWN;
     return (int)type;
@@ -288,7 +225,8 @@ int QueryElevationType(void)
 int QueryTokenElevated(void)
 {
     DWORD elevated = 0;
-    if (!QueryTokenValue((TOKEN_INFORMATION_CLASS)20 /* TokenElevation */, &elevated))
+    if (!ReadOwnToken((TOKEN_INFORMATION_CLASS)20 /* TokenElevation */, &elevated,
+                      sizeof(elevated)))
         return -1;
     return elevated != 0;
 }
@@ -315,13 +253,5 @@ int SetFileAccessRights(const char *path)
 {
     if (!path || lstrlenA(path) >= MAX_PATH)
         return 0;
-    PSID everyone = 0;
-    PSID administrators = 0;
-    int ok = BuildEveryoneSid(&everyone) && BuildAdministratorsSid(&administrators) &&
-             ApplyFileSecurity(path, administrators, everyone);
-    if (administrators)
-        FreeSid(administrators);
-    if (everyone)
-        FreeSid(everyone);
-    return ok;
+    return ApplyFileSecurity(path);
 }

@@ -9,11 +9,11 @@ namespace {
 // The Windows folder joined with `format` filled in with the uninstaller's name.
 int WindowsFolderPath(char *buffer, const char *format, const char *uninstaller)
 {
-    char windows[MAX_PATH] = {0};
+    char windows[MAX_PATH];
     UINT length = GetWindowsDirectoryA(windows, sizeof(windows));
     if (length == 0 || length >= sizeof(windows))
         return 0;
-    char tail[MAX_PATH] = {0};
+    char tail[MAX_PATH];
     return FormatText(tail, sizeof(tail), format, uninstaller) &&
            FormatText(buffer, MAX_PATH, "%s%s", windows, tail);
 }
@@ -42,10 +42,10 @@ int WriteUninstallEntry(const char *uninstaller, const char *name, const char *v
     int ok = 1;
     if (!(options & RUNOPT_HIDDEN))
         ok = SetStringValue(key, "DisplayName", name);
-    char command[MAX_PATH] = {0};
+    char command[MAX_PATH];
     ok = ok && FormatText(command, sizeof(command), "%s /U", uninstaller) &&
          SetStringValue(key, "UninstallString", command);
-    char icon[MAX_PATH] = {0};
+    char icon[MAX_PATH];
     ok = ok && WindowsFolderPath(icon, "\\%s,0", uninstaller) &&
          SetStringValue(key, "DisplayIcon", icon);
     ok = ok && SetStringValue(key, "DisplayVersion", version);
@@ -57,8 +57,8 @@ int WriteUninstallEntry(const char *uninstaller, const char *name, const char *v
 int WriteUninstallDetails(const char *uninstaller, const char *folder, DWORD kilobytes,
                           const char *publisher)
 {
-    char path[MAX_PATH] = {0};
-    char quiet[MAX_PATH] = {0};
+    char path[MAX_PATH];
+    char quiet[MAX_PATH];
     HKEY key;
     if (!WindowsFolderPath(path, "\\%s", uninstaller) ||
         !FormatText(quiet, sizeof(quiet), "\"%s\" /U /S", path) ||
@@ -90,7 +90,7 @@ int WriteInterfacePath(const char *uninstaller, RunOptions options)
         RegCloseKey(key);
         return 1;
     }
-    char path[MAX_PATH] = {0};
+    char path[MAX_PATH];
     if (!WindowsFolderPath(path, "\\%s", uninstaller) ||
         !CreateRegistryKey(HKEY_LOCAL_MACHINE, INTERFACE_PATH_KEY, &key))
         return 0;

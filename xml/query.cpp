@@ -36,7 +36,6 @@ XmlNode *FindChild(const XmlNode *parent, const char *name, const char *attribut
 XmlNode *FindPredicateChild(const XmlNode *parent, const char *segment)
 {
     char step[XML_PATH_SIZE];
-    memset(step, 0, sizeof(step));
     strcpy(step, segment);  // a segment is shorter than the path it came from
     char *bracket = strchr(step, '[');
     if (bracket[1] != '@')
@@ -88,8 +87,8 @@ int QueryPath(const char *path, XmlNode **node, const XmlDocument *document)
     if (length >= XML_PATH_SIZE || path[0] != '/')
         return 0;
     char work[XML_PATH_SIZE];
-    memset(work, 0, sizeof(work));
     memcpy(work, path, length);
+    work[length] = 0;
     for (size_t i = 0; i < length; ++i)
         if (work[i] == '/')
             work[i] = 0;

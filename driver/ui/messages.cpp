@@ -37,7 +37,6 @@ int ShowMessage(HWND owner, const char *text, const char *caption, UINT style)
 
 void ErrorText(DWORD error, char *text)
 {
-    ZeroMemory(text, MAX_PATH);
     if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, 0, error, 0x400, text, MAX_PATH, 0))
         return;
     char format[MAX_PATH];

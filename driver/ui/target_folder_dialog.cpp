@@ -41,11 +41,11 @@ void InitTargetFolderDialog(HWND window, InstallPlan *plan)
     SetClassLongA(window, GCL_HICON, (LONG)(LONG_PTR)icon);
     SetWindowLongA(window, DWL_USER, (LONG)(LONG_PTR)plan);
     SetDlgItemTextA(window, IDC_TARGET_FOLDER, plan->targetFolder);
-    if (plan->flags & RUNOPT_FRESH_INSTALL) {
-        SetDlgItemTextA(window, IDC_PROMPT, LoadText(IDS_PROMPT_FRESH, text, MAX_PATH));
-    } else {
+    int fresh = (plan->flags & RUNOPT_FRESH_INSTALL) != 0;
+    SetDlgItemTextA(window, IDC_PROMPT,
+                    LoadText(fresh ? IDS_PROMPT_FRESH : IDS_PROMPT_UPGRADE, text, MAX_PATH));
+    if (!fresh) {
         // An upgrade always goes to the installed folder.
-        SetDlgItemTextA(window, IDC_PROMPT, LoadText(IDS_PROMPT_UPGRADE, text, MAX_PATH));
         EnableWindow(GetDlgItem(window, IDC_BROWSE), FALSE);
         SendDlgItemMessageA(window, IDC_TARGET_FOLDER, EM_SETREADONLY, TRUE, 0);
     }
@@ -55,7 +55,7 @@ void InitTargetFolderDialog(HWND window, InstallPlan *plan)
     // dialog shows, and waits for another.
     if (plan->folderRequested && FolderRefusal(plan, plan->targetFolder))
         PostMessageA(window, WM_APP, 0, 0);
-    SetFocus(GetDlgItem(window, plan->flags & RUNOPT_FRESH_INSTALL ? IDC_TARGET_FOLDER : IDOK));
+    SetFocus(GetDlgItem(window, fresh ? IDC_TARGET_FOLDER : IDOK));
     EnableWindow(GetDlgItem(window, IDCANCEL), !(plan->flags & RUNOPT_RELAUNCH));
     CheckDlgButton(window, IDC_DESKTOP_ICON, plan->desktopIcon ? BST_INDETERMINATE : 0);
     CheckDlgButton(window, IDC_START_MENU_ICON, plan->startMenuIcon ? BST_INDETERMINATE : 0);
@@ -67,8 +67,7 @@ void InitTargetFolderDialog(HWND window, InstallPlan *plan)
 
 void ReadFolderBox(HWND window, char *folder)
 {
-    memset(folder, 0, MAX_PATH);
-    GetDlgItemTextA(window, IDC_TARGET_FOLDER, folder, MAX_PATH);
+    folder[GetDlgItemTextA(window, IDC_TARGET_FOLDER, folder, MAX_PATH)] = 0;
     TidyTargetFolder(folder);
 }
 
@@ -227,7 +226,7 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM dat
         FindStartFolder(folder);
         SendMessageA(window, BFFM_SETSELECTIONA, 1, (LPARAM)folder);
     } else if (message == BFFM_SELCHANGED) {
-        char path[MAX_PATH] = {0};
+        char path[MAX_PATH];
         DWORD attributes = INVALID_FILE_ATTRIBUTES;
         if (lParam && SHGetPathFromIDListA((LPCITEMIDLIST)lParam, path))
             attributes = GetFileAttributesA(path);
@@ -250,7 +249,7 @@ int BrowseForTargetFolder(char *folder, HWND owner)
     LPITEMIDLIST root = 0;
     SHGetSpecialFolderLocation(owner, CSIDL_DRIVES, &root);
     char title[MAX_PATH];
-    char displayName[MAX_PATH] = {0};
+    char displayName[MAX_PATH];
     BROWSEINFOA browse;
     ZeroMemory(&browse, sizeof(browse));
     browse.hwndOwner = owner;
