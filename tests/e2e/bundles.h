@@ -118,7 +118,7 @@ struct TestBundle {
 // The bundle tools/bundle.sh would make of the setup folder `folder`, with
 // stored frames: its setup.exe up to the end of its sections as the stub (it
 // has no certificate table), its setup files in the builder's order.
-inline TestBundle BundleOfFolder(const std::string &folder)
+inline TestBundle LayOutBundle(const std::string &folder)
 {
     static const char *const names[] = {
         "setup.exe",    "Dorsel",       "Dorsel.zyn",   "VAKZYN.xml",  "ZynSetup.dat",
@@ -135,6 +135,15 @@ inline TestBundle BundleOfFolder(const std::string &folder)
             bundle.Add(name, ReadText(folder + "\\" + name));
     bundle.Assemble();
     return bundle;
+}
+
+// Its bytes; `*dataStart`, when given, receives where its data starts.
+inline std::string BundleOfFolder(const std::string &folder, size_t *dataStart = 0)
+{
+    TestBundle bundle = LayOutBundle(folder);
+    if (dataStart)
+        *dataStart = bundle.Data();
+    return bundle.bytes;
 }
 
 #endif

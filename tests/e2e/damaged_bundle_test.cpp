@@ -101,7 +101,7 @@ class DamagedBundle : public SetupExeTest, public ::testing::WithParamInterface<
 TEST_P(DamagedBundle, EndsBeforeAnythingChanges)
 {
     const DamagedRow &row = GetParam();
-    TestBundle bundle = BundleOfFolder(kMedium);
+    TestBundle bundle = LayOutBundle(kMedium);
     row.damage(&bundle);
     WriteText(MediumFile("setup.exe"), bundle.bytes);
     std::set<std::string> staging = StagingFolders();
@@ -131,7 +131,7 @@ TEST_F(WholeBundle, OnWindows98TheUnicodeLayerComesFromTheBundle)
 {
     SetWineVersion("win98");
     SetDllOverride("setup.exe", "unicows", "native");  // never Wine's own
-    TestBundle whole = BundleOfFolder(kMedium), broken = whole, refused = whole;
+    TestBundle whole = LayOutBundle(kMedium), broken = whole, refused = whole;
     broken.files[broken.Find("unicows.dll")] = {"unicows.dll", "no DLL", StoredFrame("no DLL", 6)};
     broken.Assemble();
     BundleFile &script = refused.files[refused.Find("ZynSetup.dat")];
@@ -157,7 +157,7 @@ TEST_F(WholeBundle, ElevatedCopyRefusesAFileSwappedAfterThePrompt)
 {
     ASSERT_TRUE(CopyFileA(TestFile("setup_elevating.exe").c_str(), MediumFile("setup.exe").c_str(),
                           FALSE));
-    TestBundle bundle = BundleOfFolder(kMedium);
+    TestBundle bundle = LayOutBundle(kMedium);
     WriteText(MediumFile("setup.exe"), bundle.bytes);
     bundle.files[bundle.Find("ZynFlash.dll")].frame = StoredFrame("swapped", 7);
     bundle.files[bundle.Find("ZynFlash.dll")].content = "swapped";

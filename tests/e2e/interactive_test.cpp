@@ -452,7 +452,7 @@ TEST_F(EveryLanguage, TypedFolderBrowserAndProgress)
 TEST_F(Interactive, BundleIsHeldWhileItRuns)
 {
     const std::string program = MediumFile("setup.exe");
-    WriteText(program, BundleOfFolder(kMedium).bytes);
+    WriteText(program, BundleOfFolder(kMedium));
     Started install("\"" + program + "\"");
     HWND dialog = WaitForDialog("Installation Program", 1000);
     ASSERT_TRUE(dialog);
