@@ -33,7 +33,7 @@ function(setup_subsystem name folder)
 endfunction()
 
 setup_subsystem(setup_base base)
-# zstd's decoder for the bundle; nothing of setup.exe links it yet.
+# zstd's decoder for the bundle, under the files floor.
 include(${PROJECT_SOURCE_DIR}/cmake/zstd.cmake)
 setup_zstd_decoder(zstd_decoder)
 # The log names the program's version, the one its version resource shows.
@@ -53,7 +53,7 @@ setup_subsystem(setup_driver driver)
 target_link_libraries(setup_xml PUBLIC setup_base)
 target_link_libraries(setup_descriptor PUBLIC setup_xml setup_base)
 target_link_libraries(setup_registry PUBLIC setup_base)
-target_link_libraries(setup_files PUBLIC setup_registry setup_base)
+target_link_libraries(setup_files PUBLIC setup_registry setup_base zstd_decoder)
 target_link_libraries(setup_script PUBLIC setup_descriptor setup_registry setup_base)
 target_link_libraries(setup_ui PUBLIC setup_files setup_registry setup_base)
 target_link_libraries(setup_driver PUBLIC setup_ui setup_script setup_files setup_registry
@@ -92,7 +92,7 @@ target_sources(setup PRIVATE ${setup_delay_imports})
 # The libraries in the order in which they call each other, then the imports
 # (in another order ld 2.40 has crashed).
 target_link_libraries(setup PRIVATE setup_driver setup_ui setup_script setup_descriptor setup_files
-                      setup_registry setup_xml setup_base uuid kernel32 gcc)
+                      zstd_decoder setup_registry setup_xml setup_base uuid kernel32 gcc)
 # Entry SetupEntry in setup_main.cpp instead of the C runtime start-up code.
 # No link time in the header: two builds of one commit give the same bytes,
 # and with them the same PE checksum, which the linker computes and the step

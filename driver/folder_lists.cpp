@@ -58,11 +58,11 @@ void ChooseDownloadFolder(RunOptions options, char *list, char *folder)
 
 } // namespace
 
-int RegisterSearchFolders(RunOptions options, char *downloadFolder)
+int RegisterSearchFolders(RunOptions options, char *downloadFolder, const SetupSource *source)
 {
     char list[MAX_PATH] = {0};  // split in place
     char *end = list + MAX_PATH;
-    if (!ReadSearchFolderList(list))
+    if (!ReadSearchFolderList(source, list))
         return 1;
     int registered = 1;
     for (char *entry = list; entry < end && *entry;) {
@@ -74,7 +74,7 @@ int RegisterSearchFolders(RunOptions options, char *downloadFolder)
         if (IsWritableFolder(entry))
             return registered;
     char downloadList[MAX_PATH] = {0};
-    if (ReadDownloadFolderList(downloadList))
+    if (ReadDownloadFolderList(source, downloadList))
         ChooseDownloadFolder(options, downloadList, downloadFolder);
     return registered;
 }

@@ -5,7 +5,6 @@
 
 #include "base/format.h"
 #include "base/log.h"
-#include "base/startup_state.h"
 #include "driver/setup_driver.h"
 #include "driver/ui/user_interface.h"
 #include "files/files.h"
@@ -27,14 +26,18 @@ void ApplyStoredRadarChoice(InstallPlan *plan)
     }
 }
 
-int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOptions options)
+int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOptions options,
+                const SetupSource *source)
 {
-    lstrcpynA(plan->setupFolder, g_startup.setupFolder, MAX_PATH);
-    plan->xmlDescriptor = g_startup.descriptorMode;
-    if (!ReadReleaseInfo(plan->productName, plan->productVersion))
+    if (source->bundled)
+        plan->bundle = &source->bundle;
+    else
+        lstrcpynA(plan->setupFolder, source->folder, MAX_PATH);
+    plan->xmlDescriptor = source->xmlDescriptor;
+    if (!ReadReleaseInfo(source, plan->productName, plan->productVersion))
         return 0;
-    plan->radarChoice = GetRadarChoice();
-    ReadPublisher(plan->publisher);
+    plan->radarChoice = GetRadarChoice(source);
+    ReadPublisher(source, plan->publisher);
     plan->desktopIcon = DesktopShortcutExists(plan->productName);
     plan->startMenuIcon = StartMenuShortcutExists(plan->productName);
     plan->toolbarButton =
@@ -53,7 +56,7 @@ int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOp
         ApplyStoredRadarChoice(plan);
         memset(plan->targetFolder, 0, MAX_PATH);
         memset(plan->previousName, 0, MAX_PATH);  // a half-readable record is no installation
-        defaultFolderFound = GetDefaultTargetFolder(plan->targetFolder) != 0;
+        defaultFolderFound = GetDefaultTargetFolder(source, plan->targetFolder) != 0;
         if (plan->folderRequested) {  // the caller's choice, checked as a typed one
             lstrcpyA(plan->targetFolder, plan->requestedFolder);
             defaultFolderFound = 1;
@@ -74,7 +77,7 @@ int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOp
         LogLine("target folder %s refused", plan->targetFolder);
         return 0;
     }
-    int result = GetMenuGroupFolder(plan->menuFolder);
+    int result = GetMenuGroupFolder(source, plan->menuFolder);
     result = FormatShortcutPath(plan->shortcutPath, plan->menuFolder, plan->productName) && result;
     result = FormatProgramPath(plan->programPath, plan->targetFolder) && result;
     if (plan->previousName[0])
@@ -133,11 +136,11 @@ int PlanUninstall(int *cancelled, InstallPlan *plan, char *installedVersion, Run
 } // namespace
 
 int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion,
-                     const RunOptions *options)
+                     const RunOptions *options, const SetupSource *source)
 {
     *cancelled = 0;
     plan->flags = *options;
     if (*options & RUNOPT_INSTALL)
-        return PlanInstall(cancelled, plan, installedVersion, *options);
+        return PlanInstall(cancelled, plan, installedVersion, *options, source);
     return PlanUninstall(cancelled, plan, installedVersion, *options);
 }

@@ -5,6 +5,7 @@
 #include "base/format.h"
 #include "base/run_options.h"
 #include "files/files.h"
+#include "files/setup_source.h"
 
 #include <string.h>
 #include <windows.h>
@@ -26,6 +27,7 @@ struct InstallPlan {
     char previousShortcutPath[MAX_PATH];
     char publisher[MAX_PATH];  // empty when the Setup script names none
     char setupFolder[MAX_PATH];  // install: the folder of the running setup program
+    const SetupBundle *bundle;   // install: the bundle it carries, or null
     int xmlDescriptor;           // the payload carries the XML-form descriptor (-1: not known)
     // The folder the caller chose ("/D="), set before the plan is built: a
     // fresh install proposes it instead of the default. "" with
@@ -37,17 +39,18 @@ struct InstallPlan {
 // Where the payload phases take the files from, as the plan found it.
 inline PayloadSource PlanPayloadSource(const InstallPlan &plan)
 {
-    PayloadSource source = {plan.setupFolder, plan.xmlDescriptor};
+    PayloadSource source = {plan.setupFolder, plan.xmlDescriptor, plan.bundle};
     return source;
 }
 
 // Gathers the plan for the run `*options` asks for: product identity and
 // folders, shortcut and toolbar choices, after the target-folder dialog or
-// the uninstall confirmation unless the run is silent. `installedVersion`
-// (MAX_PATH characters) receives the installed version when there is one.
-// `*cancelled` is 1 when the user declined. 0 when the plan cannot be made.
+// the uninstall confirmation unless the run is silent; an install reads its
+// setup data from `source`. `installedVersion` (MAX_PATH characters)
+// receives the installed version when there is one. `*cancelled` is 1 when
+// the user declined. 0 when the plan cannot be made.
 int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion,
-                     const RunOptions *options);
+                     const RunOptions *options, const SetupSource *source);
 
 // "<menu folder>\<name>.lnk" into `path` (MAX_PATH characters); 0 when it
 // does not fit. Inline, so that a run that reads the plan back from the

@@ -3,9 +3,9 @@
 #include "driver/run_log.h"
 
 #include "base/log.h"
-#include "base/startup_state.h"
 #include "driver/result_value.h"
 #include "driver/setup_driver.h"
+#include "files/setup_source.h"
 #include "registry/registry.h"
 #include "resources/resource.h"
 
@@ -50,17 +50,27 @@ void OpenRunLog(const SetupCommand *command)
     SetResultKeyValue("SetupLog", *LogPath() ? LogPath() : 0);
 }
 
-void LogStartup(int ok, RunOptions options)
+void LogStartup(const SetupSource *source, int ok, RunOptions options)
 {
     if (!(options & RUNOPT_INSTALL)) {
         LogLine("setup data: none (uninstall)");
         return;
     }
-    LogLine("setup folder %s", g_startup.setupFolder);
-    LogLine("setup script %s", g_startup.scriptPath[0] ? g_startup.scriptPath : "not found");
+    if (source->bundled) {
+        LogLine("setup data: bundle %s, %lu files", source->program,
+                (unsigned long)source->bundle.index.fileCount);
+        return;
+    }
+    LogLine("setup folder %s", source->folder);
+    LogSetupFiles(source, ok);
+}
+
+void LogSetupFiles(const SetupSource *source, int ok)
+{
+    LogLine("setup script %s", source->scriptPath[0] ? source->scriptPath : "not found");
     LogLine("descriptor %s, %s form%s",
-            g_startup.descriptorPath[0] ? g_startup.descriptorPath : "not found",
-            g_startup.descriptorMode ? "XML" : "INI", ok ? "" : ", start-up failed");
+            source->descriptorPath[0] ? source->descriptorPath : "not found",
+            source->xmlDescriptor ? "XML" : "INI", ok ? "" : ", start-up failed");
 }
 
 void LogInstallPlan(const InstallPlan *plan, const char *installedVersion, int appRunning)

@@ -10,8 +10,11 @@
 // writes its header, and writes the "SetupLog" value beside the result value;
 // without a log that value is deleted.
 void OpenRunLog(const SetupCommand *command);
-// Where the setup data was found and which descriptor form was read.
-void LogStartup(int ok, RunOptions options);
+// Where the setup data was found and, beside the program, which script and
+// descriptor (of which form) were read; LogSetupFiles says the latter of a
+// bundle once they are decoded.
+void LogStartup(const SetupSource *source, int ok, RunOptions options);
+void LogSetupFiles(const SetupSource *source, int ok);
 void LogInstallPlan(const InstallPlan *plan, const char *installedVersion, int appRunning);
 void LogStep(int phaseCode, int position);
 // The failed phase, the Phase code and whether a restart is needed.

@@ -115,7 +115,7 @@ int RunInstallPhases(RunState *run)
     if (!WriteProductIdentity(plan.productName, plan.productVersion, options))
         return 0;
     Step(run, 4);
-    run->runOk = RegisterSearchFolders(options, run->downloadFolder) && run->runOk;
+    run->runOk = RegisterSearchFolders(options, run->downloadFolder, &run->source) && run->runOk;
     if (!run->runOk)
         return 0;
     Step(run, 5);

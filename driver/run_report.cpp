@@ -18,6 +18,8 @@ void TellUser(const RunState *run)
         PromptForRestart();
     } else if (run->runOk) {
         ShowMessage(0, LoadText(IDS_COMPLETED, text, MAX_PATH), caption, MB_ICONINFORMATION);
+    } else if (run->setupDamaged) {
+        ShowMessage(0, LoadText(IDS_SETUP_DAMAGED, text, MAX_PATH), caption, MB_ICONERROR);
     } else if (run->phaseCode == IDS_SERVICE_PACK || run->phaseCode == IDS_UNSUPPORTED_SYSTEM) {
         ShowMessage(0, LoadText((UINT)run->phaseCode, text, MAX_PATH),
                     LoadText(IDS_CANNOT_START, caption, MAX_PATH), MB_ICONWARNING);

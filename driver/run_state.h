@@ -6,6 +6,7 @@
 
 #include "driver/install_plan.h"
 #include "driver/setup_driver.h"
+#include "files/setup_source.h"
 
 #include <windows.h>
 
@@ -20,6 +21,8 @@ struct RunState {
     int isNt5;
     int elevatedCopy;      // started elevated by a copy that lacked the rights
     int lockHeld;          // another run held the run lock past the wait
+    int setupDamaged;      // the bundle's data is damaged, truncated or not its own
+    SetupSource source;    // where the setup data comes from, filled in by start-up
     InstallPlan plan;
     char installedVersion[MAX_PATH];
     char downloadFolder[MAX_PATH];

@@ -49,10 +49,28 @@ struct SetupCommand {
 // Reads `commandLine` (null: an empty one) into `command`. Always 1.
 int ReadSetupCommand(const char *commandLine, SetupCommand *command);
 
-// Start-up: language, Unicode layer, setup data, and the XML descriptor,
-// recorded in g_startup. 0 when the run cannot go on (a missing setup file, an
-// unreadable descriptor, no Unicode layer on Windows 9x).
-int InitSetupRun(RunOptions options);
+struct SetupSource;
+
+// Start-up, into `source`: the system language, and for an install the setup
+// data. A plain setup.exe takes its Setup script and descriptor from beside
+// itself and parses an XML descriptor (the Unicode layer loaded on Windows
+// 9x); a bundle is opened and held, and its header and index read. 0 when
+// the run cannot go on (a missing setup file, an unreadable descriptor, no
+// Unicode layer on Windows 9x, a refused bundle, with `*damaged` set then).
+int InitSetupRun(RunOptions options, SetupSource *source, int *damaged);
+// What the copy that does the work reads of a bundle before anything
+// changes: that it runs from that file, the checksum over all the data and
+// the frames, then the script and the descriptor (and the Unicode layer on
+// Windows 9x) decoded into a private folder like a staging folder, and the
+// XML descriptor parsed. 1 at once for a folder. 0 when the run cannot go
+// on, with `*damaged` set when the data is at fault.
+int ReadBundledSetupFiles(SetupSource *source, int *damaged);
+// What the plan needed and the phases do not: the parsed XML descriptor and
+// the Unicode layer.
+void ReleaseStartupData(SetupSource *source);
+// The end of a run's setup data: the above, and a bundle's private folder
+// deleted and its file let go.
+void ReleaseSetupSource(SetupSource *source);
 
 // The install or uninstall run after the launch-mode test; returns the exit
 // code: 0 on success or when the user cancels, the failing Phase code, or -1

@@ -4,7 +4,6 @@
 #include "driver/setup_driver.h"
 
 #include "base/log.h"
-#include "base/startup_state.h"
 #include "base/system_version.h"
 #include "driver/elevation.h"
 #include "driver/result_value.h"
@@ -15,7 +14,6 @@
 #include "files/files.h"
 #include "registry/registry.h"
 #include "resources/resource.h"
-#include "xml/xml.h"
 
 #include <commctrl.h>
 #include <string.h>
@@ -30,18 +28,6 @@ int IsSupportedSystem(const OSVERSIONINFOA &version)
     if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS)
         return !(version.dwMajorVersion == 4 && version.dwMinorVersion == 0);
     return 0;
-}
-
-void ReleaseStartupData(void)
-{
-    if (g_startup.document) {
-        FreeDocument(g_startup.document);
-        g_startup.document = 0;
-    }
-    if (g_startup.unicodeLayer) {
-        FreeLibrary(g_startup.unicodeLayer);
-        g_startup.unicodeLayer = 0;
-    }
 }
 
 // Administrator rights and the take-ownership privilege on the NT family.
@@ -76,15 +62,18 @@ int RunPlanAndPhases(RunState *run)
         return 1;
     }
     run->phaseCode = IDS_PHASE_INITIALIZATION;
-    if (!BuildInstallPlan(&run->cancelled, &run->plan, run->installedVersion, &run->options)) {
+    if (!BuildInstallPlan(&run->cancelled, &run->plan, run->installedVersion, &run->options,
+                          &run->source)) {
         run->runOk = 0;
         return 1;
     }
     if (run->cancelled)
         return 0;
-    RemoveStaleStagingFolders();  // not before: a cancelled run changes nothing
+    // Not before: a cancelled run changes nothing. A bundle's private folder
+    // in the temporary folder is this run's own.
+    RemoveStaleStagingFolders(run->source.bundled ? run->source.folder : 0);
     if (run->options & RUNOPT_INSTALL)
-        ReleaseStartupData();
+        ReleaseStartupData(&run->source);
     run->progress = OpenProgressWindow(run->notifyRegistered ? run->callerWindow : 0);
     run->appRunning = IsApplicationRunning(run);
     LogInstallPlan(&run->plan, run->installedVersion, run->appRunning);
@@ -156,17 +145,27 @@ int RunSetup(const SetupCommand *command)
     // refused elevation, or a copy that is killed, leaves none.
     DeleteResultValue();
     InitCommonControls();
-    run.runOk = InitSetupRun(run.options);
-    LogStartup(run.runOk, run.options);
+    run.runOk = InitSetupRun(run.options, &run.source, &run.setupDamaged);
+    LogStartup(&run.source, run.runOk, run.options);
     int exitCode = 0;
-    if (!HasRights(&run, command, &exitCode))
+    if (!HasRights(&run, command, &exitCode)) {
+        ReleaseSetupSource(&run.source);  // held until the elevated copy has ended
         return exitCode;
+    }
+    // A bundle is read through by the copy that does the work, before the
+    // plan: a copy that only starts the elevated one does not read it twice.
+    if (run.source.bundled) {
+        run.runOk = run.runOk && ReadBundledSetupFiles(&run.source, &run.setupDamaged);
+        LogSetupFiles(&run.source, run.runOk);
+    }
     // Taken by the copy that passed the rights checks: that one does the work.
     RunLock lock;
     int reported = RunToResult(&run, AcquireRunLock(run.isNt5, &lock));
     // Files, registry, result value and log are final now: a waiting run may
-    // go on while this one tells its user.
+    // go on while this one tells its user. The script has been read for the
+    // last time: a bundle's private folder goes.
     ReleaseRunLock(&lock);
+    ReleaseSetupSource(&run.source);
     if (!reported)  // the first copy learns it apart from a completed run
         return run.elevatedCopy ? ERROR_CANCELLED : 0;
     Report(&run);

@@ -1,10 +1,14 @@
-// Start-up: what the whole run reads afterwards. The setup data is looked for
-// beside the program only, never on the search path.
+// Start-up: what the whole run reads afterwards. A program that carries a
+// bundle reads its setup data from its own file only; any other reads it
+// from beside itself, never from the search path.
 #include "driver/setup_driver.h"
 
+#include "base/format.h"
+#include "base/log.h"
 #include "base/startup_state.h"
 #include "base/system_version.h"
 #include "files/files.h"
+#include "files/setup_source.h"
 #include "script/setup_script.h"
 #include "xml/xml.h"
 
@@ -14,17 +18,15 @@ namespace {
 
 const DWORD kReadChunk = 260;
 
-int FindBesideProgram(const char *name, char *path)
+int FindBesideProgram(const SetupSource *source, const char *name, char *path)
 {
-    return FindFileInFolder(g_startup.setupFolder, name, path) == PATH_FILE;
+    return FindFileInFolder(source->folder, name, path) == PATH_FILE;
 }
 
-int RecordSetupFolder(void)
+int RecordSetupFolder(SetupSource *source)
 {
-    char *folder = g_startup.setupFolder;
-    memset(folder, 0, MAX_PATH);
-    DWORD length = GetModuleFileNameA(0, folder, MAX_PATH);
-    char *cut = length && length < MAX_PATH ? strrchr(folder, '\\') : 0;
+    lstrcpynA(source->folder, source->program, MAX_PATH);
+    char *cut = strrchr(source->folder, '\\');
     if (!cut)
         return 0;
     *cut = 0;
@@ -33,9 +35,10 @@ int RecordSetupFolder(void)
 
 // Reads the whole file into a block that keeps at least 260 zero bytes
 // behind the data, and parses it.
-int ReadXmlDescriptor(const char *path)
+int ReadXmlDescriptor(SetupSource *source)
 {
-    HANDLE file = CreateFileA(path, GENERIC_READ, 0, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, 0);
+    HANDLE file = CreateFileA(source->descriptorPath, GENERIC_READ, FILE_SHARE_READ, 0,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, 0);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
     char *block = (char *)LocalAlloc(LMEM_ZEROINIT, kReadChunk);
@@ -65,35 +68,170 @@ int ReadXmlDescriptor(const char *path)
         }
     }
     if (ok)
-        g_startup.document = ParseDocument(block, (int32_t)total, 0);
+        source->document = ParseDocument(block, (int32_t)total, 0);
     if (block)
         LocalFree(block);
     CloseHandle(file);
-    return ok && g_startup.document;
+    return ok && source->document;
+}
+
+// The Setup script and the descriptor beside the program: "Dorsel.zyn" when
+// it is an INI descriptor, else "VAKZYN.xml", parsed.
+int FindSetupFiles(SetupSource *source)
+{
+    if (!FindBesideProgram(source, "ZynSetup.dat", source->scriptPath))
+        return 0;
+    if (FindBesideProgram(source, "Dorsel.zyn", source->descriptorPath) &&
+        HasIniDescriptor(source->descriptorPath))
+        return 1;
+    if (!FindBesideProgram(source, "VAKZYN.xml", source->descriptorPath) ||
+        !ReadXmlDescriptor(source))
+        return 0;
+    source->xmlDescriptor = 1;
+    return 1;
+}
+
+// The bundle's file `entry` decoded into the private folder as `name`; with
+// `held`, held open for the run: read by all, changed or deleted by none,
+// so that the stale-folder clean-up of another run leaves it too.
+int DecodeIntoFolder(SetupSource *source, const char *entry, const char *name, char *path,
+                     HANDLE *held)
+{
+    const BundleEntry *found = FindBundleEntry(&source->bundle.index, entry);
+    if (!found) {
+        LogLine("bundle: %s missing", entry);
+        return DECODE_DAMAGED;
+    }
+    if (!FormatText(path, MAX_PATH, "%s\\%s", source->folder, name))
+        return DECODE_FAILED;
+    int result = DecodeBundleFile(&source->bundle, found, path);
+    if (result == DECODE_DONE && held) {
+        *held = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0);
+        if (*held == INVALID_HANDLE_VALUE) {
+            *held = 0;
+            return DECODE_FAILED;
+        }
+    }
+    return result;
+}
+
+// The bundle's script and descriptor, with the names an install gives them,
+// chosen as beside a program: the INI form when "Dorsel.zyn" is one.
+int DecodeSetupFiles(SetupSource *source)
+{
+    int result = DecodeIntoFolder(source, "ZynSetup.dat", "ZynSetup.dat", source->scriptPath,
+                                  &source->held[0]);
+    if (result != DECODE_DONE)
+        return result;
+    if (FindBundleEntry(&source->bundle.index, "Dorsel.zyn")) {
+        result = DecodeIntoFolder(source, "Dorsel.zyn", "ZynSetup.ini", source->descriptorPath,
+                                  &source->held[1]);
+        if (result != DECODE_DONE || HasIniDescriptor(source->descriptorPath))
+            return result;
+        CloseHandle(source->held[1]);
+        source->held[1] = 0;
+    }
+    result = DecodeIntoFolder(source, "VAKZYN.xml", "ZynSetup.xml", source->descriptorPath,
+                              &source->held[1]);
+    if (result != DECODE_DONE)
+        return result;
+    source->xmlDescriptor = 1;
+    return ReadXmlDescriptor(source) ? DECODE_DONE : DECODE_FAILED;
+}
+
+// Windows 9x: the Unicode layer the bundle carries, loaded from the private
+// folder by its full path.
+int LoadBundledUnicodeLayer(SetupSource *source)
+{
+    char path[MAX_PATH];
+    int result = DecodeIntoFolder(source, "unicows.dll", "unicows.dll", path, 0);
+    if (result != DECODE_DONE)
+        return result;
+    g_startup.unicodeLayer = LoadLibraryA(path);
+    return g_startup.unicodeLayer ? DECODE_DONE : DECODE_FAILED;
+}
+
+// What is decoded before the plan, in the private folder; then every payload
+// file must be there for the descriptor's form.
+int DecodeBeforeThePlan(SetupSource *source)
+{
+    int result = IsNtPlatform() ? DECODE_DONE : LoadBundledUnicodeLayer(source);
+    if (result == DECODE_DONE)
+        result = DecodeSetupFiles(source);
+    if (result == DECODE_DONE && !HasBundledPayload(&source->bundle, source->xmlDescriptor))
+        result = DECODE_DAMAGED;
+    return result;
 }
 
 } // namespace
 
-int InitSetupRun(RunOptions options)
+int InitSetupRun(RunOptions options, SetupSource *source, int *damaged)
 {
     LANGID language = GetSystemDefaultLangID();
-    g_startup.machine.systemLanguageId = language;
-    g_startup.machine.systemPrimaryLanguage = (uint16_t)(language & 0x3FF);
+    source->machine.systemLanguageId = language;
+    source->machine.systemPrimaryLanguage = (uint16_t)(language & 0x3FF);
     if (!(options & RUNOPT_INSTALL))
         return 1;
+    if (!ReadProgramPath(source->program) || !RecordSetupFolder(source))
+        return 0;
+    int bundle = OpenProgramBundle(source->program, &source->bundle);
+    if (bundle != BUNDLE_NONE) {
+        source->bundled = 1;
+        source->folder[0] = 0;  // nothing beside the program is read
+        *damaged = bundle == BUNDLE_REFUSED;
+        return bundle == BUNDLE_FOUND;
+    }
     if (!IsNtPlatform()) {
         g_startup.unicodeLayer = LoadLibraryA("unicows.dll");
         if (!g_startup.unicodeLayer)
             return 0;
     }
-    if (!RecordSetupFolder() || !FindBesideProgram("ZynSetup.dat", g_startup.scriptPath))
-        return 0;
-    if (FindBesideProgram("Dorsel.zyn", g_startup.descriptorPath) &&
-        HasIniDescriptor(g_startup.descriptorPath))
+    return FindSetupFiles(source);
+}
+
+int ReadBundledSetupFiles(SetupSource *source, int *damaged)
+{
+    if (!source->bundled)
         return 1;
-    if (!FindBesideProgram("VAKZYN.xml", g_startup.descriptorPath) ||
-        !ReadXmlDescriptor(g_startup.descriptorPath))
+    if (!IsRunningImageFile(source->bundle.file)) {
+        LogLine("bundle: %s is not the file this program runs from", source->program);
+        *damaged = 1;
         return 0;
-    g_startup.descriptorMode = 1;
-    return 1;
+    }
+    if (!CheckBundleData(&source->bundle)) {
+        *damaged = 1;
+        return 0;
+    }
+    if (!CreateSetupFolder(source->folder))
+        return 0;
+    int result = DecodeBeforeThePlan(source);
+    *damaged = result == DECODE_DAMAGED;
+    return result == DECODE_DONE;
+}
+
+void ReleaseStartupData(SetupSource *source)
+{
+    if (source->document) {
+        FreeDocument(source->document);
+        source->document = 0;
+    }
+    if (g_startup.unicodeLayer) {
+        FreeLibrary(g_startup.unicodeLayer);
+        g_startup.unicodeLayer = 0;
+    }
+}
+
+void ReleaseSetupSource(SetupSource *source)
+{
+    ReleaseStartupData(source);  // on 9x a loaded Unicode layer could not be deleted
+    for (int i = 0; i < SETUP_HELD_FILES; ++i)
+        if (source->held[i]) {
+            CloseHandle(source->held[i]);
+            source->held[i] = 0;
+        }
+    if (source->bundled && source->folder[0]) {
+        RemoveSetupFolder(source->folder);
+        source->folder[0] = 0;
+    }
+    CloseProgramBundle(&source->bundle);
 }

@@ -21,18 +21,24 @@ struct PathList {
 // Appends `path`; 0, with the list unchanged, when it does not fit.
 int AppendToList(PathList *list, const char *path);
 
+struct SetupBundle;
+
 // Where an install takes the payload from: the folder of the running setup
-// program, and the form of the Package descriptor, whose file has other
-// names in each form (an uninstall reads only the form; below 0 when it could
-// not be told, which stops the uninstall of the files).
+// program, or the bundle it carries, and the form of the Package descriptor,
+// whose file has other names in each form (an uninstall reads only the form;
+// below 0 when it could not be told, which stops the uninstall of the files).
 struct PayloadSource {
     const char *setupFolder;
     int xmlDescriptor;
+    const SetupBundle *bundle;  // null: the folder
 };
 
 // Installs the payload from `source` into `folder` (the uninstaller into the
 // Windows folder), or removes it without RUNOPT_INSTALL in `options`; with
 // `deferred` the files are replaced or deleted at the next Windows start.
+// The files are staged first: copied from the folder, or decoded from the
+// bundle with each file's size and content checksum checked; nothing moves
+// into place before every file has passed.
 // Reads RUNOPT_INSTALL, and RUNOPT_SILENT, under which the shell shows no
 // error box of its own.
 int TransferPayload(HWND owner, const PayloadSource *source, const char *folder, int deferred,
@@ -44,7 +50,7 @@ int TransferPayload(HWND owner, const PayloadSource *source, const char *folder,
 // judged.
 int IsCriticalFolder(const char *folder);
 // The payload's size as installed, in KB (rounded up): the sizes of the
-// source files in the setup folder.
+// source files in the setup folder, or those the bundle's index states.
 int MeasurePayload(const PayloadSource *source, DWORD *kilobytes);
 // Creates the folder and every folder above it that is missing; on NT each
 // one it creates gets the access list of Program Files (see
@@ -80,8 +86,10 @@ HANDLE HoldInstalledFolder(const char *folder);
 // Removes what earlier runs left in their staging folders in the current
 // user's temporary folder: only folders named as this program names them,
 // only files with payload names, only folders that end up empty, and never
-// one that a pending restart operation still takes files from.
-void RemoveStaleStagingFolders(void);
+// one that a pending restart operation still takes files from, nor
+// `ownFolder` (this run's private folder of a bundle's files; null or "" for
+// none).
+void RemoveStaleStagingFolders(const char *ownFolder);
 
 // Shortcuts. The desktop is the current user's; the Start menu is all users'
 // on NT and the current user's on Windows 9x. A shortcut file is

@@ -8,6 +8,7 @@
 #include "base/format.h"
 #include "base/system_version.h"
 #include "base/text.h"
+#include "files/setup_source.h"
 #include "files/staging.h"
 #include "registry/registry.h"
 
@@ -305,19 +306,73 @@ int PlaceStagedFiles(HWND owner, const char *folder, int xml, int deferred, cons
     return MoveIntoPlace(owner, staged, finals, staging, quiet);
 }
 
+// The payload's entries in the bundle, in the rows' order; 0 when one is missing.
+int FindPayloadEntries(const SetupBundle *bundle, int xml,
+                       const BundleEntry *entries[PAYLOAD_FILE_COUNT])
+{
+    for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row) {
+        entries[row] = FindBundleEntry(&bundle->index, PayloadName(row, SOURCE_NAME, xml));
+        if (!entries[row]) {
+            LogLine("bundle: %s missing", PayloadName(row, SOURCE_NAME, xml));
+            return 0;
+        }
+    }
+    return 1;
+}
+
+} // namespace
+
+int HasBundledPayload(const SetupBundle *bundle, int xmlDescriptor)
+{
+    const BundleEntry *entries[PAYLOAD_FILE_COUNT];
+    return FindPayloadEntries(bundle, xmlDescriptor, entries);
+}
+
+namespace {
+
+// Each file decoded from the bundle straight into its staged place, with the
+// size the index states.
+int DecodePayload(const SetupBundle *bundle, int xml, const PathList *staged, DWORD *sizes)
+{
+    const BundleEntry *entries[PAYLOAD_FILE_COUNT];
+    if (!FindPayloadEntries(bundle, xml, entries))
+        return 0;
+    const char *path = staged->text;
+    for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row, path = NextEntry(path)) {
+        sizes[row] = entries[row]->size;
+        if (DecodeBundleFile(bundle, entries[row], path) != DECODE_DONE)
+            return 0;
+        LogLine("  %s > %s", entries[row]->name, path);
+    }
+    LogLine("payload decoded from the bundle");
+    return 1;
+}
+
+// The payload in the staging folder, with the sizes its files must have.
+int StagePayload(HWND owner, const PayloadSource *source, const PathList *staged,
+                 FILEOP_FLAGS quiet, DWORD *sizes)
+{
+    const int xml = source->xmlDescriptor;
+    if (source->bundle)
+        return DecodePayload(source->bundle, xml, staged, sizes);
+    static PathList sources;
+    return BuildList(&sources, source->setupFolder, 0, SOURCE_NAME, xml) &&
+           ShellOperation(owner, FO_COPY, sources.text, staged->text, kCopyFlags | quiet) &&
+           RecordSizes(&sources, sizes);
+}
+
 int InstallPayload(HWND owner, const PayloadSource *source, const char *folder, int deferred,
                    FILEOP_FLAGS quiet)
 {
-    static PathList sources, staged, finals;
+    static PathList staged, finals;
     char staging[MAX_PATH];
     const int xml = source->xmlDescriptor;
-    if (!source->setupFolder || !BuildList(&sources, source->setupFolder, 0, SOURCE_NAME, xml) ||
-        !BuildFinalList(&finals, folder, xml) || !CreateStagingFolder(staging))
+    if ((!source->setupFolder && !source->bundle) || !BuildFinalList(&finals, folder, xml) ||
+        !CreateStagingFolder(staging))
         return 0;
     DWORD sizes[PAYLOAD_FILE_COUNT];
     int ok = BuildList(&staged, staging, 0, INSTALLED_NAME, xml) &&
-             ShellOperation(owner, FO_COPY, sources.text, staged.text, kCopyFlags | quiet) &&
-             RecordSizes(&sources, sizes) && SizesMatch(&staged, sizes) &&
+             StagePayload(owner, source, &staged, quiet, sizes) && SizesMatch(&staged, sizes) &&
              PlaceStagedFiles(owner, folder, xml, deferred, &staged, &finals, staging, quiet);
     if (!ok)
         RemoveStagingFolder(staging);  // what this run staged, then its folder
@@ -441,17 +496,33 @@ int CreateFolder(const char *path)
 
 } // namespace
 
+namespace {
+
+// The size of payload row `row`: as the bundle's index states it, or of the
+// file in the setup folder.
+int SourceSize(const PayloadSource *source, int row, DWORD *size)
+{
+    const char *name = PayloadName(row, SOURCE_NAME, source->xmlDescriptor);
+    if (source->bundle) {
+        const BundleEntry *entry = FindBundleEntry(&source->bundle->index, name);
+        *size = entry ? entry->size : 0;
+        return entry != 0;
+    }
+    char path[MAX_PATH];
+    return FormatText(path, sizeof(path), "%s\\%s", source->setupFolder, name) &&
+           FileSize(path, size);
+}
+
+} // namespace
+
 int MeasurePayload(const PayloadSource *source, DWORD *kilobytes)
 {
-    if (!source->setupFolder)
+    if (!source->setupFolder && !source->bundle)
         return 0;
     ULONGLONG bytes = 0;
     for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row) {
-        char path[MAX_PATH];
         DWORD size;
-        if (!FormatText(path, sizeof(path), "%s\\%s", source->setupFolder,
-                        PayloadName(row, SOURCE_NAME, source->xmlDescriptor)) ||
-            !FileSize(path, &size))
+        if (!SourceSize(source, row, &size))
             return 0;
         bytes += size;
     }

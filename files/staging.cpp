@@ -164,8 +164,9 @@ int IsStagingFolderName(const char *name)
     return 1;
 }
 
-void RemoveStaleStagingFolders(void)
+void RemoveStaleStagingFolders(const char *ownFolder)
 {
+    const char *own = ownFolder ? strrchr(ownFolder, '\\') : 0;  // its name
     char temp[MAX_PATH] = {0};
     char pattern[MAX_PATH];
     DWORD length = GetTempPathA(MAX_PATH, temp);
@@ -179,9 +180,10 @@ void RemoveStaleStagingFolders(void)
         return;
     do {
         // A link could lead out of the temporary folder: never followed.
+        int ours = own && lstrcmpiA(own + 1, entry.cFileName) == 0;
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
             !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-            IsStagingFolderName(entry.cFileName))
+            IsStagingFolderName(entry.cFileName) && !ours)
             RemoveStaleStagingFolder(temp, entry.cFileName, nt);
     } while (FindNextFileA(search, &entry));
     FindClose(search);

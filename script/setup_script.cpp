@@ -4,7 +4,6 @@
 #include "script/setup_script.h"
 
 #include "base/format.h"
-#include "base/startup_state.h"
 #include "base/system_library.h"
 #include "base/system_version.h"
 #include "descriptor/descriptor.h"
@@ -15,22 +14,23 @@
 
 namespace {
 
-int ReadFromScript(const char *section, const char *key, char *output)
+int ReadFromScript(const SetupSource *source, const char *section, const char *key,
+                   char *output)
 {
-    return ReadScriptValue(section, key, "", output, MAX_PATH, g_startup.scriptPath);
+    return ReadScriptValue(source, section, key, "", output, MAX_PATH, source->scriptPath);
 }
 
 // A radar file name counts unless it begins with ".".
-int NamesRadarFile(const char *key)
+int NamesRadarFile(const SetupSource *source, const char *key)
 {
     char value[MAX_PATH] = {0};
-    return ReadFromScript("RADAR", key, value) && value[0] != '.';
+    return ReadFromScript(source, "RADAR", key, value) && value[0] != '.';
 }
 
 } // namespace
 
-int ReadScriptValue(const char *section, const char *key, const char *defaultText, char *output,
-                    int size, const char *file)
+int ReadScriptValue(const SetupSource *source, const char *section, const char *key,
+                    const char *defaultText, char *output, int size, const char *file)
 {
     if (size <= 0 || size > MAX_PATH)
         size = MAX_PATH;
@@ -44,7 +44,7 @@ int ReadScriptValue(const char *section, const char *key, const char *defaultTex
     }
     value[length - 1] = 0;
     const char *name = value + 1;
-    const MachineInfo &machine = g_startup.machine;
+    const MachineInfo &machine = source->machine;
     char languageSection[32];
     FormatText(languageSection, sizeof(languageSection), "STRINGS.%04X",
                (unsigned)machine.systemLanguageId);
@@ -59,11 +59,11 @@ int ReadScriptValue(const char *section, const char *key, const char *defaultTex
     return (int)GetPrivateProfileStringA("STRINGS", name, defaultText, output, size, file);
 }
 
-int GetDefaultTargetFolder(char *folder)
+int GetDefaultTargetFolder(const SetupSource *source, char *folder)
 {
     ReadCurrentVersionValue("ProgramFilesDir", folder, MAX_PATH);
     char target[MAX_PATH] = {0};
-    int length = ReadFromScript("INIT", "TARGET", target);
+    int length = ReadFromScript(source, "INIT", "TARGET", target);
     // A folder that would not fit is refused, never cut into another folder.
     if (!length || strlen(folder) + 1 + (size_t)length >= MAX_PATH)
         return 0;
@@ -72,39 +72,39 @@ int GetDefaultTargetFolder(char *folder)
     return length;
 }
 
-int ReadSearchFolderList(char *list)
+int ReadSearchFolderList(const SetupSource *source, char *list)
 {
-    return ReadFromScript("INIT", "DEFAULTSEARCH", list);
+    return ReadFromScript(source, "INIT", "DEFAULTSEARCH", list);
 }
 
-int ReadDownloadFolderList(char *list)
+int ReadDownloadFolderList(const SetupSource *source, char *list)
 {
-    return ReadFromScript("INIT", "DOWNLOAD", list);
+    return ReadFromScript(source, "INIT", "DOWNLOAD", list);
 }
 
-int ReadReleaseInfo(char *name, char *version)
+int ReadReleaseInfo(const SetupSource *source, char *name, char *version)
 {
-    if (g_startup.document) {
-        MachineInfo *machine = &g_startup.machine;
+    if (source->document) {
+        const MachineInfo *machine = &source->machine;
         return GetDescriptorProperty("RELEASE", "NAME", name, MAX_PATH, "DORSEL",
-                                     g_startup.document, machine, 0) &&
+                                     source->document, machine, 0) &&
                GetDescriptorProperty("RELEASE", "VERSION", version, MAX_PATH, "DORSEL",
-                                     g_startup.document, machine, 0);
+                                     source->document, machine, 0);
     }
-    const char *descriptor = g_startup.descriptorPath;
-    return ReadScriptValue("RELEASE", "NAME", "", name, MAX_PATH, descriptor) &&
-           ReadScriptValue("RELEASE", "VERSION", "", version, MAX_PATH, descriptor);
+    const char *descriptor = source->descriptorPath;
+    return ReadScriptValue(source, "RELEASE", "NAME", "", name, MAX_PATH, descriptor) &&
+           ReadScriptValue(source, "RELEASE", "VERSION", "", version, MAX_PATH, descriptor);
 }
 
-int ReadPublisher(char *publisher)
+int ReadPublisher(const SetupSource *source, char *publisher)
 {
-    return ReadFromScript("INIT", "PUBLISHER", publisher);
+    return ReadFromScript(source, "INIT", "PUBLISHER", publisher);
 }
 
-int GetMenuGroupFolder(char *folder)
+int GetMenuGroupFolder(const SetupSource *source, char *folder)
 {
     char group[MAX_PATH] = {0};
-    if (!ReadFromScript("INIT", "GROUP", group))
+    if (!ReadFromScript(source, "INIT", "GROUP", group))
         return 0;
     int nt = IsNtPlatform();
     int programs = nt ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS;
@@ -123,11 +123,11 @@ int GetMenuGroupFolder(char *folder)
     return FormatText(folder, MAX_PATH, "%s\\%s", base, group);
 }
 
-int GetRadarChoice(void)
+int GetRadarChoice(const SetupSource *source)
 {
-    if (NamesRadarFile("FILE"))
+    if (NamesRadarFile(source, "FILE"))
         return 1;
-    if (NamesRadarFile("ALTFILE"))
+    if (NamesRadarFile(source, "ALTFILE"))
         return 2;
     return 0;
 }

@@ -77,13 +77,24 @@ int WriteUninstallDetails(const char *uninstaller, const char *folder, DWORD kil
                                                std::to_string(kilobytes) + " " + Text(publisher));
 }
 
-int InitSetupRun(RunOptions options)
+int InitSetupRun(RunOptions options, SetupSource *source, int *)
 {
     walk.log.push_back("InitSetupRun " + Options(options));
+    source->bundled = walk.bundled;
     return walk.initResult;
 }
 
-int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion, const RunOptions *options)
+int ReadBundledSetupFiles(SetupSource *, int *damaged)
+{
+    *damaged = walk.bundleDamaged;
+    return Record("ReadBundledSetupFiles") && !walk.bundleDamaged;
+}
+
+void ReleaseStartupData(SetupSource *) {}
+void ReleaseSetupSource(SetupSource *) {}
+
+int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion, const RunOptions *options,
+                     const SetupSource *)
 {
     walk.log.push_back("BuildInstallPlan " + Options(*options));
     *plan = walk.plan;
@@ -106,7 +117,7 @@ int ReadCallerWindow(HWND *callerWindow)
 
 int DeleteCallerNotification(void) { return Record("DeleteCallerNotification"); }
 
-void RemoveStaleStagingFolders(void) { ++walk.stagingCleanups; }
+void RemoveStaleStagingFolders(const char *) { ++walk.stagingCleanups; }
 
 int TransferPayload(HWND, const PayloadSource *, const char *folder, int deferred,
                     RunOptions options)
@@ -177,7 +188,7 @@ int WriteInterfacePath(const char *uninstaller, RunOptions options)
     return Record("WriteInterfacePath", Text(uninstaller) + " " + Options(options));
 }
 
-int ReadSearchFolderList(char *list)
+int ReadSearchFolderList(const SetupSource *, char *list)
 {
     if (!walk.searchList)
         return 0;
@@ -185,7 +196,7 @@ int ReadSearchFolderList(char *list)
     return lstrlenA(list);
 }
 
-int ReadDownloadFolderList(char *list)
+int ReadDownloadFolderList(const SetupSource *, char *list)
 {
     if (!walk.downloadList)
         return 0;

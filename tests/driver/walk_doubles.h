@@ -25,6 +25,8 @@ struct WalkScript {
     InstallPlan plan;                    // handed out by BuildInstallPlan
     char installedVersion[MAX_PATH];
     int initResult = 1;
+    int bundled = 0;                     // start-up found a bundle
+    int bundleDamaged = 0;               // ReadBundledSetupFiles finds it damaged
     int planResult = 1;
     int cancel = 0;
     int administrator = 1;

@@ -48,7 +48,7 @@ const char kTarget[] = "C:\\zfail\\Dorsel";
 
 class Failures : public ::testing::Test {
 protected:
-    PayloadSource source = {0, 0};
+    PayloadSource source = {0, 0, 0};
     void SetUp() override
     {
         calls.clear();

@@ -48,7 +48,7 @@ std::string FinalPath(int row, bool xml = false)
 
 class Payload : public ::testing::Test {
 protected:
-    PayloadSource source = {0, 0};
+    PayloadSource source = {0, 0, 0};
     void SetUp() override
     {
         RemoveTree(kRoot);
@@ -182,7 +182,7 @@ TEST_F(Payload, ReplaceOnRestartInstall)
     std::set<std::string> stagingBefore = StagingFolders();
     ASSERT_TRUE(TransferPayload(0, &source, kTarget, 1, RUNOPT_INSTALL));
     ExpectInstalled("v1");  // nothing changes before the restart
-    RemoveStaleStagingFolders();  // the staged copies wait for the restart
+    RemoveStaleStagingFolders(0);  // the staged copies wait for the restart
     EXPECT_EQ(1u, AddedStagingFolders(stagingBefore).size());
     if (IsNt()) {
         std::vector<std::string> pending = PendingOperations();
@@ -210,7 +210,7 @@ TEST_F(Payload, ReplaceOnRestartInstall)
     ExpectInstalled("v2");
     EXPECT_FALSE(Exists(Target("ZynSetup.xml")));
     if (!IsNt())  // WININIT.INI deletes no folder: the next run's start-up does
-        RemoveStaleStagingFolders();
+        RemoveStaleStagingFolders(0);
     EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(stagingBefore));
 }
 
@@ -514,7 +514,7 @@ TEST_F(Payload, StaleStagingFoldersAreRemovedSafely)
     CreateDirectoryA(kept.c_str(), 0);
     WriteText(kept + "\\Dorsel.exe", "payload");
     WriteText(kept + "\\notes.txt", "keep");
-    RemoveStaleStagingFolders();
+    RemoveStaleStagingFolders(0);
     for (const Case &test : cases) {
         std::string folder = TempFolderPath() + test.name;
         EXPECT_EQ(test.gone, !Exists(folder)) << test.name;

@@ -1,7 +1,6 @@
 // The Setup script reader against real INI files through the profile API.
 #include "script/setup_script.h"
 
-#include "base/startup_state.h"
 #include "tests/files/file_access.h"
 
 #include <gtest/gtest.h>
@@ -20,21 +19,22 @@ protected:
     {
         RemoveTree(kFolder);
         CreateDirectoryA(kFolder, 0);
-        memset(&g_startup, 0, sizeof(g_startup));
-        lstrcpyA(g_startup.scriptPath, kScript);
-        lstrcpyA(g_startup.descriptorPath, kDescriptor);
+        memset(&source, 0, sizeof(source));
+        lstrcpyA(source.scriptPath, kScript);
+        lstrcpyA(source.descriptorPath, kDescriptor);
         Language(0x0409);
     }
     void TearDown() override { RemoveTree(kFolder); }
+    SetupSource source;  // names the files, as start-up fills it in
     void Language(WORD id)
     {
-        g_startup.machine.systemLanguageId = id;
-        g_startup.machine.systemPrimaryLanguage = id & 0x3FF;
+        source.machine.systemLanguageId = id;
+        source.machine.systemPrimaryLanguage = id & 0x3FF;
     }
     std::string Read(const char *section, const char *key, const char *file = kScript)
     {
         char value[MAX_PATH] = "untouched";
-        int length = ReadScriptValue(section, key, "", value, MAX_PATH, file);
+        int length = ReadScriptValue(&source, section, key, "", value, MAX_PATH, file);
         return length ? std::string(value) : "<0:" + std::string(value) + ">";
     }
 };
@@ -79,13 +79,13 @@ TEST_F(SetupScript, ReleaseInfoFromTheIniDescriptor)
     char name[MAX_PATH] = {0};
     char version[MAX_PATH] = {0};
     EXPECT_TRUE(HasIniDescriptor(kDescriptor));
-    ASSERT_TRUE(ReadReleaseInfo(name, version));
+    ASSERT_TRUE(ReadReleaseInfo(&source, name, version));
     EXPECT_STREQ("Dorsel", name);
     EXPECT_STREQ("3.00.0000", version);
 
     WriteText(kDescriptor, "[ZYN]\r\nXRELEASE=\r\n[RELEASE]\r\nVERSION=3.00.0000\r\n");
     EXPECT_FALSE(HasIniDescriptor(kDescriptor));
-    EXPECT_FALSE(ReadReleaseInfo(name, version));
+    EXPECT_FALSE(ReadReleaseInfo(&source, name, version));
 }
 
 TEST_F(SetupScript, RadarChoice)
@@ -101,7 +101,7 @@ TEST_F(SetupScript, RadarChoice)
     };
     for (const auto &c : cases) {
         WriteText(kScript, std::string("[RADAR]\r\n") + c.radar);
-        EXPECT_EQ(c.choice, GetRadarChoice()) << c.radar;
+        EXPECT_EQ(c.choice, GetRadarChoice(&source)) << c.radar;
     }
 }
 
@@ -122,15 +122,15 @@ TEST_F(SetupScript, MenuGroupFolders)
     for (const auto &c : cases) {
         WriteText(kScript, std::string("[INIT]\r\nGROUP=") + c.group + "\r\n");
         char folder[MAX_PATH] = {0};
-        ASSERT_TRUE(GetMenuGroupFolder(folder)) << c.group;
+        ASSERT_TRUE(GetMenuGroupFolder(&source, folder)) << c.group;
         EXPECT_EQ(c.folder, folder) << c.group;
     }
     WriteText(kScript, "[INIT]\r\nTARGET=x\r\n");
     char folder[MAX_PATH] = {0};
-    EXPECT_FALSE(GetMenuGroupFolder(folder));
+    EXPECT_FALSE(GetMenuGroupFolder(&source, folder));
     // A group that would make a folder of 260 characters or more is refused.
     WriteText(kScript, "[INIT]\r\nGROUP=" + std::string(MAX_PATH - 1 - programs.size(), 'g') + "\r\n");
-    EXPECT_FALSE(GetMenuGroupFolder(folder));
+    EXPECT_FALSE(GetMenuGroupFolder(&source, folder));
 }
 
 TEST_F(SetupScript, DefaultTargetFolder)
@@ -146,28 +146,28 @@ TEST_F(SetupScript, DefaultTargetFolder)
 
     WriteText(kScript, "[INIT]\r\nTARGET=%TARGET%\r\n[STRINGS]\r\nTARGET=Dorsel\r\n");
     char folder[MAX_PATH] = {0};
-    EXPECT_EQ(6, GetDefaultTargetFolder(folder));
+    EXPECT_EQ(6, GetDefaultTargetFolder(&source, folder));
     EXPECT_EQ(std::string(programFiles) + "\\Dorsel", folder);
 
     WriteText(kScript, "[INIT]\r\nGROUP=x\r\n");
     memset(folder, 0, sizeof(folder));
-    EXPECT_EQ(0, GetDefaultTargetFolder(folder));
+    EXPECT_EQ(0, GetDefaultTargetFolder(&source, folder));
     WriteText(kScript, "[INIT]\r\nTARGET=" + std::string(MAX_PATH - 1 - strlen(programFiles), 't') +
                            "\r\n");
     memset(folder, 0, sizeof(folder));
-    EXPECT_EQ(0, GetDefaultTargetFolder(folder));  // 260 characters: refused
+    EXPECT_EQ(0, GetDefaultTargetFolder(&source, folder));  // 260 characters: refused
 }
 
 TEST_F(SetupScript, FolderLists)
 {
     WriteText(kScript, "[INIT]\r\nDEFAULTSEARCH=C:\\A;;C:\\B\r\nDOWNLOAD=\\DRIVERS\r\n");
     char list[MAX_PATH] = {0};
-    EXPECT_EQ(10, ReadSearchFolderList(list));
+    EXPECT_EQ(10, ReadSearchFolderList(&source, list));
     EXPECT_STREQ("C:\\A;;C:\\B", list);
     memset(list, 0, sizeof(list));
-    EXPECT_EQ(8, ReadDownloadFolderList(list));
+    EXPECT_EQ(8, ReadDownloadFolderList(&source, list));
     WriteText(kScript, "[INIT]\r\n");
-    EXPECT_EQ(0, ReadSearchFolderList(list));
+    EXPECT_EQ(0, ReadSearchFolderList(&source, list));
 }
 
 } // namespace

@@ -1,0 +1,92 @@
+// The setup data of an install: the Setup script, the Package descriptor and
+// the payload, from the folder beside the program or from the bundle that
+// the program carries after its sections (see bundle_format.h). Start-up
+// fills in one SetupSource; the script reader, the plan and the payload
+// phase read it.
+#ifndef FILES_SETUP_SOURCE_H
+#define FILES_SETUP_SOURCE_H
+
+#include "base/machine_info.h"
+#include "files/bundle_format.h"
+
+#include <windows.h>
+
+struct XmlDocument;  // the XML engine's tree; only its address is kept here
+
+// The program's own file as a bundle. Everything of the bundle is read
+// through `file`, which is held without write or delete sharing for the
+// whole run: the file cannot be changed, renamed or replaced meanwhile, not
+// even while an elevated copy that this run started reads it.
+struct SetupBundle {
+    HANDLE file;         // null when there is none
+    uint32_t dataStart;  // the file offset of the data
+    BundleHeader header;
+    BundleIndex index;
+};
+
+enum { SETUP_HELD_FILES = 2 };  // the script and the descriptor of a bundle
+
+struct SetupSource {
+    int bundled;                    // the data comes from the program's own file
+    char program[MAX_PATH];         // the running program's file
+    char folder[MAX_PATH];          // its folder; for a bundle the private folder the
+                                    // script and the descriptor are decoded into
+    char scriptPath[MAX_PATH];      // "" while not found
+    char descriptorPath[MAX_PATH];  // "" while not found
+    int xmlDescriptor;              // the descriptor's form
+    XmlDocument *document;          // the XML-form descriptor, parsed
+    MachineInfo machine;            // the system language that picks the script's strings
+    SetupBundle bundle;
+    HANDLE held[SETUP_HELD_FILES];  // bundle: its decoded files, held open for the run
+                                    // without delete sharing
+};
+
+// Opens the program file `program` and reads whether it carries data after
+// its sections: BUNDLE_NONE for a plain setup.exe (nothing stays open), or
+// BUNDLE_FOUND with `bundle` holding the file and its header and index read
+// through it. BUNDLE_REFUSED, logged with the offset of what failed, when
+// the file cannot be read or held, or its header or index is refused.
+enum { BUNDLE_REFUSED = -1, BUNDLE_NONE = 0, BUNDLE_FOUND = 1 };
+int OpenProgramBundle(const char *program, SetupBundle *bundle);
+// The program's own path into `path` (MAX_PATH characters); 0 when it does not
+// fit. Kept apart so that tests can name another file.
+int ReadProgramPath(char *path);
+// 1 when `file` is the file the running program's image was mapped from:
+// the same volume and file index. On Vista and later, where an elevated copy
+// may run, 0 (logged) when that file cannot be named, opened or identified.
+// Before Vista nothing but the user starts the program and no copy depends
+// on another: 1.
+int IsRunningImageFile(HANDLE file);
+// The checksum over all the data, read in large blocks, and each file's
+// frame header against its entry. 0, logged with the offset, on the first
+// disagreement.
+int CheckBundleData(const SetupBundle *bundle);
+// 1 when the header of the frame of `entry` states the entry's size, a
+// content checksum, no dictionary and a window of at most BUNDLE_MAX_WINDOW.
+int IsFrameOfEntry(const SetupBundle *bundle, const BundleEntry *entry);
+// Decodes the file of `entry` into a new file at `path`, checking as it goes
+// that its frame is the one the entry describes, that it decodes to exactly
+// the entry's size with the entry's content checksum, and that the frame
+// ends where the entry says. Returns DECODE_DONE; DECODE_DAMAGED (logged)
+// when the data is not what the entry says or cannot be read; DECODE_FAILED
+// when the file cannot be written or the memory had. A file left half
+// written is the caller's to delete.
+enum { DECODE_FAILED = -1, DECODE_DAMAGED = 0, DECODE_DONE = 1 };
+int DecodeBundleFile(const SetupBundle *bundle, const BundleEntry *entry, const char *path);
+// Reads `length` bytes at `offset` (below 2^31) of the open file.
+int ReadFileAt(HANDLE file, uint32_t offset, void *buffer, DWORD length);
+// Closes the program file.
+void CloseProgramBundle(SetupBundle *bundle);
+// 1 when the bundle carries every payload file of the descriptor's form;
+// else 0, with the first missing one logged.
+int HasBundledPayload(const SetupBundle *bundle, int xmlDescriptor);
+
+// The private folder a bundle's script and descriptor are decoded into:
+// made, named and owned as a staging folder (never one that is there
+// already), so that the stale-folder clean-up treats it as one, and the
+// files in it named as an install names them. `folder` holds MAX_PATH
+// characters. RemoveSetupFolder deletes those files and the folder.
+int CreateSetupFolder(char *folder);
+void RemoveSetupFolder(const char *folder);
+
+#endif
