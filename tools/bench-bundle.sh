@@ -157,13 +157,13 @@ nsis_size=$(stat -c %s "$work/nsis-lzma.exe")
 setup_size=$(stat -c %s "$BUILD/win/setup.exe")
 echo
 echo "Silent install of $payload bytes in $(ls "$folder" | wc -l) files of real PE files under Wine,"
-echo "$rounds rounds taking turns; medians:"
-awk -v c="$copy" -v b="$bundle" -v n="$nsis" -v nv="$(makensis -VERSION)" 'BEGIN {
-    printf "  plain CopyFile of the files         %8.2f s\n", c
-    printf "  bundle, silent install              %8.2f s   %.2fx the copy (goal: at most 2.0x)\n", b, b / c
-    printf "  NSIS %s /SOLID lzma, silent install %8.2f s   %.2fx the copy\n", nv, n, n / c }'
+echo "$rounds rounds taking turns (NSIS $(makensis -VERSION)); medians:"
+awk -v c="$copy" -v b="$bundle" -v n="$nsis" 'BEGIN {
+    printf "  plain CopyFile of the files        %7.2f s\n", c
+    printf "  the bundle, silent install         %7.2f s  %6.2fx the copy (goal: at most 2.0x)\n", b, b / c
+    printf "  NSIS /SOLID lzma, silent install   %7.2f s  %6.2fx the copy\n", n, n / c }'
 awk -v b="$bundle_size" -v n="$nsis_size" -v p="$payload" -v s="$setup_size" 'BEGIN {
     printf "Sizes:\n"
-    printf "  bundle                %11d bytes   %.1f%% of the files, %.3fx NSIS (goal: at most 1.15x)\n", b, 100 * b / p, b / n
-    printf "  NSIS /SOLID lzma      %11d bytes   %.1f%% of the files\n", n, 100 * n / p
-    printf "  setup.exe             %11d bytes   (goal: at most 147456)\n", s }'
+    printf "  the bundle         %11d bytes  %5.1f%% of the files, %.3fx NSIS (goal: at most 1.15x)\n", b, 100 * b / p, b / n
+    printf "  NSIS /SOLID lzma   %11d bytes  %5.1f%% of the files\n", n, 100 * n / p
+    printf "  setup.exe          %11d bytes  (goal: at most 147456)\n", s }'
