@@ -338,6 +338,37 @@ TEST_F(SetupRun, StartUpAndPlanFailuresAreInitialization)
     EXPECT_EQ("Uninstallation Program", walk.messages.at(0).caption);
 }
 
+// A bundle is read through only by the copy that does the work, before its
+// plan: a first copy that starts an elevated one does not read it twice. A
+// damaged one ends with 8 before the plan, and says so.
+TEST_F(SetupRun, BundleIsReadThroughByTheCopyThatWorks)
+{
+    walk.bundled = 1;
+    walk.administrator = 0;
+    walk.elevationType = 3;  // limited: the elevated copy does the run
+    EXPECT_EQ(0, RunWalk("/S"));
+    EXPECT_EQ(2u, walk.log.size());
+    EXPECT_EQ("StartAndAwaitExit runas /S /Elevated", walk.log.back());
+
+    SetUp();
+    walk.bundled = 1;
+    EXPECT_EQ(0, RunWalk(""));
+    ASSERT_LT(2u, walk.log.size());
+    EXPECT_EQ("ReadBundledSetupFiles", walk.log[1]);
+    EXPECT_EQ("BuildInstallPlan 1", walk.log[2]);
+
+    SetUp();
+    walk.bundled = 1;
+    walk.bundleDamaged = 1;
+    EXPECT_EQ(8, RunWalk(""));
+    EXPECT_EQ("0008", ResultValue());
+    EXPECT_EQ(2u, walk.log.size());  // no plan
+    ASSERT_EQ(1u, walk.messages.size());
+    EXPECT_EQ("This setup file is damaged. Please download it again.", walk.messages[0].text);
+    EXPECT_EQ("Installation Program", walk.messages[0].caption);
+    EXPECT_EQ((UINT)MB_ICONERROR, walk.messages[0].style);
+}
+
 TEST_F(SetupRun, CancelledPlanEndsQuietly)
 {
     walk.cancel = 1;

@@ -1,5 +1,6 @@
 // Interactive runs of setup.exe, answered the way a user would: the dialogs
 // and message boxes are found by their titles, read, and their buttons pressed.
+#include "tests/e2e/bundles.h"
 #include "tests/e2e/setup_exe.h"
 
 #include "base/startup_state.h"
@@ -349,6 +350,9 @@ TEST_F(EveryLanguage, TypedFolderBrowserAndProgress)
     }
     SetScreenDpi(0);
     WORD language = PRIMARYLANGID(GetUserDefaultUILanguage());
+    // The message for a damaged bundle, translated.
+    EXPECT_NE(language == LANG_ENGLISH,
+              Text(IDS_SETUP_DAMAGED) != "This setup file is damaged. Please download it again.");
     if (language == LANG_JAPANESE || language == LANG_CHINESE)  // full-width punctuation
         for (UINT id : {IDS_PROMPT_UPGRADE, IDS_CONFIRM_UNINSTALL, IDS_FAILED_FORMAT, IDS_PROMPT_FRESH}) {
             EXPECT_EQ(std::string::npos, Text(id).find_first_of(":?")) << id;
@@ -440,6 +444,44 @@ TEST_F(EveryLanguage, TypedFolderBrowserAndProgress)
     EXPECT_EQ(0u, install.ExitCode());
     EXPECT_EQ(Sz(typed), ReadRaw(PRODUCT_KEY, "ProgDir").bytes);
     EXPECT_TRUE(Exists(typed + "\\ZynFlash.dll"));
+}
+
+// A bundle holds its own file while it runs: nobody can rename, replace or
+// write it meanwhile (a running program's file could be renamed otherwise,
+// as it can once the run has ended).
+TEST_F(Interactive, BundleIsHeldWhileItRuns)
+{
+    const std::string program = MediumFile("setup.exe");
+    WriteText(program, BundleOfFolder(kMedium));
+    Started install("\"" + program + "\"");
+    HWND dialog = WaitForDialog("Installation Program", 1000);
+    ASSERT_TRUE(dialog);
+    EXPECT_FALSE(MoveFileA(program.c_str(), MediumFile("moved.exe").c_str()));
+    HANDLE writer = CreateFileA(program.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0,
+                                OPEN_EXISTING, 0, 0);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, writer);
+    if (writer != INVALID_HANDLE_VALUE)
+        CloseHandle(writer);
+    Press(dialog, IDCANCEL);
+    EXPECT_EQ(0u, install.ExitCode());
+    EXPECT_TRUE(MoveFileA(program.c_str(), MediumFile("moved.exe").c_str()));
+}
+
+// A damaged bundle (here its last byte is missing) tells the user so in the
+// user's language, and changes nothing.
+TEST_F(Interactive, DamagedBundleSaysSo)
+{
+    g_startup.instance = GetModuleHandleA(0);
+    std::string bundle = BundleOfFolder(kMedium);
+    bundle.pop_back();
+    WriteText(MediumFile("setup.exe"), bundle);
+    std::vector<std::string> messages;
+    EXPECT_EQ(8u, RunSetupAnswering("", &messages));
+    EXPECT_EQ(std::vector<std::string>{Text(IDS_SETUP_DAMAGED)}, messages);
+    EXPECT_EQ("This setup file is damaged. Please download it again.", messages[0]);
+    EXPECT_EQ("0008", ResultValue());
+    EXPECT_FALSE(Exists(Target()));
 }
 
 // The run's message boxes carry the program's icon in their title bar, and
