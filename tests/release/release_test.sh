@@ -57,3 +57,8 @@ SETUP_SIGNED_FILE=$(windows out/signed/setup.exe) SETUP_UNINSTALLER_COPY=$(windo
     "$build/wine-run" "$2" --gtest_filter=SignedSetup.*
 cmp uninstaller.exe out/signed/setup.exe
 osslsigncode verify -CAfile ca.pem -in uninstaller.exe >/dev/null
+SETUP_SIGNED_BUNDLE=$(windows out/signed/DorselSetup.exe) \
+    SETUP_UNINSTALLER_COPY=$(windows bundle-uninstaller.exe) \
+    "$build/wine-run" "$2" --gtest_filter=SignedBundle.*
+cmp bundle-uninstaller.exe out/signed/setup.exe
+osslsigncode verify -CAfile ca.pem -in bundle-uninstaller.exe >/dev/null
