@@ -3,7 +3,7 @@ BUILD ?= build
 HOST_CONFIGURE = cmake -S . -B $(BUILD)/host -G Ninja -DSETUP_HOST_BUILD=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 
-.PHONY: test fuzz bench bench-install
+.PHONY: test fuzz bench bench-install bench-bundle
 test:
 	BUILD=$(BUILD) ./test.sh
 
@@ -25,3 +25,9 @@ bench:
 # uncompressed NSIS installer of the same files (BENCH_ROUNDS, BENCH_OTHER).
 bench-install:
 	BUILD=$(BUILD) tools/bench-install.sh
+
+# The bundle's silent install of about 1 GiB of real PE files under Wine
+# against a plain CopyFile and an NSIS /SOLID lzma installer of the same
+# files, and the sizes (BENCH_ROUNDS).
+bench-bundle:
+	BUILD=$(BUILD) tools/bench-bundle.sh

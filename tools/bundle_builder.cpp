@@ -299,6 +299,10 @@ int Build(const std::string &folder, const std::string &output, int dataOnly)
     if (!MakeStub(files[0].content, &stub))
         return 0;
     stub.insert(stub.end(), data.begin(), data.end());
+    // Zero bytes up to a multiple of 8, the padding signing would add before
+    // its certificate table: signed, the bundle is these bytes followed by
+    // the table, and stripped of its signature it is these bytes again.
+    stub.resize((stub.size() + 7) / 8 * 8);
     Put32(stub.data() + ChecksumField(stub), PeChecksum(stub));
     return WriteFile(output, stub);
 }

@@ -8,17 +8,11 @@ wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wine wineboot </dev/null >/dev/null 2>&1
 
-# The sample setup folder: setup.exe, the Setup script, the INI descriptor
-# (English and German strings) and stand-in payload files.
+# The sample setup folder (tools/sample-folder.sh): setup.exe, the Setup
+# script, the INI descriptor (English and German strings) and stand-in
+# payload files.
 lay_out() {  # payload text, product version
-    mkdir -p "$medium"
-    cp "$build/win/setup.exe" "$medium/"
-    cp tools/sample/ZynSetup.dat "$medium/"
-    sed "s/^VERSION=.*/VERSION=$2\r/" tools/sample/Dorsel.zyn > "$medium/Dorsel.zyn"
-    for name in Dorsel ZynSetup.dll ZYNSYSID.sys ZYNSYSID.vxd zynliba.dll zynlibb.dll \
-                unicows.dll ZYNNTDEV.sys ZynFlash.dll; do
-        printf '%s: stand-in %s\n' "$1" "$name" > "$medium/$name"
-    done
+    tools/sample-folder.sh "$build/win/setup.exe" "$medium" "$1" "$2"
 }
 
 # A file's first 40 bytes on one line, its lines kept apart by " | ".

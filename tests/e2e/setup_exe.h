@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 const char kProduct[] = "Dorsel Manager";
@@ -95,6 +97,34 @@ inline bool CreateFolders(const std::string &path)
     return result == ERROR_SUCCESS || result == ERROR_ALREADY_EXISTS;
 }
 
+
+// Every value below `path` (of HKEY_LOCAL_MACHINE) and its subkeys, by
+// "key\\name", as (type, bytes).
+typedef std::map<std::string, std::pair<DWORD, std::string>> KeyValues;
+inline void ReadValues(const std::string &path, KeyValues *values)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    char name[MAX_PATH];
+    BYTE data[2048];
+    DWORD type, length = sizeof(name), size = sizeof(data);
+    for (DWORD i = 0; RegEnumValueA(key, i, name, &length, 0, &type, data, &size) == ERROR_SUCCESS;
+         ++i, length = sizeof(name), size = sizeof(data))
+        (*values)[path + "\\" + name] = {type, std::string((const char *)data, size)};
+    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof(name)) == ERROR_SUCCESS; ++i)
+        ReadValues(path + "\\" + name, values);
+    RegCloseKey(key);
+}
+
+// What an install writes to the machine's registry, exactly.
+inline KeyValues ProductValues()
+{
+    KeyValues values;
+    for (const char *key : {PRODUCT_KEY, UNINSTALL_ENTRY_KEY, INTERFACE_PATH_KEY, TOOLBAR_KEY})
+        ReadValues(key, &values);
+    return values;
+}
 
 // The Windows version Wine reports to the setup program (both its names).
 inline void SetWineVersion(const char *version)

@@ -2,8 +2,9 @@
 # The bundle builder (tools/bundle.sh) on a small setup folder around the
 # build's setup.exe: two builds give the same bytes, the bundle's reader
 # reads the output back to the folder's files, a signed setup.exe goes in
-# byte for byte and a signed bundle verifies, and a folder that setup.exe
-# could not install from is refused with the missing file's name.
+# byte for byte, a signed bundle verifies and stripped of its signature is
+# the bundle again, and a folder that setup.exe could not install from is
+# refused with the missing file's name.
 # Arguments: the build's setup.exe, a folder for the builder program.
 set -eu
 setup=$(realpath "$1")
@@ -56,9 +57,12 @@ sign "$setup" signed/setup.exe
 sign bundle.exe bundle-signed.exe
 osslsigncode verify -CAfile signer.pem -in bundle-signed.exe > verify.txt
 "$bundle" --check bundle-signed.exe signed
+# Padded as signing pads: stripped of its signature, the bundle is itself again.
+osslsigncode remove-signature -in bundle-signed.exe -out stripped.exe > /dev/null
+cmp stripped.exe bundle.exe
 # One byte of the data changed after signing: the signature no longer holds.
 cp bundle-signed.exe changed.exe
-at=$(( $(stat -c %s bundle.exe) - 1 ))
+at=$(( $(stat -c %s bundle.exe) - 8 ))
 printf 'X' | dd of=changed.exe bs=1 seek="$at" conv=notrunc 2>/dev/null
 if osslsigncode verify -CAfile signer.pem -in changed.exe > verify.txt 2>&1; then
     echo "The signature still verifies after the data changed"
