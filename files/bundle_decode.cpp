@@ -41,6 +41,7 @@ struct FrameInput {
     HANDLE file;
     unsigned char *buffer;  // kReadSize
     DWORD start, end;       // the bytes read but not yet taken
+    uint32_t at;            // the file offset of the next piece
     uint32_t left;          // bytes of the frame not yet read
 };
 
@@ -56,9 +57,9 @@ const unsigned char *Take(FrameInput *input, DWORD need)
         input->start = 0;
         input->end = kept;
         DWORD piece = kReadSize - kept < input->left ? kReadSize - kept : input->left;
-        DWORD read = 0;
-        if (!ReadFile(input->file, input->buffer + kept, piece, &read, 0) || read != piece)
+        if (!ReadFileAt(input->file, input->at, input->buffer + kept, piece))
             return 0;
+        input->at += piece;
         input->end += piece;
         input->left -= piece;
         if (input->end < need)
@@ -150,15 +151,11 @@ int DecodeInto(const SetupBundle *bundle, const BundleEntry *entry, HANDLE out)
     decoder.input.file = bundle->file;
     decoder.input.buffer = (unsigned char *)AllocateZeroed(0, kReadSize);
     decoder.input.left = entry->compressedSize;
-    uint32_t at = bundle->dataStart + entry->offset;
+    decoder.input.at = bundle->dataStart + entry->offset;
     ZSTD_frameHeader frame;
     int result = DECODE_FAILED;
-    if (decoder.context && decoder.input.buffer) {
-        result = SetFilePointer(bundle->file, (LONG)at, 0, FILE_BEGIN) == at &&
-                         StartFrame(&decoder, entry, &frame)
-                     ? DECODE_DONE
-                     : DECODE_DAMAGED;
-    }
+    if (decoder.context && decoder.input.buffer)
+        result = StartFrame(&decoder, entry, &frame) ? DECODE_DONE : DECODE_DAMAGED;
     if (result == DECODE_DONE) {
         decoder.ring = (unsigned char *)AllocateZeroed(0, decoder.ringSize);
         result = decoder.ring ? DecodeFrame(&decoder, entry, frame, out) : DECODE_FAILED;

@@ -20,11 +20,18 @@ const DWORD kCheckBlock = 1 << 20;   // the checksum reads the data in blocks th
 
 } // namespace
 
+// The file pointer and the read that follows it are one step: the payload's
+// files may be decoded on two threads through the one held handle.
 int ReadFileAt(HANDLE file, uint32_t offset, void *buffer, DWORD length)
 {
+    static LONG busy;
+    while (InterlockedExchange(&busy, 1))
+        Sleep(0);
     DWORD read = 0;
-    return SetFilePointer(file, (LONG)offset, 0, FILE_BEGIN) == offset &&
-           ReadFile(file, buffer, length, &read, 0) && read == length;
+    int ok = SetFilePointer(file, (LONG)offset, 0, FILE_BEGIN) == offset &&
+             ReadFile(file, buffer, length, &read, 0) && read == length;
+    InterlockedExchange(&busy, 0);
+    return ok;
 }
 
 namespace {
