@@ -13,6 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/common.sh
+. tools/bench-common.sh
 build=${BUILD:-build}
 
 if [ "${1:-}" != --measure ]; then
@@ -92,32 +93,6 @@ wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wine wineboot </dev/null >/dev/null 2>&1
 
-# Seconds that one Windows program took, from its start under the warm
-# wineserver to its exit; a run that fails stops the benchmark. What an
-# earlier turn wrote is on the disk first, so that no turn pays for another.
-timed() {  # output variable, Windows program and arguments...
-    local variable=$1 start end
-    shift
-    sync
-    start=$EPOCHREALTIME
-    if ! wine "$@" </dev/null >/dev/null 2>&1; then
-        echo "failed: $*" >&2
-        exit 1
-    fi
-    end=$EPOCHREALTIME
-    printf -v "$variable" '%s' "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')"
-}
-
-# Each turn's files go right after it, untimed, and must be gone.
-expect_gone() {  # paths...
-    for path in "$@"; do
-        if [ -e "$path" ]; then
-            echo "still there after the turn: $path" >&2
-            exit 1
-        fi
-    done
-}
-
 declare -A times last
 turns=(copy bundle nsis)
 echo "Round by round (s): CopyFile, bundle, NSIS"
@@ -146,9 +121,6 @@ for ((round = 1; round <= rounds; ++round)); do
     echo "  round $round: ${last[copy]} ${last[bundle]} ${last[nsis]}"
 done
 
-median() {  # numbers...
-    printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
 # shellcheck disable=SC2086
 copy=$(median ${times[copy]}) bundle=$(median ${times[bundle]}) nsis=$(median ${times[nsis]})
 payload=$(cat "$folder"/* | wc -c)

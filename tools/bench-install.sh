@@ -10,6 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/common.sh
+. tools/bench-common.sh
 build=${BUILD:-build}
 
 if [ "${1:-}" != --measure ]; then
@@ -95,30 +96,6 @@ fi
 installers=(nsis "${installers[@]}")
 labels[nsis]="NSIS $(makensis -VERSION) uncompressed"
 
-# Seconds that one Windows program took, from its start under the warm
-# wineserver to its exit; a run that fails stops the benchmark.
-timed() {  # output variable, Windows program and arguments...
-    local variable=$1 start end
-    shift
-    start=$EPOCHREALTIME
-    if ! wine "$@" </dev/null >/dev/null 2>&1; then
-        echo "failed: $*" >&2
-        exit 1
-    fi
-    end=$EPOCHREALTIME
-    printf -v "$variable" '%s' "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')"
-}
-
-# An uninstall that leaves its files is no figure to print.
-expect_gone() {  # paths...
-    for path in "$@"; do
-        if [ -e "$path" ]; then
-            echo "still there after the uninstall: $path" >&2
-            exit 1
-        fi
-    done
-}
-
 declare -A installs uninstalls
 for ((round = 0; round < rounds; ++round)); do
     for installer in "${installers[@]}"; do
@@ -140,9 +117,6 @@ for ((round = 0; round < rounds; ++round)); do
     done
 done
 
-median() {  # numbers...
-    printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
 echo
 echo "Silent install and uninstall of nine files of 10 MB under Wine, $rounds rounds taking turns"
 printf '%-44s %12s %14s\n' installer 'install (s)' 'uninstall (s)'

@@ -1,0 +1,32 @@
+# What the benchmarks under Wine share (sourced by tools/bench-*.sh).
+
+# Seconds that one Windows program took, from its start under the warm
+# wineserver to its exit; a run that fails stops the benchmark. What an
+# earlier turn wrote is on the disk first, so that no turn pays for another.
+timed() {  # output variable, Windows program and arguments...
+    local variable=$1 start end
+    shift
+    sync
+    start=$EPOCHREALTIME
+    if ! wine "$@" </dev/null >/dev/null 2>&1; then
+        echo "failed: $*" >&2
+        exit 1
+    fi
+    end=$EPOCHREALTIME
+    printf -v "$variable" '%s' "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')"
+}
+
+# Each turn's files go right after it, and must be gone: a turn that leaves
+# them is no figure to print.
+expect_gone() {  # paths...
+    for path in "$@"; do
+        if [ -e "$path" ]; then
+            echo "still there after the turn: $path" >&2
+            exit 1
+        fi
+    done
+}
+
+median() {  # numbers...
+    printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
