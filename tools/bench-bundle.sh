@@ -75,12 +75,7 @@ if [ "${1:-}" != --measure ]; then
     fi
     rm -f "$work/lzma.nsi.new"
 
-    export WINEPREFIX="$build/bench-bundle-prefix"
-    if [ -e "$WINEPREFIX" ]; then
-        wineserver -k 2>/dev/null || true
-        rm -rf "$WINEPREFIX"
-    fi
-    tools/prepare-prefix.sh "$WINEPREFIX"
+    fresh_prefix "$build/bench-bundle-prefix"
     BUILD="$build" exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --measure
 fi
 

@@ -1,5 +1,16 @@
 # What the benchmarks under Wine share (sourced by tools/bench-*.sh).
 
+# The benchmark's own Wine prefix, made afresh: no earlier run's installs or
+# pending operations.
+fresh_prefix() {  # folder
+    export WINEPREFIX=$1
+    if [ -e "$WINEPREFIX" ]; then
+        wineserver -k 2>/dev/null || true
+        rm -rf "$WINEPREFIX"
+    fi
+    tools/prepare-prefix.sh "$WINEPREFIX"
+}
+
 # Seconds that one Windows program took, from its start under the warm
 # wineserver to its exit; a run that fails stops the benchmark. What an
 # earlier turn wrote is on the disk first, so that no turn pays for another.

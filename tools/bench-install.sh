@@ -23,13 +23,7 @@ if [ "${1:-}" != --measure ]; then
     fi
     cmake --build "$build/win" --target setup >/dev/null
     build=$(cd "$build" && pwd)
-    # Made afresh on each run: no earlier run's installs or pending operations.
-    export WINEPREFIX="$build/bench-prefix"
-    if [ -e "$WINEPREFIX" ]; then
-        wineserver -k 2>/dev/null || true
-        rm -rf "$WINEPREFIX"
-    fi
-    tools/prepare-prefix.sh "$WINEPREFIX"
+    fresh_prefix "$build/bench-prefix"
     BUILD="$build" exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --measure
 fi
 
