@@ -9,6 +9,8 @@
 
 #define ZSTD_STATIC_LINKING_ONLY
 #include "third_party/zstd/lib/zstd.h"
+#define XXH_STATIC_LINKING_ONLY
+#include "third_party/zstd/lib/common/xxhash.h"
 
 #include <string.h>
 
@@ -77,13 +79,13 @@ struct Decoder {
     size_t ringSize;
 };
 
-// The frame's header states what the entry says: content size, a content
-// checksum, no dictionary, a window within bounds.
+// The frame's header states what the entry says: content size, no checksum
+// of its own (the entry's is checked), no dictionary, a window within bounds.
 int IsHeaderOfEntry(const unsigned char *bytes, size_t length, const BundleEntry *entry,
                     ZSTD_frameHeader *frame)
 {
     return ZSTD_getFrameHeader(frame, bytes, length) == 0 && frame->frameType == ZSTD_frame &&
-           frame->frameContentSize == entry->size && frame->checksumFlag && frame->dictID == 0 &&
+           frame->frameContentSize == entry->size && !frame->checksumFlag && frame->dictID == 0 &&
            frame->windowSize <= BUNDLE_MAX_WINDOW;
 }
 
@@ -101,8 +103,8 @@ int StartFrame(Decoder *decoder, const BundleEntry *entry, ZSTD_frameHeader *fra
 }
 
 // Decodes the frame into `out`: exactly the entry's size, the frame's length
-// to its last byte, and its content checksum (which zstd checks against the
-// content) the entry's.
+// to its last byte, and the content's checksum the entry's, summed block by
+// block while each is still in the cache.
 int DecodeFrame(Decoder *decoder, const BundleEntry *entry, const ZSTD_frameHeader &frame,
                 HANDLE out)
 {
@@ -110,6 +112,8 @@ int DecodeFrame(Decoder *decoder, const BundleEntry *entry, const ZSTD_frameHead
     size_t need = decoder->ringSize, position = 0, flushed = 0;
     uint32_t produced = 0;
     FrameInput *input = &decoder->input;
+    XXH32_state_t content;
+    XXH32_reset(&content, 0);
     if (ZSTD_isError(ZSTD_decompressBegin(decoder->context)))
         return DECODE_FAILED;
     for (size_t next; (next = ZSTD_nextSrcSizeToDecompress(decoder->context)) != 0;) {
@@ -127,6 +131,7 @@ int DecodeFrame(Decoder *decoder, const BundleEntry *entry, const ZSTD_frameHead
                                               source, next);
         if (ZSTD_isError(made) || made > entry->size - produced)
             return DECODE_DAMAGED;
+        XXH32_update(&content, ring + position, made);
         position += made;
         produced += (uint32_t)made;
         if (position - flushed >= kWriteSize) {
@@ -136,7 +141,7 @@ int DecodeFrame(Decoder *decoder, const BundleEntry *entry, const ZSTD_frameHead
         }
     }
     if (input->left || input->start != input->end || produced != entry->size ||
-        input->end < 4 || memcmp(input->buffer + input->end - 4, &entry->checksum, 4) != 0)
+        XXH32_digest(&content) != entry->checksum)
         return DECODE_DAMAGED;
     return WriteAll(out, ring + flushed, position - flushed) ? DECODE_DONE : DECODE_FAILED;
 }

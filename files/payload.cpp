@@ -330,34 +330,54 @@ int HasBundledPayload(const SetupBundle *bundle, int xmlDescriptor)
 
 namespace {
 
-// The payload's files to decode, taken one at a time by each decoding thread.
+// The payload's files to decode, taken one at a time by each decoding thread,
+// largest first, so that no thread is left with a large file at the end.
 struct DecodeJob {
     const SetupBundle *bundle;
     const BundleEntry *entries[PAYLOAD_FILE_COUNT];
     const char *paths[PAYLOAD_FILE_COUNT];
-    LONG next;    // the next row to take, less one
+    int order[PAYLOAD_FILE_COUNT];  // rows by decoded size, largest first
+    LONG next;    // the next place in `order` to take, less one
     LONG failed;  // a file failed: the rows left are not taken
 };
 
 DWORD WINAPI DecodeRows(LPVOID data)
 {
     DecodeJob *job = (DecodeJob *)data;
-    for (LONG row; !job->failed && (row = InterlockedIncrement(&job->next)) < PAYLOAD_FILE_COUNT;)
+    for (LONG at; !job->failed && (at = InterlockedIncrement(&job->next)) < PAYLOAD_FILE_COUNT;) {
+        int row = job->order[at];
         if (DecodeBundleFile(job->bundle, job->entries[row], job->paths[row]) != DECODE_DONE)
             InterlockedExchange(&job->failed, 1);
+    }
     return 0;
 }
 
-// Decoding is processor work: where the system has a second processor, a
-// second thread takes every other file as it comes free.
-HANDLE StartSecondDecoder(DecodeJob *job)
+void OrderLargestFirst(DecodeJob *job)
+{
+    for (int at = 0; at < PAYLOAD_FILE_COUNT; ++at) {
+        int row = at, place = at;
+        for (; place > 0 && job->entries[job->order[place - 1]]->size < job->entries[row]->size;
+             --place)
+            job->order[place] = job->order[place - 1];
+        job->order[place] = row;
+    }
+}
+
+// Decoding is processor work: each further processor gets a thread of its
+// own, up to three (each decoder holds the frame's window, 8 MiB at most).
+const DWORD kMostHelperDecoders = 3;
+
+DWORD StartHelperDecoders(DecodeJob *job, HANDLE helpers[kMostHelperDecoders])
 {
     SYSTEM_INFO system;
     GetSystemInfo(&system);
-    DWORD id;
-    return IsNtPlatform() && system.dwNumberOfProcessors > 1
-               ? CreateThread(0, 0, DecodeRows, job, 0, &id)
-               : 0;
+    DWORD wanted = IsNtPlatform() ? system.dwNumberOfProcessors - 1 : 0, started = 0;
+    if (wanted > kMostHelperDecoders)
+        wanted = kMostHelperDecoders;
+    for (DWORD id; started < wanted; ++started)
+        if (!(helpers[started] = CreateThread(0, 0, DecodeRows, job, 0, &id)))
+            break;
+    return started;
 }
 
 // Each file decoded from the bundle straight into its staged place, with the
@@ -375,12 +395,14 @@ int DecodePayload(const SetupBundle *bundle, int xml, const PathList *staged, DW
         sizes[row] = job.entries[row]->size;
         job.paths[row] = path;
     }
-    HANDLE second = StartSecondDecoder(&job);
+    OrderLargestFirst(&job);
+    HANDLE helpers[kMostHelperDecoders];
+    DWORD started = StartHelperDecoders(&job, helpers);
     DecodeRows(&job);
-    if (second) {
-        WaitForSingleObject(second, INFINITE);
-        CloseHandle(second);
-    }
+    if (started)
+        WaitForMultipleObjects(started, helpers, TRUE, INFINITE);
+    while (started)
+        CloseHandle(helpers[--started]);
     if (job.failed)
         return 0;
     for (int row = 0; row < PAYLOAD_FILE_COUNT; ++row)

@@ -61,8 +61,8 @@ int IsRunningImageFile(HANDLE file);
 // frame header against its entry. 0, logged with the offset, on the first
 // disagreement.
 int CheckBundleData(const SetupBundle *bundle);
-// 1 when the header of the frame of `entry` states the entry's size, a
-// content checksum, no dictionary and a window of at most BUNDLE_MAX_WINDOW.
+// 1 when the header of the frame of `entry` states the entry's size, no
+// checksum of its own, no dictionary and a window of at most BUNDLE_MAX_WINDOW.
 int IsFrameOfEntry(const SetupBundle *bundle, const BundleEntry *entry);
 // Decodes the file of `entry` into a new file at `path`, checking as it goes
 // that its frame is the one the entry describes, that it decodes to exactly

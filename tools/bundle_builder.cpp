@@ -140,7 +140,7 @@ int BuildData(const std::vector<SetupFile> &files, Bytes *data)
     ZSTD_CCtx *context = ZSTD_createCCtx();
     if (!context || ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_compressionLevel, kLevel)) ||
         ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_windowLog, kWindowLog)) ||
-        ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_checksumFlag, 1)) ||
+        ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_checksumFlag, 0)) ||
         ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_contentSizeFlag, 1)) ||
         ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_dictIDFlag, 0)) ||
         ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_nbWorkers, 0)))
@@ -160,7 +160,7 @@ int BuildData(const std::vector<SetupFile> &files, Bytes *data)
         Put32(entry + BUNDLE_NAME_SIZE + 4, (uint32_t)frame.size());
         Put32(entry + BUNDLE_NAME_SIZE + 8, (uint32_t)data->size());
         Put32(entry + BUNDLE_NAME_SIZE + 12,
-              (uint32_t)XXH64(files[i].content.data(), files[i].content.size(), 0));
+              XXH32(files[i].content.data(), files[i].content.size(), 0));
         data->insert(data->end(), frame.begin(), frame.end());
         if (data->size() > BUNDLE_MAX_DATA_LENGTH)
             ok = Fail("too large for a bundle", "the setup files together");
@@ -258,7 +258,7 @@ int CheckData(const unsigned char *data, uint32_t length, const std::vector<Setu
         size_t size = ZSTD_decompress(content.data(), content.size(), data + entry.offset,
                                       entry.compressedSize);
         if (ZSTD_isError(size) || size != entry.size ||
-            (uint32_t)XXH64(content.data(), size, 0) != entry.checksum ||
+            XXH32(content.data(), size, 0) != entry.checksum ||
             (files && (strcmp((*files)[i].name, entry.name) || (*files)[i].content != content)))
             return Fail("a file does not decode to its content", entry.name);
     }

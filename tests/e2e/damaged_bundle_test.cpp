@@ -87,7 +87,7 @@ const DamagedRow kRows[] = {
     {"MissingScript", [](TestBundle *b) { RemoveFile(b, "ZynSetup.dat"); }, 8, "] bundle: ZynSetup.dat missing"},
     {"MissingPayloadFile", [](TestBundle *b) { RemoveFile(b, "ZynFlash.dll"); }, 8, "] bundle: ZynFlash.dll missing"},
     {"ScriptDecodesLongerThanStated", LongerScript, 8, "] bundle: ZynSetup.dat at offset "},
-    {"ScriptChecksumUnlikeItsEntry",  // the frame's own checksum holds
+    {"ScriptChecksumUnlikeItsEntry",
      [](TestBundle *b) { FlipAndResign(b, b->Entry("ZynSetup.dat") + ENTRY_CHECKSUM); }, 8,
      "] bundle: ZynSetup.dat at offset "},
     // Past every check before the plan: the checksum over the data holds,

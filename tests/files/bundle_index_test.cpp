@@ -135,7 +135,7 @@ const Damage kDamages[] = {
     {"content checksum", [](Bytes *d) { (*d)[Entry(1) + 79] ^= 0x80; }, false},
     {"frame byte", [](Bytes *d) { d->back() ^= 1; }, false},
     // Fields out of bounds or lengths that disagree, checksum right.
-    {"version 2", [](Bytes *d) { Put32(d, 12, 2); }, true},
+    {"version 1", [](Bytes *d) { Put32(d, 12, 1); }, true},
     {"longer header", [](Bytes *d) { Put32(d, 16, BUNDLE_HEADER_SIZE + 4); }, true},
     {"reserved field", [](Bytes *d) { Put32(d, 36, 1); }, true},
     {"total one more, byte added", [](Bytes *d) { Put32(d, 20, (uint32_t)d->size() + 1), d->push_back(0); }, true},
