@@ -25,7 +25,6 @@ if [ "${1:-}" != --measure ]; then
     mkdir -p "$work"
     folder="$work/payload"
     if [ ! -f "$work/payload.done" ]; then
-        rm -f "$work/payload.done"
         tools/bench-payload.sh "$build/win/setup.exe" "$folder"
         touch "$work/payload.done"
     fi
@@ -75,8 +74,7 @@ if [ "${1:-}" != --measure ]; then
     fi
     rm -f "$work/lzma.nsi.new"
 
-    fresh_prefix "$build/bench-bundle-prefix"
-    BUILD="$build" exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --measure
+    measure_in_fresh_prefix "$build" bench-bundle-prefix
 fi
 
 rounds=${BENCH_ROUNDS:-5}
@@ -84,9 +82,7 @@ work="$BUILD/bench-bundle"
 folder="$work/payload"
 drive="$WINEPREFIX/drive_c"
 windows() { printf 'Z:%s' "$1" | tr / '\\'; }
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
-wine wineboot </dev/null >/dev/null 2>&1
+start_wineserver
 
 declare -A times last
 turns=(copy bundle nsis)

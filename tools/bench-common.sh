@@ -11,6 +11,13 @@ fresh_prefix() {  # folder
     tools/prepare-prefix.sh "$WINEPREFIX"
 }
 
+# The benchmark run again, with --measure, under a display of its own and in
+# its own prefix made afresh ("$1/$2"); BUILD names the build folder there.
+measure_in_fresh_prefix() {  # build folder (absolute), prefix name
+    fresh_prefix "$1/$2"
+    BUILD="$1" exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --measure
+}
+
 # Seconds that one Windows program took, from its start under the warm
 # wineserver to its exit; a run that fails stops the benchmark. What an
 # earlier turn wrote is on the disk first, so that no turn pays for another.

@@ -14,17 +14,11 @@ cd "$(dirname "$0")/.."
 build=${BUILD:-build}
 
 if [ "${1:-}" != --measure ]; then
+    # The packages include nsis, for the comparison.
     configure_windows_build "$build"
-    if ! dpkg-query -W -f='${Status}' nsis 2>/dev/null | grep -q "install ok installed"; then
-        sudo=""
-        [ "$(id -u)" -eq 0 ] || sudo="sudo"
-        $sudo apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends nsis >/dev/null
-    fi
     cmake --build "$build/win" --target setup >/dev/null
     build=$(cd "$build" && pwd)
-    fresh_prefix "$build/bench-prefix"
-    BUILD="$build" exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --measure
+    measure_in_fresh_prefix "$build" bench-prefix
 fi
 
 rounds=${BENCH_ROUNDS:-9}
@@ -32,9 +26,7 @@ drive="$WINEPREFIX/drive_c"
 medium="$drive/bench"
 payload=(Dorsel ZynSetup.dll ZYNSYSID.sys ZYNSYSID.vxd zynliba.dll zynlibb.dll unicows.dll
          ZYNNTDEV.sys ZynFlash.dll)
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
-wine wineboot </dev/null >/dev/null 2>&1
+start_wineserver
 
 # One setup folder per build of setup.exe, and the NSIS installer beside them.
 mkdir -p "$medium/files"

@@ -6,6 +6,14 @@ export WINEDEBUG=-all
 # debugger holding a failed program open.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 
+# A wineserver kept for the script's whole run, stopped when it exits, and
+# Wine's background services started, detached from the script's output.
+start_wineserver() {
+    wineserver -p
+    trap 'wineserver -k 2>/dev/null || true' EXIT
+    wine wineboot </dev/null >/dev/null 2>&1
+}
+
 # Installs the packages and configures the Windows build in "$1/win".
 configure_windows_build() {
     bash tools/install-deps.sh

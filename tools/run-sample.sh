@@ -4,9 +4,8 @@ set -uo pipefail
 build=$1
 medium="$build/sample-setup"
 drive="$WINEPREFIX/drive_c"
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
-wine wineboot </dev/null >/dev/null 2>&1
+. "$(dirname "$0")/common.sh"
+start_wineserver
 
 # The sample setup folder (tools/sample-folder.sh): setup.exe, the Setup
 # script, the INI descriptor (English and German strings) and stand-in

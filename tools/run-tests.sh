@@ -8,11 +8,9 @@ build=$(cd "$1" && pwd)
 export WINEPREFIX="$build/win/wineprefix"
 . "$(dirname "$0")/common.sh"
 tools/prepare-prefix.sh "$WINEPREFIX"
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
-# Start Wine's background services now, detached from ctest's output: a
+# Wine's background services start now, detached from ctest's output: a
 # service started by the first test would hold ctest's pipe open.
-wine wineboot </dev/null >/dev/null 2>&1
+start_wineserver
 printf 'subdirs("win" "host")\n' > "$build/CTestTestfile.cmake"
 cd "$build"
 ctest --output-on-failure --timeout 900 -j2
