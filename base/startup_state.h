@@ -6,7 +6,6 @@
 
 struct StartupState {
     HINSTANCE instance;
-    HMODULE unicodeLayer;  // "unicows.dll" on Windows 9x
 };
 
 extern StartupState g_startup;

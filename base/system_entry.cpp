@@ -20,9 +20,26 @@ const LONG kEntrySlots = 24;  // more than the program's optional entry points
 EntrySlot g_entries[kEntrySlots];
 LONG g_claimedEntries;
 
+// Names compared byte by byte (module names without regard to ASCII case):
+// lstrcmp's locale-aware comparison would cost more than the lookup saved.
+int IsSameText(const char *a, const char *b, int anyCase)
+{
+    for (;; ++a, ++b) {
+        char x = *a, y = *b;
+        if (anyCase && x >= 'A' && x <= 'Z')
+            x = (char)(x + 'a' - 'A');
+        if (anyCase && y >= 'A' && y <= 'Z')
+            y = (char)(y + 'a' - 'A');
+        if (x != y)
+            return 0;
+        if (!x)
+            return 1;
+    }
+}
+
 int IsSameEntry(const EntrySlot &slot, const char *module, const char *name)
 {
-    return slot.ready && lstrcmpA(slot.name, name) == 0 && lstrcmpiA(slot.module, module) == 0;
+    return slot.ready && IsSameText(slot.name, name, 0) && IsSameText(slot.module, module, 1);
 }
 
 } // namespace

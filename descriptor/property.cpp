@@ -129,15 +129,10 @@ int GetDescriptorProperty(const char *releaseId, const char *key, char *output, 
     const char *filter = NextEntry(element);
     const char *selector = NextEntry(filter);
     char path[DESCRIPTOR_PATH_SIZE];
-    if (!FormatText(path, sizeof(path), "/build/zyn[@id=%s]/xrelease/release[@id=%s]/%s",
-                    packageId, releaseId, element))
+    if (!FormatText(path, sizeof(path), "/build/zyn[@id=%s]/xrelease/release[@id=%s]/%s%s%s%s",
+                    packageId, releaseId, element, *filter ? "[@" : "", filter,
+                    *filter ? "]" : ""))
         return 0;
-    if (*filter) {
-        char filtered[DESCRIPTOR_PATH_SIZE];
-        if (!FormatText(filtered, sizeof(filtered), "%s[@%s]", path, filter))
-            return 0;
-        memcpy(path, filtered, sizeof(path));
-    }
     if (*selector) {
         XmlNode *node = 0;
         if (!QueryPath(path, &node, document))

@@ -67,13 +67,7 @@ int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOp
         *cancelled = AskTargetFolder(plan) != IDOK;
     if (!defaultFolderFound)
         return 0;
-    // A relative folder would land wherever setup runs; one that the
-    // uninstall would refuse could never be removed again; one that a
-    // standard user owns, or reached through a link, could be swapped for
-    // another program's folder before the uninstall deletes from it.
-    const char *folder = plan->targetFolder;
-    if (!*cancelled &&
-        (!IsFullPath(folder) || IsCriticalFolder(folder) || !IsTrustedFolderPath(folder))) {
+    if (!*cancelled && TargetFolderRefusal(plan->targetFolder)) {
         LogLine("target folder %s refused", plan->targetFolder);
         return 0;
     }

@@ -21,6 +21,12 @@ typedef BOOLEAN(WINAPI *CloseNamespaceFn)(HANDLE, ULONG);
 typedef HANDLE(WINAPI *CreateMutexExFn)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
 typedef BOOL(WINAPI *ReadSecurityTextFn)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR *, PULONG);
 
+const char *const kNamespaceCallNames[] = {
+    "CreateBoundaryDescriptorW", "AddSIDToBoundaryDescriptor", "DeleteBoundaryDescriptor",
+    "CreatePrivateNamespaceW",   "OpenPrivateNamespaceW",      "CreateMutexExW",
+    "ClosePrivateNamespace"};
+const int kNamespaceCallCount = sizeof(kNamespaceCallNames) / sizeof(kNamespaceCallNames[0]);
+
 // The calls of a private namespace, looked up by the names in
 // kNamespaceCallNames, in the same order.
 union NamespaceCalls {
@@ -33,18 +39,13 @@ union NamespaceCalls {
         CreateMutexExFn createMutex;
         CloseNamespaceFn closeSpace;
     } call;
-    void *entry[7];
+    void *entry[kNamespaceCallCount];
 };
-
-const char *const kNamespaceCallNames[] = {
-    "CreateBoundaryDescriptorW", "AddSIDToBoundaryDescriptor", "DeleteBoundaryDescriptor",
-    "CreatePrivateNamespaceW",   "OpenPrivateNamespaceW",      "CreateMutexExW",
-    "ClosePrivateNamespace"};
 
 // 1 when the system has every call of a private namespace.
 int FindNamespaceCalls(NamespaceCalls *calls)
 {
-    for (int i = 0; i < 7; ++i)
+    for (int i = 0; i < kNamespaceCallCount; ++i)
         if (!(calls->entry[i] = LookupSystemEntry("kernel32.dll", kNamespaceCallNames[i])))
             return 0;
     return 1;

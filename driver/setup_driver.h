@@ -62,8 +62,8 @@ int InitSetupRun(RunOptions options, SetupSource *source, int *damaged);
 // changes: that it runs from that file, the checksum over all the data and
 // the frames, then the script and the descriptor (and the Unicode layer on
 // Windows 9x) decoded into a private folder like a staging folder, and the
-// XML descriptor parsed. 1 at once for a folder. 0 when the run cannot go
-// on, with `*damaged` set when the data is at fault.
+// XML descriptor parsed. 0 when the run cannot go on, with `*damaged` set
+// when the data is at fault.
 int ReadBundledSetupFiles(SetupSource *source, int *damaged);
 // What the plan needed and the phases do not: the parsed XML descriptor and
 // the Unicode layer.

@@ -5,7 +5,6 @@
 
 #include "base/format.h"
 #include "base/log.h"
-#include "base/startup_state.h"
 #include "base/system_version.h"
 #include "files/files.h"
 #include "files/setup_source.h"
@@ -147,8 +146,8 @@ int LoadBundledUnicodeLayer(SetupSource *source)
     int result = DecodeIntoFolder(source, "unicows.dll", "unicows.dll", path, 0);
     if (result != DECODE_DONE)
         return result;
-    g_startup.unicodeLayer = LoadLibraryA(path);
-    return g_startup.unicodeLayer ? DECODE_DONE : DECODE_FAILED;
+    source->unicodeLayer = LoadLibraryA(path);
+    return source->unicodeLayer ? DECODE_DONE : DECODE_FAILED;
 }
 
 // What is decoded before the plan, in the private folder; then every payload
@@ -182,8 +181,8 @@ int InitSetupRun(RunOptions options, SetupSource *source, int *damaged)
         return bundle == BUNDLE_FOUND;
     }
     if (!IsNtPlatform()) {
-        g_startup.unicodeLayer = LoadLibraryA("unicows.dll");
-        if (!g_startup.unicodeLayer)
+        source->unicodeLayer = LoadLibraryA("unicows.dll");
+        if (!source->unicodeLayer)
             return 0;
     }
     return FindSetupFiles(source);
@@ -191,8 +190,6 @@ int InitSetupRun(RunOptions options, SetupSource *source, int *damaged)
 
 int ReadBundledSetupFiles(SetupSource *source, int *damaged)
 {
-    if (!source->bundled)
-        return 1;
     if (!IsRunningImageFile(source->bundle.file)) {
         LogLine("bundle: %s is not the file this program runs from", source->program);
         *damaged = 1;
@@ -215,9 +212,9 @@ void ReleaseStartupData(SetupSource *source)
         FreeDocument(source->document);
         source->document = 0;
     }
-    if (g_startup.unicodeLayer) {
-        FreeLibrary(g_startup.unicodeLayer);
-        g_startup.unicodeLayer = 0;
+    if (source->unicodeLayer) {
+        FreeLibrary(source->unicodeLayer);
+        source->unicodeLayer = 0;
     }
 }
 

@@ -85,7 +85,7 @@ struct BundlePlace {
     uint32_t dataStart;          // the end of the last section's raw data
     uint32_t room;               // bytes from dataStart to the certificate table or the end
     uint32_t certificateOffset;  // 0 without a certificate table
-    uint32_t certificateSize;
+    uint32_t securityEntry;      // the file offset of the security directory entry
 };
 
 struct BundleHeader {

@@ -115,7 +115,7 @@ int FindBundleData(const unsigned char *image, uint32_t imageLength, uint32_t fi
     place->dataStart = end;
     place->room = (certificate ? certificate : fileSize) - end;
     place->certificateOffset = certificate;
-    place->certificateSize = certificateSize;
+    place->securityEntry = (uint32_t)(security - image);
     return 1;
 }
 

@@ -21,7 +21,7 @@ const DWORD kCheckBlock = 1 << 20;   // the checksum reads the data in blocks th
 } // namespace
 
 // The file pointer and the read that follows it are one step: the payload's
-// files may be decoded on two threads through the one held handle.
+// files may be decoded on several threads through the one held handle.
 int ReadFileAt(HANDLE file, uint32_t offset, void *buffer, DWORD length)
 {
     static LONG busy;

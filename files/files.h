@@ -161,9 +161,7 @@ int ReadPlaceKey(const char *path, PlaceKey *key);
 // The same place: by identity when both are known, else by path.
 int IsSamePlaceKey(const PlaceKey *a, const PlaceKey *b);
 int IsSamePlace(const char *a, const char *b);
-// 1 when `outer` is the place `path` (or `inner`) or one of the folders it
-// lies in.
-int ContainsPlace(const PlaceKey *outer, const char *path);
+// 1 when `outer` is the place `inner` or one of the folders it lies in.
 int ContainsPlaceKey(const PlaceKey *outer, const PlaceKey *inner);
 // Cuts the full path `path` to the folder it lies in ("C:\x" to "C:\");
 // 0 at the root of a drive or share.
@@ -184,20 +182,6 @@ struct PlaceSet {
 int ReadPlaceSet(const char *paths, PlaceSet *set);
 // Whether `path` names one of the set's places.
 int IsInPlaceSet(const char *path, const PlaceSet *set);
-
-// Taking back pending moves or deletions (in the restart list or in
-// WININIT.INI): the places whose entries go, and for moves the list that
-// gets their sources.
-struct Withdrawal {
-    PlaceSet places;
-    PathList *sources;  // null for deletions
-    int more;           // a move was left: its source did not fit in `sources`
-};
-// 1 when a move onto one of the places, from `source`, is taken back: its
-// source in its long form (the staging folder's name shows there) fits in
-// `sources`, or there is no list. Otherwise the move stays for a later call,
-// once these sources are gone, and `more` is set.
-int TakeBackMove(Withdrawal *withdrawal, const char *source);
 
 // Saves a shell link; kept apart so that tests can make a save fail.
 struct IPersistFile;

@@ -7,6 +7,7 @@
 #include "base/format.h"
 #include "base/log.h"
 #include "base/system_version.h"
+#include "files/staging.h"
 #include "registry/registry.h"
 
 #include <string.h>
@@ -36,23 +37,11 @@ int IsNotFound(DWORD error)
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// The folder opened to be held: without delete sharing (the read access
-// makes the system keep to it), so that it cannot be renamed or replaced
-// while the handle is open, and a link at its last step opened as itself.
-HANDLE OpenFolderToHold(const char *path)
-{
-    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
-                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, 0);
-}
-
-// The open `held` is a folder of its own (no junction or link) and, with
-// `path`, lies where `path` names it (see IsOpenWhereNamed).
+// The open `held` is a folder of its own and, with `path`, lies where
+// `path` names it (see IsOpenWhereNamed).
 int IsFolderWhereNamed(HANDLE held, const char *path)
 {
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!GetFileInformationByHandle(held, &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (!IsFolderOfItsOwn(held))
         return 0;
     char spelled[MAX_PATH];
     spelled[0] = 0;
@@ -60,6 +49,20 @@ int IsFolderWhereNamed(HANDLE held, const char *path)
 }
 
 } // namespace
+
+HANDLE OpenFolderToHold(const char *path)
+{
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, 0);
+}
+
+int IsFolderOfItsOwn(HANDLE held)
+{
+    BY_HANDLE_FILE_INFORMATION information;
+    return GetFileInformationByHandle(held, &information) &&
+           !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 int ProbePath(const char *path)
 {

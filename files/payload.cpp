@@ -557,10 +557,6 @@ int CreateFolder(const char *path)
     return IsNtPlatform() ? CreateProtectedFolder(path) : CreateDirectoryA(path, 0);
 }
 
-} // namespace
-
-namespace {
-
 // The size of payload row `row`: as the bundle's index states it, or of the
 // file in the setup folder.
 int SourceSize(const PayloadSource *source, int row, DWORD *size)

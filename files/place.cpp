@@ -168,17 +168,11 @@ int ContainsPlaceKey(const PlaceKey *outer, const PlaceKey *inner)
     return 0;
 }
 
-int ContainsPlace(const PlaceKey *outer, const char *path)
-{
-    PlaceKey key;
-    return ReadPlaceKey(path, &key) && ContainsPlaceKey(outer, &key);
-}
-
 int IsInsidePlace(const PlaceKey *folder, const char *path)
 {
-    PlaceKey key;
+    PlaceKey key, above;
     return ReadPlaceKey(path, &key) && CutToParentFolder(key.path) &&
-           ContainsPlace(folder, key.path);
+           ReadPlaceKey(key.path, &above) && ContainsPlaceKey(folder, &above);
 }
 
 int IsDriveRoot(const PlaceKey *key)
@@ -204,15 +198,4 @@ int IsInPlaceSet(const char *path, const PlaceSet *set)
         if (IsSamePlaceKey(&key, &set->keys[i]))
             return 1;
     return 0;
-}
-
-int TakeBackMove(Withdrawal *withdrawal, const char *source)
-{
-    PlaceKey key;
-    if (withdrawal->sources && ReadPlaceKey(source, &key) &&
-        !AppendToList(withdrawal->sources, key.path)) {
-        withdrawal->more = 1;
-        return 0;
-    }
-    return 1;
 }

@@ -8,6 +8,7 @@
 
 #include "base/log.h"
 #include "base/text.h"
+#include "files/staging.h"
 
 #include <string.h>
 

@@ -39,6 +39,7 @@ struct SetupSource {
     SetupBundle bundle;
     HANDLE held[SETUP_HELD_FILES];  // bundle: its decoded files, held open for the run
                                     // without delete sharing
+    HMODULE unicodeLayer;           // "unicows.dll" on Windows 9x, from the folder or bundle
 };
 
 // Opens the program file `program` and reads whether it carries data after

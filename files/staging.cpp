@@ -59,18 +59,11 @@ int IsHeldWhereNamed(HANDLE held, const char *temp, const char *name)
 // when it is not to be touched.
 HANDLE HoldStagingFolder(const char *folder, const char *temp, const char *name)
 {
-    // Read access: a handle with only attribute or control rights is left
-    // out of the system's sharing checks and would hold nothing.
-    HANDLE held = CreateFileA(folder, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
-                              OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, 0);
+    HANDLE held = OpenFolderToHold(folder);
     if (held == INVALID_HANDLE_VALUE)
         return held;
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!GetFileInformationByHandle(held, &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        !IsHeldWhereNamed(held, temp, name) || !IsOwnedByAdministrators(held)) {
+    if (!IsFolderOfItsOwn(held) || !IsHeldWhereNamed(held, temp, name) ||
+        !IsOwnedByAdministrators(held)) {
         LogLine("staging: %s left alone", folder);
         CloseHandle(held);
         return INVALID_HANDLE_VALUE;
@@ -187,4 +180,15 @@ void RemoveStaleStagingFolders(const char *ownFolder)
             RemoveStaleStagingFolder(temp, entry.cFileName, nt);
     } while (FindNextFileA(search, &entry));
     FindClose(search);
+}
+
+int TakeBackMove(Withdrawal *withdrawal, const char *source)
+{
+    PlaceKey key;
+    if (withdrawal->sources && ReadPlaceKey(source, &key) &&
+        !AppendToList(withdrawal->sources, key.path)) {
+        withdrawal->more = 1;
+        return 0;
+    }
+    return 1;
 }

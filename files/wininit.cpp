@@ -6,6 +6,7 @@
 #include "base/log.h"
 #include "base/format.h"
 #include "base/text.h"
+#include "files/staging.h"
 
 #include <string.h>
 

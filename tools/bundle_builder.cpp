@@ -180,22 +180,10 @@ int BuildData(const std::vector<SetupFile> &files, Bytes *data)
     return 1;
 }
 
-// PE header fields the stub's copy changes.
-uint32_t PeHeader(const Bytes &image)
-{
-    return Get32(image.data() + 0x3C);
-}
-
+// The PE checksum field, which the stub's copy writes again.
 uint32_t ChecksumField(const Bytes &image)
 {
-    return PeHeader(image) + 24 + 64;
-}
-
-uint32_t SecurityEntry(const Bytes &image)
-{
-    uint32_t optional = PeHeader(image) + 24;
-    int plus = image[optional] == 0x0B && image[optional + 1] == 0x02;
-    return optional + (plus ? 112 : 96) + 4 * 8;
+    return Get32(image.data() + 0x3C) + 24 + 64;
 }
 
 // The PE checksum: 16-bit words summed with end-around carry, the checksum
@@ -226,7 +214,7 @@ int MakeStub(const Bytes &setup, Bytes *stub)
     if (HasBundleData(&place))
         return Fail("setup.exe already carries data after its sections (a bundle?)", 0);
     stub->assign(setup.begin(), setup.begin() + place.dataStart);
-    memset(stub->data() + SecurityEntry(*stub), 0, 8);
+    memset(stub->data() + place.securityEntry, 0, 8);
     return 1;
 }
 

@@ -20,17 +20,11 @@ InstallPlan *PlanOf(HWND window)
     return (InstallPlan *)(LONG_PTR)GetWindowLongA(window, DWL_USER);
 }
 
-// The message that refuses a new folder, 0 when it is taken. A folder that
-// the uninstall would refuse (a drive root, a system or shell folder) is
-// refused here too: the product could never be removed again; so is one
-// that a standard user owns or that is reached through a link.
+// The message that refuses a new folder, 0 when it is taken; an upgrade
+// keeps its installed folder.
 UINT FolderRefusal(const InstallPlan *plan, const char *folder)
 {
-    if (!(plan->flags & RUNOPT_FRESH_INSTALL))
-        return 0;
-    if (!IsFullPath(folder))
-        return IDS_FOLDER_NOT_FULL_PATH;
-    return IsCriticalFolder(folder) || !IsTrustedFolderPath(folder) ? IDS_FOLDER_REFUSED : 0;
+    return plan->flags & RUNOPT_FRESH_INSTALL ? TargetFolderRefusal(folder) : 0;
 }
 
 void InitTargetFolderDialog(HWND window, InstallPlan *plan)
