@@ -10,27 +10,7 @@
 #include "files/staging.h"
 #include "registry/registry.h"
 
-#include <string.h>
-
 namespace {
-
-// Cuts `path` to the folder it lies in ("C:\a" gives "C:\", "\\server\share\a"
-// gives "\\server\share"); 0 at a root or for a path without a folder.
-int CutToFolderAbove(char *path)
-{
-    char *cut = strrchr(path, '\\');
-    if (!cut || !cut[1])
-        return 0;
-    if (cut == path + 2 && path[1] == ':') {
-        cut[1] = 0;
-        return 1;
-    }
-    const char *share = path[0] == '\\' && path[1] == '\\' ? strchr(path + 2, '\\') : path;
-    if (!share || cut <= share)
-        return 0;
-    *cut = 0;
-    return 1;
-}
 
 int IsNotFound(DWORD error)
 {
@@ -78,7 +58,7 @@ int ProbePath(const char *path)
                 return folder ? PATH_GONE : PATH_UNKNOWN;
             return folder ? PATH_FOLDER : PATH_FILE;
         }
-        if (!IsNotFound(GetLastError()) || !CutToFolderAbove(walk))
+        if (!IsNotFound(GetLastError()) || !CutToParentFolder(walk))
             return PATH_UNKNOWN;
     }
 }
@@ -116,7 +96,7 @@ int IsTrustedFolderPath(const char *folder)
         } else if (found || !IsNotFound(GetLastError())) {
             break;
         }
-        if (!CutToFolderAbove(walk)) {
+        if (!CutToParentFolder(walk)) {
             if (found)
                 return 1;
             break;  // not even the root could be judged

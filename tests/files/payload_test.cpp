@@ -541,6 +541,9 @@ TEST_F(Payload, InstallFolderOwnedByAdministratorsOnly)
         {"C:\\ztest\\zusers", "C:\\ztest\\zusers", false},
         {"C:\\ztest\\zusers", "C:\\ztest\\zusers\\New\\Dorsel", false},
         {"C:\\ztest\\zusers\\Dorsel", "C:\\ztest\\zusers\\Dorsel", false},
+        // A doubled or trailing backslash does not end the walk up early.
+        {"C:\\ztest\\zusers\\Apps", "C:\\ztest\\zusers\\Apps\\\\Dorsel", false},
+        {"C:\\ztest\\zusers\\Apps", "C:\\ztest\\zusers\\Apps\\", false},
         {"C:\\ztest", "P:\\Dorsel", false},  // a drive that is not there
     };
     ASSERT_FALSE(Exists("P:\\"));
