@@ -20,10 +20,6 @@ const DWORD kOpenReparsePoint = 0x00200000;  // FILE_FLAG_OPEN_REPARSE_POINT, NT
 // Each run's first line, after the time and the process id. A file whose
 // first line is one is this program's own log, the only kind it ever cuts.
 const char kHeaderText[] = "==== ZynSetup log of ";
-// The header line that starts a log cut to its last half, and the stamp
-// that starts every line; named, so that every use shares one copy.
-const char kTrimmedHeader[] = "%searlier runs, cut to the last half";
-const char kStamp[] = "%02u:%02u:%02u [%lu] ";
 
 char g_logPath[MAX_PATH];
 char g_logPlace[MAX_PATH];  // the log's path spelled out as a final path; "" until first read
@@ -43,7 +39,7 @@ DWORD StampLine(char *line, const char *format, va_list arguments)
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    FormatText(line, LOG_LINE_SIZE, kStamp, now.wHour, now.wMinute, now.wSecond,
+    FormatText(line, LOG_LINE_SIZE, "%02u:%02u:%02u [%lu] ", now.wHour, now.wMinute, now.wSecond,
                GetCurrentProcessId());
     size_t used = strlen(line);
     AppendText(line, LOG_LINE_SIZE - 2, &used, format, arguments);
@@ -102,7 +98,8 @@ void TrimLog(HANDLE file, DWORD size)
         ReadFile(file, half, keep, &read, 0)) {
         char *start = (char *)memchr(half, '\n', read);
         start = start ? start + 1 : half + read;
-        DWORD length = StampFormat(block, kTrimmedHeader, kHeaderText);
+        // A cut log starts with a header line again: still this program's.
+        DWORD length = StampFormat(block, "%searlier runs, cut to the last half", kHeaderText);
         start -= length;
         memmove(start, block, length);
         DWORD written = 0;

@@ -29,10 +29,6 @@ void ApplyStoredRadarChoice(InstallPlan *plan)
 int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOptions options,
                 const SetupSource *source)
 {
-    if (source->bundled)
-        plan->bundle = &source->bundle;
-    else
-        lstrcpynA(plan->setupFolder, source->folder, MAX_PATH);
     plan->xmlDescriptor = source->xmlDescriptor;
     if (!ReadReleaseInfo(source, plan->productName, plan->productVersion))
         return 0;

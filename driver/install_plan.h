@@ -28,9 +28,7 @@ struct InstallPlan {
     char previousName[MAX_PATH];
     char previousShortcutPath[MAX_PATH];
     char publisher[MAX_PATH];  // empty when the Setup script names none
-    char setupFolder[MAX_PATH];  // install: the folder of the running setup program
-    const SetupBundle *bundle;   // install: the bundle it carries, or null
-    int xmlDescriptor;           // the payload carries the XML-form descriptor (-1: not known)
+    int xmlDescriptor;  // the payload carries the XML-form descriptor (-1: not known)
     // The folder the caller chose ("/D="), set before the plan is built: a
     // fresh install proposes it instead of the default. "" with
     // `folderRequested` set: one too long to hold.
@@ -38,10 +36,13 @@ struct InstallPlan {
     char requestedFolder[MAX_PATH];
 };
 
-// Where the payload phases take the files from, as the plan found it.
-inline PayloadSource PlanPayloadSource(const InstallPlan &plan)
+// Where the payload phases take the files from: the setup folder or the
+// bundle that start-up found (nothing for an uninstall), in the descriptor's
+// form as the plan found it.
+inline PayloadSource PlanPayloadSource(const InstallPlan &plan, const SetupSource &setup)
 {
-    PayloadSource source = {plan.setupFolder, plan.xmlDescriptor, plan.bundle};
+    PayloadSource source = {setup.bundled ? "" : setup.folder, plan.xmlDescriptor,
+                            setup.bundled ? &setup.bundle : 0};
     return source;
 }
 

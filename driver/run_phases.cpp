@@ -44,7 +44,7 @@ DWORD WINAPI MovePayload(LPVOID data)
 // stay in order. Without a thread the move runs here.
 int TransferPayloadResponsively(const RunState *run, const char *folder)
 {
-    PayloadCall call = {PlanPayloadSource(run->plan), folder, run->appRunning, run->options, 0};
+    PayloadCall call = {PlanPayloadSource(run->plan, run->source), folder, run->appRunning, run->options, 0};
     DWORD id;
     HANDLE worker = CreateThread(0, 0, MovePayload, &call, 0, &id);
     if (!worker) {
@@ -128,7 +128,7 @@ int RunInstallPhases(RunState *run)
         return 0;
     Step(run, 7);
     DWORD kilobytes = 0;
-    PayloadSource source = PlanPayloadSource(plan);
+    PayloadSource source = PlanPayloadSource(plan, run->source);
     MeasurePayload(&source, &kilobytes);  // the files are installed: only the size is in question
     if (!WriteUninstallEntry(UNINSTALLER_NAME, plan.productName, plan.productVersion, options) ||
         !WriteUninstallDetails(UNINSTALLER_NAME, plan.targetFolder, kilobytes, plan.publisher) ||
