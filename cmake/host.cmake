@@ -26,11 +26,11 @@ endfunction()
 setup_host_library(sanitized OPTIONS -g -O1 ${SETUP_SANITIZE} LINK ${SETUP_SANITIZE})
 setup_host_library(fast OPTIONS -O2)
 
-# The bundle's reader (pure code in files/) with zstd's xxHash, which holds
+# The bundle's reader (pure code in source/) with zstd's xxHash, which holds
 # the data's checksum: bundle_host_<use>.
 function(setup_host_bundle_reader use)
   cmake_parse_arguments(ARG "" "" "OPTIONS;LINK" ${ARGN})
-  add_library(bundle_host_${use} STATIC ${PROJECT_SOURCE_DIR}/files/bundle_index.cpp
+  add_library(bundle_host_${use} STATIC ${PROJECT_SOURCE_DIR}/source/bundle_index.cpp
               ${PROJECT_SOURCE_DIR}/third_party/zstd/lib/common/xxhash.c)
   target_include_directories(bundle_host_${use} PUBLIC ${PROJECT_SOURCE_DIR})
   target_compile_options(bundle_host_${use} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${SETUP_HOST_WARNINGS}>

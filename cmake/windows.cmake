@@ -33,31 +33,43 @@ function(setup_subsystem name folder)
 endfunction()
 
 setup_subsystem(setup_base base)
-# zstd's decoder for the bundle, under the files floor.
+# zstd's decoder for the bundle, under the setup source's floor.
 include(${PROJECT_SOURCE_DIR}/cmake/zstd.cmake)
 setup_zstd_decoder(zstd_decoder)
 # The log names the program's version, the one its version resource shows.
 target_compile_definitions(setup_base PRIVATE SETUP_PROGRAM_VERSION="${PROJECT_VERSION}")
 setup_subsystem(setup_xml xml)
 setup_subsystem(setup_descriptor descriptor)
-setup_subsystem(setup_script script)
 setup_subsystem(setup_registry registry)
+setup_subsystem(setup_places places)
+setup_subsystem(setup_shortcuts shortcuts)
+setup_subsystem(setup_restart restart)
+setup_subsystem(setup_source source)
 setup_subsystem(setup_files files)
+setup_subsystem(setup_script script)
 setup_subsystem(setup_ui driver/ui)
 setup_subsystem(setup_driver driver)
 
-# Each library links the folders it includes, which all lie below it: the
-# floor (base) under everything, then the XML engine, the descriptor, the
-# registry, files and the script, the user interface (which asks the files
-# floor which folders are refused), and the driver on top.
+# Each library links the folders it includes, which all lie below it (the
+# layer order of tools/check-includes.sh): the floor (base) under
+# everything, then the XML engine, the descriptor and the registry; places
+# over the registry; the shortcuts and replace-on-restart over places; the
+# setup source over zstd's decoder; the payload over those; the script over
+# the setup source; the user interface (which asks places which folders are
+# refused), and the driver on top.
 target_link_libraries(setup_xml PUBLIC setup_base)
 target_link_libraries(setup_descriptor PUBLIC setup_xml setup_base)
 target_link_libraries(setup_registry PUBLIC setup_base)
-target_link_libraries(setup_files PUBLIC setup_registry setup_base zstd_decoder)
-target_link_libraries(setup_script PUBLIC setup_descriptor setup_registry setup_base)
-target_link_libraries(setup_ui PUBLIC setup_files setup_registry setup_base)
-target_link_libraries(setup_driver PUBLIC setup_ui setup_script setup_files setup_registry
-                      setup_xml setup_base)
+target_link_libraries(setup_places PUBLIC setup_registry setup_base)
+target_link_libraries(setup_shortcuts PUBLIC setup_places setup_base)
+target_link_libraries(setup_restart PUBLIC setup_places setup_base)
+target_link_libraries(setup_source PUBLIC setup_base zstd_decoder)
+target_link_libraries(setup_files PUBLIC setup_source setup_restart setup_places setup_registry
+                      setup_base)
+target_link_libraries(setup_script PUBLIC setup_source setup_descriptor setup_registry setup_base)
+target_link_libraries(setup_ui PUBLIC setup_places setup_registry setup_base)
+target_link_libraries(setup_driver PUBLIC setup_ui setup_script setup_files setup_shortcuts
+                      setup_source setup_places setup_registry setup_xml setup_base)
 
 # setup.exe: GUI subsystem, entry SetupEntry, msvcrt, static libgcc, stripped.
 file(GLOB setup_resources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/*.rc)
@@ -92,7 +104,8 @@ target_sources(setup PRIVATE ${setup_delay_imports})
 # The libraries in the order in which they call each other, then the imports
 # (in another order ld 2.40 has crashed).
 target_link_libraries(setup PRIVATE setup_driver setup_ui setup_script setup_descriptor setup_files
-                      zstd_decoder setup_registry setup_xml setup_base uuid kernel32 gcc)
+                      setup_shortcuts setup_restart setup_source zstd_decoder setup_places
+                      setup_registry setup_xml setup_base uuid kernel32 gcc)
 # Entry SetupEntry in setup_main.cpp instead of the C runtime start-up code.
 # No link time in the header: two builds of one commit give the same bytes,
 # and with them the same PE checksum, which the linker computes and the step

@@ -8,6 +8,7 @@
 #include "driver/setup_driver.h"
 #include "driver/ui/user_interface.h"
 #include "files/files.h"
+#include "shortcuts/shortcuts.h"
 #include "registry/registry.h"
 #include "resources/resource.h"
 #include "script/setup_script.h"

@@ -5,7 +5,8 @@
 #include "base/format.h"
 #include "base/run_options.h"
 #include "files/files.h"
-#include "files/setup_source.h"
+#include "places/places.h"
+#include "source/setup_source.h"
 #include "registry/registry.h"
 #include "resources/resource.h"
 

@@ -5,7 +5,7 @@
 #include "base/log.h"
 #include "driver/result_value.h"
 #include "driver/setup_driver.h"
-#include "files/setup_source.h"
+#include "source/setup_source.h"
 #include "registry/registry.h"
 #include "resources/resource.h"
 

@@ -9,6 +9,7 @@
 #include "driver/run_log.h"
 #include "driver/ui/user_interface.h"
 #include "files/files.h"
+#include "shortcuts/shortcuts.h"
 #include "registry/registry.h"
 #include "resources/resource.h"
 

@@ -6,7 +6,7 @@
 
 #include "driver/install_plan.h"
 #include "driver/setup_driver.h"
-#include "files/setup_source.h"
+#include "source/setup_source.h"
 
 #include <windows.h>
 

@@ -7,7 +7,8 @@
 #include "base/log.h"
 #include "base/system_version.h"
 #include "files/files.h"
-#include "files/setup_source.h"
+#include "places/places.h"
+#include "source/setup_source.h"
 #include "script/setup_script.h"
 #include "xml/xml.h"
 

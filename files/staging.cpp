@@ -8,8 +8,8 @@
 #include "base/log.h"
 #include "base/system_entry.h"
 #include "base/system_version.h"
-#include "files/files.h"
 #include "registry/registry.h"
+#include "restart/restart.h"
 
 #include <string.h>
 
@@ -182,13 +182,12 @@ void RemoveStaleStagingFolders(const char *ownFolder)
     FindClose(search);
 }
 
-int TakeBackMove(Withdrawal *withdrawal, const char *source)
+int CreateSetupFolder(char *folder)
 {
-    PlaceKey key;
-    if (withdrawal->sources && ReadPlaceKey(source, &key) &&
-        !AppendToList(withdrawal->sources, key.path)) {
-        withdrawal->more = 1;
-        return 0;
-    }
-    return 1;
+    return CreateStagingFolder(folder);
+}
+
+void RemoveSetupFolder(const char *folder)
+{
+    RemoveStagingFolder(folder);
 }

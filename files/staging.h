@@ -1,10 +1,14 @@
-// The payload's names, and the staging folders an install copies the payload
-// into before it moves the files into place: inside the files floor only.
+// Inside the files floor only: the Payload list and the lists of paths made
+// from it, the shell's file operations over them, and the staging folders an
+// install copies the payload into before it moves the files into place.
 #ifndef FILES_STAGING_H
 #define FILES_STAGING_H
 
 #include "files/files.h"
+#include "places/places.h"
+#include "source/setup_source.h"
 
+#include <shellapi.h>
 #include <windows.h>
 
 enum PayloadColumn { SOURCE_NAME, INSTALLED_NAME };
@@ -12,6 +16,39 @@ enum PayloadColumn { SOURCE_NAME, INSTALLED_NAME };
 // The file name of payload row `row` (0 to PAYLOAD_FILE_COUNT - 1) beside the
 // setup program or as installed, with the XML-form descriptor when `xml` is set.
 const char *PayloadName(int row, PayloadColumn column, int xml);
+
+// Each source goes to its own destination, without a progress window, and
+// existing files are replaced without a question; deletions skip the
+// recycle bin.
+const FILEOP_FLAGS kCopyFlags =
+    FOF_MULTIDESTFILES | FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR;
+const FILEOP_FLAGS kDeleteFlags = FOF_SILENT | FOF_NOCONFIRMATION;
+
+// Appends "prefix" + "separator" + "name"; fails rather than overrun the list.
+int AppendPath(PathList *list, const char *prefix, const char *separator, const char *name);
+void ClearList(PathList *list);
+// One path per row; row 1 in `firstFolder` when given, every other in `folder`.
+int BuildList(PathList *list, const char *folder, const char *firstFolder, PayloadColumn column,
+              int xml);
+// Row 1 in the Windows folder, the other rows in `folder`.
+int BuildFinalList(PathList *list, const char *folder, int xml);
+// The size of a file, which must be no folder and below 4 GB.
+int FileSize(const char *path, DWORD *size);
+// The line of WININIT.INI that deletes `path` at the next start; a file
+// already gone needs none.
+int AppendDeletionLine(PathList *lines, const char *path);
+// Whether the shell reports the whole operation done, logged with its lists.
+int ShellOperation(HWND owner, UINT operation, const char *from, const char *to,
+                   FILEOP_FLAGS flags);
+// The payload's entries in the bundle, in the rows' order; 0 when one is missing.
+int FindPayloadEntries(const SetupBundle *bundle, int xml,
+                       const BundleEntry *entries[PAYLOAD_FILE_COUNT]);
+
+// Installs the payload into `folder`, or removes it (see TransferPayload);
+// `quiet` holds FOF_NOERRORUI for a silent run.
+int InstallPayload(HWND owner, const PayloadSource *source, const char *folder, int deferred,
+                   FILEOP_FLAGS quiet);
+int RemovePayload(HWND owner, const char *folder, int xml, int deferred, FILEOP_FLAGS quiet);
 
 // A new folder in the temporary folder for this run only, named "zyn" and 16
 // hexadecimal digits that cannot be guessed, into `folder` (MAX_PATH
@@ -25,27 +62,5 @@ void RemoveStagingFolder(const char *folder);
 void RemoveStagedCopy(const char *path);
 // 1 for a folder name this program gives its staging folders.
 int IsStagingFolderName(const char *name);
-
-// Taking back pending moves or deletions (in the restart list or in
-// WININIT.INI): the places whose entries go, and for moves the list that
-// gets their sources.
-struct Withdrawal {
-    PlaceSet places;
-    PathList *sources;  // null for deletions
-    int more;           // a move was left: its source did not fit in `sources`
-};
-// 1 when a move onto one of the places, from `source`, is taken back: its
-// source in its long form (the staging folder's name shows there) fits in
-// `sources`, or there is no list. Otherwise the move stays for a later call,
-// once these sources are gone, and `more` is set.
-int TakeBackMove(Withdrawal *withdrawal, const char *source);
-
-// A folder opened to be held: without delete sharing (the read access makes
-// the system keep to it: a handle with only attribute rights takes no part
-// in sharing checks), so that it cannot be renamed or replaced while the
-// handle is open, and a link at its last step opened as itself.
-HANDLE OpenFolderToHold(const char *path);
-// 1 when the open `held` is a folder of its own: no junction or link.
-int IsFolderOfItsOwn(HANDLE held);
 
 #endif

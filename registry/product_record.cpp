@@ -9,11 +9,6 @@
 
 namespace {
 
-int OpenKey(const char *path, REGSAM access, HKEY *key)
-{
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, key) == ERROR_SUCCESS;
-}
-
 // A value that is already gone counts as removed: a run that stopped halfway,
 // or a value deleted by hand, must not keep every later uninstall from
 // finishing.
@@ -51,7 +46,7 @@ int ValueExists(HKEY key, const char *name)
 int ReadProductValue(const char *name, char *buffer)
 {
     HKEY key;
-    if (!OpenKey(PRODUCT_KEY, KEY_READ, &key))
+    if (!OpenMachineKey(PRODUCT_KEY, KEY_READ, &key))
         return 0;
     int ok = QueryStringValue(key, name, buffer, REGISTRY_VALUE_SIZE);
     RegCloseKey(key);
@@ -113,67 +108,6 @@ void NormalisePackageRecord(HKEY record, const char *packageId)
 
 } // namespace
 
-int QueryStringValue(HKEY key, const char *name, char *buffer, DWORD size)
-{
-    if (!buffer || size == 0)
-        return 0;
-    DWORD length = size;
-    LONG result = RegQueryValueExA(key, name, 0, 0, (BYTE *)buffer, &length);
-    if (result == ERROR_MORE_DATA)
-        buffer[size - 1] = 0;
-    if (result != ERROR_SUCCESS)
-        return 0;
-    if (length < size) {
-        buffer[length] = 0;  // also ends a value stored without its NUL
-        return 1;
-    }
-    if (buffer[size - 1] == 0)
-        return 1;
-    buffer[0] = 0;  // fills the buffer without a terminator: it does not fit
-    buffer[size - 1] = 0;
-    return 0;
-}
-
-int CreateRegistryKey(HKEY parent, const char *path, HKEY *key)
-{
-    LONG error = RegCreateKeyExA(parent, path, 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0,
-                                 key, 0);
-    if (error != ERROR_SUCCESS)
-        LogOutcome((DWORD)error, "RegCreateKeyExA %s", path);
-    return error == ERROR_SUCCESS;
-}
-
-int SetDwordValue(HKEY key, const char *name, DWORD value)
-{
-    return RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof(value)) ==
-           ERROR_SUCCESS;
-}
-
-int SetStringValue(HKEY key, const char *name, const char *text)
-{
-    LONG error = text ? RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text,
-                                       (DWORD)strlen(text) + 1)
-                      : ERROR_INVALID_PARAMETER;
-    if (error != ERROR_SUCCESS)
-        LogOutcome((DWORD)error, "RegSetValueExA %s", name);
-    return error == ERROR_SUCCESS;
-}
-
-int ReadCurrentVersionValue(const char *name, char *buffer, DWORD size)
-{
-    return ReadCurrentVersionValueOfView(name, buffer, size, 0);
-}
-
-int ReadCurrentVersionValueOfView(const char *name, char *buffer, DWORD size, REGSAM view)
-{
-    HKEY key;
-    if (!OpenKey("Software\\Microsoft\\Windows\\CurrentVersion", KEY_READ | view, &key))
-        return 0;
-    int ok = QueryStringValue(key, name, buffer, size);
-    RegCloseKey(key);
-    return ok;
-}
-
 int IsFullPath(const char *path)
 {
     if (!path)
@@ -192,7 +126,7 @@ int IsFullPath(const char *path)
 int ReadInstalledFolder(char *folder)
 {
     HKEY key;
-    if (!OpenKey(PRODUCT_KEY, KEY_READ, &key))
+    if (!OpenMachineKey(PRODUCT_KEY, KEY_READ, &key))
         return 0;
     DWORD type = 0;
     int ok = RegQueryValueExA(key, "ProgDir", 0, &type, 0, 0) == ERROR_SUCCESS &&
@@ -213,7 +147,7 @@ int ReadMenuFolder(char *folder)
 int ReadLauncherPath(char *buffer, DWORD size)
 {
     HKEY key;
-    if (!OpenKey(PRODUCT_KEY, KEY_READ, &key))
+    if (!OpenMachineKey(PRODUCT_KEY, KEY_READ, &key))
         return 0;
     int ok = QueryStringValue(key, 0, buffer, size);
     RegCloseKey(key);
@@ -223,7 +157,7 @@ int ReadLauncherPath(char *buffer, DWORD size)
 int ReadInternetFunction(DWORD *radarChoice)
 {
     HKEY key;
-    if (!OpenKey(PRODUCT_KEY, KEY_READ, &key))
+    if (!OpenMachineKey(PRODUCT_KEY, KEY_READ, &key))
         return 0;
     DWORD size = sizeof(*radarChoice);
     int ok = RegQueryValueExA(key, "InternetFunction", 0, 0, (BYTE *)radarChoice, &size) ==
@@ -235,7 +169,7 @@ int ReadInternetFunction(DWORD *radarChoice)
 int ReadProductIdentity(char *name, char *version)
 {
     HKEY key;
-    if (!OpenKey(PRODUCT_KEY, KEY_READ, &key))
+    if (!OpenMachineKey(PRODUCT_KEY, KEY_READ, &key))
         return 0;
     int ok = QueryStringValue(key, "Name", name, REGISTRY_VALUE_SIZE) &&
              QueryStringValue(key, "Version", version, REGISTRY_VALUE_SIZE);
@@ -273,7 +207,7 @@ int WriteProductIdentity(const char *name, const char *version, RunOptions optio
         return RemoveProductValues(kValues, 2);
     }
     HKEY key;
-    if (!OpenKey(PRODUCT_KEY, KEY_ALL_ACCESS, &key))
+    if (!OpenMachineKey(PRODUCT_KEY, KEY_ALL_ACCESS, &key))
         return 0;
     int ok = SetStringValue(key, "Name", name) && SetStringValue(key, "Version", version);
     RegCloseKey(key);
@@ -287,7 +221,7 @@ int WriteMenuFolder(const char *folder, RunOptions options)
         return RemoveProductValues(kValues, 1);
     }
     HKEY key;
-    if (!OpenKey(PRODUCT_KEY, KEY_ALL_ACCESS, &key))
+    if (!OpenMachineKey(PRODUCT_KEY, KEY_ALL_ACCESS, &key))
         return 0;
     int ok = SetStringValue(key, "MenuDir", folder);
     RegCloseKey(key);
@@ -301,40 +235,13 @@ int WriteInternetSettings(DWORD radarChoice, const char *downloadFolder, RunOpti
         return RemoveProductValues(kValues, 2);
     }
     HKEY key;
-    if (!OpenKey(PRODUCT_KEY, KEY_ALL_ACCESS, &key))
+    if (!OpenMachineKey(PRODUCT_KEY, KEY_ALL_ACCESS, &key))
         return 0;
     // The folder chosen by the first install stays.
     int ok = ValueExists(key, "DownloadDir") || SetStringValue(key, "DownloadDir", downloadFolder);
     ok = ok && SetDwordValue(key, "InternetFunction", radarChoice);
     RegCloseKey(key);
     return ok;
-}
-
-int DeleteKeyTree(HKEY parent, const char *name)
-{
-    HKEY key;
-    if (RegOpenKeyExA(parent, name ? name : "", 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        DWORD subkeys = 0;
-        DWORD values = 0;
-        if (RegQueryInfoKeyA(key, 0, 0, 0, &subkeys, 0, 0, &values, 0, 0, 0, 0) == ERROR_SUCCESS) {
-            // From the highest index down, so the remaining indexes stay valid.
-            for (DWORD i = values; i-- > 0;) {
-                char valueName[REGISTRY_VALUE_SIZE];
-                DWORD length = sizeof(valueName);
-                if (RegEnumValueA(key, i, valueName, &length, 0, 0, 0, 0) == ERROR_SUCCESS)
-                    RegDeleteValueA(key, valueName);
-            }
-            for (DWORD i = subkeys; i-- > 0;) {
-                char subkey[REGISTRY_VALUE_SIZE];
-                if (RegEnumKeyA(key, i, subkey, sizeof(subkey)) == ERROR_SUCCESS)
-                    DeleteKeyTree(key, subkey);
-            }
-        }
-        RegCloseKey(key);
-    }
-    if (name)
-        RegDeleteKeyA(parent, name);
-    return 1;
 }
 
 int RegisterSearchFolder(const char *folder, RunOptions options)
@@ -350,7 +257,7 @@ int RegisterSearchFolder(const char *folder, RunOptions options)
         !FormatText(path, sizeof(path), "%s\\%s", SEARCH_PATH_KEY, folder))
         return 0;
     HKEY key;
-    if (OpenKey(path, KEY_ALL_ACCESS, &key)) {
+    if (OpenMachineKey(path, KEY_ALL_ACCESS, &key)) {
         DWORD subkeys = 0;
         if (RegQueryInfoKeyA(key, 0, 0, 0, &subkeys, 0, 0, 0, 0, 0, 0, 0) == ERROR_SUCCESS &&
             subkeys > 0)
@@ -366,7 +273,7 @@ namespace {
 int KeyHasValue(const char *path, const char *name)
 {
     HKEY key;
-    if (!OpenKey(path, KEY_READ, &key))
+    if (!OpenMachineKey(path, KEY_READ, &key))
         return 0;
     int present = ValueExists(key, name);
     RegCloseKey(key);
@@ -376,7 +283,7 @@ int KeyHasValue(const char *path, const char *name)
 int KeyExists(const char *path)
 {
     HKEY key;
-    if (!OpenKey(path, KEY_READ, &key))
+    if (!OpenMachineKey(path, KEY_READ, &key))
         return 0;
     RegCloseKey(key);
     return 1;
@@ -402,7 +309,7 @@ int HasProductRemains(void)
 int MigratePackageRecords(void)
 {
     HKEY records;
-    if (!OpenKey(PACKAGE_RECORDS_KEY, KEY_ALL_ACCESS, &records))
+    if (!OpenMachineKey(PACKAGE_RECORDS_KEY, KEY_ALL_ACCESS, &records))
         return 1;
     DWORD subkeys = 0;
     if (RegQueryInfoKeyA(records, 0, 0, 0, &subkeys, 0, 0, 0, 0, 0, 0, 0) == ERROR_SUCCESS &&

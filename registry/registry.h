@@ -30,12 +30,6 @@ enum {
 // value is missing or does not fit, and a value that does not fit leaves "".
 // Writers with RUNOPT_INSTALL in `options` write, without it they remove; a
 // value or key that is already gone counts as removed.
-// A Windows "CurrentVersion" value into `buffer` of `size` characters, as
-// this 32-bit program sees it, or in the registry view `view`
-// (KEY_WOW64_64KEY: the native one of 64-bit Windows; 0 when the system has
-// no such view or refuses it).
-int ReadCurrentVersionValue(const char *name, char *buffer, DWORD size);
-int ReadCurrentVersionValueOfView(const char *name, char *buffer, DWORD size, REGSAM view);
 // A drive letter with ":\", or a network path "\\server\share".
 int IsFullPath(const char *path);
 // "ProgDir", only when it is a REG_SZ holding a full path; otherwise 0 with
@@ -57,9 +51,6 @@ int ReadInternetFunction(DWORD *radarChoice);
 // Install: "DownloadDir" unless one is stored, and "InternetFunction".
 // Removal: "DownloadDir" and "ProxyServer".
 int WriteInternetSettings(DWORD radarChoice, const char *downloadFolder, RunOptions options);
-// Removes `name` below `parent` with all its values and subkeys; with a null
-// name, empties `parent` itself. Always 1: what cannot be removed stays.
-int DeleteKeyTree(HKEY parent, const char *name);
 // Install: the folder's own key below "SearchPath" (a folder that is empty or
 // only backslashes and blanks is skipped with 1; one longer than
 // SEARCH_FOLDER_LIMIT fails). Removal: the whole "SearchPath" tree.
@@ -142,10 +133,12 @@ int CreatePrivateFolder(const char *path);
 // owned by Administrators. Fails as CreatePrivateFolder does.
 int CreateProtectedFolder(const char *path);
 
-// Shared by the registry operations: a string read into `buffer` of `size`
-// characters that always ends in a NUL within the buffer (a value that does
-// not fit gives 0 and ""), and a string write that counts the NUL (a null
-// text gives 0).
+// Shared by the registry operations (keys.cpp). Opens `path` below
+// HKEY_LOCAL_MACHINE with `access`; the caller closes `*key`.
+int OpenMachineKey(const char *path, REGSAM access, HKEY *key);
+// A string read into `buffer` of `size` characters that always ends in a NUL
+// within the buffer (a value that does not fit gives 0 and ""), and a string
+// write that counts the NUL (a null text gives 0).
 int QueryStringValue(HKEY key, const char *name, char *buffer, DWORD size);
 int SetStringValue(HKEY key, const char *name, const char *text);
 // A DWORD write.
@@ -153,5 +146,14 @@ int SetDwordValue(HKEY key, const char *name, DWORD value);
 // Creates or opens `path` below `parent` for all access, as every writer does;
 // the caller closes `*key`.
 int CreateRegistryKey(HKEY parent, const char *path, HKEY *key);
+// Removes `name` below `parent` with all its values and subkeys; with a null
+// name, empties `parent` itself. Always 1: what cannot be removed stays.
+int DeleteKeyTree(HKEY parent, const char *name);
+// A Windows "CurrentVersion" value into `buffer` of `size` characters, as
+// this 32-bit program sees it, or in the registry view `view`
+// (KEY_WOW64_64KEY: the native one of 64-bit Windows; 0 when the system has
+// no such view or refuses it).
+int ReadCurrentVersionValue(const char *name, char *buffer, DWORD size);
+int ReadCurrentVersionValueOfView(const char *name, char *buffer, DWORD size, REGSAM view);
 
 #endif

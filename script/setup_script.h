@@ -4,7 +4,7 @@
 #ifndef SCRIPT_SETUP_SCRIPT_H
 #define SCRIPT_SETUP_SCRIPT_H
 
-#include "files/setup_source.h"
+#include "source/setup_source.h"
 
 // Every folder and list buffer below is MAX_PATH characters, the terminator
 // included. The readers return 0 when the script has no such value; a value

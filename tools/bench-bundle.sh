@@ -39,8 +39,8 @@ if [ "${1:-}" != --measure ]; then
         done
         return 1
     }
-    if newer "$work/bundle.exe" "$folder"/* tools/bundle_builder.cpp files/bundle_index.cpp \
-             files/bundle_format.h; then
+    if newer "$work/bundle.exe" "$folder"/* tools/bundle_builder.cpp source/bundle_index.cpp \
+             source/bundle_format.h; then
         echo "Compressing the payload into the bundle (zstd level 19, one thread)..."
         tools/bundle.sh "$folder" "$work/bundle.exe" >/dev/null
     fi

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Writes one executable from a setup folder: the folder's setup.exe as the
 # stub, followed by the data that carries setup.exe and the setup files (see
-# files/bundle_format.h). Builds its builder first when needed, with
+# source/bundle_format.h). Builds its builder first when needed, with
 # Debian's libzstd 1.5.4 (tools/install-deps.sh).
 # Usage: tools/bundle.sh <setup folder> <output file>
 #        tools/bundle.sh --check <bundle file> [<setup folder>]
@@ -15,8 +15,8 @@ fi
 source=$(cd "$(dirname "$0")/.." && pwd)
 tool_dir=${BUNDLE_TOOL_DIR:-$source/build/bundle-tool}
 builder=$tool_dir/bundle_builder
-sources=("$source/tools/bundle_builder.cpp" "$source/files/bundle_index.cpp"
-         "$source/files/bundle_format.h" "$source/base/text.h"
+sources=("$source/tools/bundle_builder.cpp" "$source/source/bundle_index.cpp"
+         "$source/source/bundle_format.h" "$source/base/text.h"
          "$source/third_party/zstd/lib/common/xxhash.c"
          "$source/third_party/zstd/lib/common/xxhash.h")
 
@@ -34,7 +34,7 @@ if stale; then
     mkdir -p "$tool_dir"
     cc -O2 -c "$source/third_party/zstd/lib/common/xxhash.c" -o "$tool_dir/xxhash.o"
     c++ -std=c++11 -O2 -Wall -Wextra -Werror -I"$source" -o "$builder.partial" \
-        "$source/tools/bundle_builder.cpp" "$source/files/bundle_index.cpp" "$tool_dir/xxhash.o" \
+        "$source/tools/bundle_builder.cpp" "$source/source/bundle_index.cpp" "$tool_dir/xxhash.o" \
         -lzstd
     mv "$builder.partial" "$builder"
 fi

@@ -1,4 +1,4 @@
-// Writes a bundle (see files/bundle_format.h): a setup folder's setup.exe as
+// Writes a bundle (see source/bundle_format.h): a setup folder's setup.exe as
 // the stub, followed by the data that carries the folder's setup files,
 // setup.exe itself among them byte for byte. The same folder gives the same
 // bytes: files in the payload's order, one zstd frame each at a fixed level
@@ -8,8 +8,8 @@
 //   bundle_builder --data <setup folder> <output file>   the data alone
 //   bundle_builder --check <bundle file> [<setup folder>]  read it back
 //
-// Built by tools/bundle.sh with Debian's libzstd and the reader in files/.
-#include "files/bundle_format.h"
+// Built by tools/bundle.sh with Debian's libzstd and the reader in source/.
+#include "source/bundle_format.h"
 
 #define XXH_STATIC_LINKING_ONLY
 #include "third_party/zstd/lib/common/xxhash.h"

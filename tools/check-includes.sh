@@ -11,7 +11,7 @@
 set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
 
-order=(driver script files registry descriptor xml resources base third_party)
+order=(driver script files source restart shortcuts places registry descriptor xml resources base third_party)
 
 rank() {
     local i

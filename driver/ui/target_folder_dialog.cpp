@@ -5,7 +5,6 @@
 #include "base/format.h"
 #include "base/startup_state.h"
 #include "driver/install_plan.h"
-#include "files/files.h"
 #include "registry/registry.h"
 #include "resources/resource.h"
 

@@ -6,6 +6,8 @@
 #include "driver/setup_driver.h"
 #include "driver/ui/user_interface.h"
 #include "files/files.h"
+#include "places/places.h"
+#include "shortcuts/shortcuts.h"
 #include "registry/registry.h"
 #include "script/setup_script.h"
 

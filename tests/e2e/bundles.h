@@ -1,11 +1,11 @@
-// Bundles made by the tests (the format is files/bundle_format.h): a
+// Bundles made by the tests (the format is source/bundle_format.h): a
 // setup.exe's stub, then data whose files are zstd frames of stored (raw)
 // blocks with their content size, so that a test can lay out
 // and damage every byte. tools/bundle.sh makes compressed frames.
 #ifndef TESTS_E2E_BUNDLES_H
 #define TESTS_E2E_BUNDLES_H
 
-#include "files/bundle_format.h"
+#include "source/bundle_format.h"
 #include "tests/files/file_access.h"
 #include "third_party/zstd/lib/common/xxhash.h"
 

@@ -6,7 +6,7 @@
 // copy finds that file under its own name, as if the program's file had been
 // swapped after the elevation prompt.
 #include "driver/setup_driver.h"
-#include "files/setup_source.h"
+#include "source/setup_source.h"
 #include "registry/registry.h"
 
 #include <stdio.h>

@@ -7,6 +7,9 @@
 // place of the real ones; the last carries out the request and then changes
 // what a test asks for.
 #include "files/files.h"
+#include "places/places.h"
+#include "restart/restart.h"
+#include "shortcuts/shortcuts.h"
 #include "tests/files/file_access.h"
 
 #include <gtest/gtest.h>

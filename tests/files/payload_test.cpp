@@ -2,6 +2,7 @@
 // The same tests run once as NT and once as Windows 98 (files_tests_win98).
 #include "files/files.h"
 #include "files/staging.h"
+#include "restart/restart.h"
 #include "tests/files/file_access.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // header and the index are also read without the checksum, which random
 // input never gets right, so that their own checks are explored. Whatever
 // the reader accepts must keep the promises the run relies on.
-#include "files/bundle_format.h"
+#include "source/bundle_format.h"
 
 #include <stddef.h>
 #include <stdint.h>

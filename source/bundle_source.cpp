@@ -1,22 +1,18 @@
-// The program's own file as a bundle: found, held, checked, and proved to be
-// the image that runs. Every read goes through the one held handle, at
-// offsets the reader (bundle_index.cpp) has bounded below 2^31.
-#include "files/setup_source.h"
+// The program's own file as a bundle: found, held, and proved to be the
+// image that runs. Every read goes through the one held handle, at offsets
+// the reader (bundle_index.cpp) has bounded below 2^31.
+#include "source/setup_source.h"
 
 #include "base/log.h"
 #include "base/system_entry.h"
 #include "base/system_library.h"
 #include "base/system_version.h"
-#include "files/staging.h"
-#define XXH_STATIC_LINKING_ONLY
-#include "third_party/zstd/lib/common/xxhash.h"
 
 #include <string.h>
 
 namespace {
 
-const DWORD kHeadersSize = 4096;     // the PE headers and the section table
-const DWORD kCheckBlock = 1 << 20;   // the checksum reads the data in blocks this large
+const DWORD kHeadersSize = 4096;  // the PE headers and the section table
 
 } // namespace
 
@@ -174,53 +170,4 @@ int IsRunningImageFile(HANDLE file)
     if (image != INVALID_HANDLE_VALUE)
         CloseHandle(image);
     return same;
-}
-
-namespace {
-
-// The checksum over the data from BUNDLE_CHECKSUM_START to its end.
-int IsChecksumRight(const SetupBundle *bundle)
-{
-    static unsigned char block[kCheckBlock];
-    XXH32_state_t state;
-    XXH32_reset(&state, 0);
-    for (uint32_t position = BUNDLE_CHECKSUM_START, end = bundle->header.totalLength;
-         position < end;) {
-        DWORD piece = end - position < kCheckBlock ? end - position : kCheckBlock;
-        if (!ReadFileAt(bundle->file, bundle->dataStart + position, block, piece))
-            return 0;
-        XXH32_update(&state, block, piece);
-        position += piece;
-    }
-    return XXH32_digest(&state) == bundle->header.checksum;
-}
-
-} // namespace
-
-int CheckBundleData(const SetupBundle *bundle)
-{
-    if (!IsChecksumRight(bundle)) {
-        LogLine("bundle: checksum over the data at offset %lu, %lu bytes, does not match",
-                (unsigned long)bundle->dataStart, (unsigned long)bundle->header.totalLength);
-        return 0;
-    }
-    for (uint32_t i = 0; i < bundle->index.fileCount; ++i) {
-        const BundleEntry *entry = &bundle->index.entries[i];
-        if (!IsFrameOfEntry(bundle, entry)) {
-            LogLine("bundle: frame of %s at offset %lu does not agree with its entry", entry->name,
-                    (unsigned long)(bundle->dataStart + entry->offset));
-            return 0;
-        }
-    }
-    return 1;
-}
-
-int CreateSetupFolder(char *folder)
-{
-    return CreateStagingFolder(folder);
-}
-
-void RemoveSetupFolder(const char *folder)
-{
-    RemoveStagingFolder(folder);
 }

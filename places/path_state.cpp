@@ -1,14 +1,16 @@
 // What the system can say about a path: a file, a folder, gone, or not to be
 // told (a drive that is not there, a network that is not ready, a refused
 // access); and whether a folder is one an elevated setup may install into or
-// delete from, which on NT a standard user must not be able to own or swap.
-#include "files/files.h"
+// delete from, which on NT a standard user must not be able to own or swap;
+// and the folders of an install, created so that no standard user owns them.
+#include "places/places.h"
 
 #include "base/format.h"
 #include "base/log.h"
 #include "base/system_version.h"
-#include "files/staging.h"
 #include "registry/registry.h"
+
+#include <string.h>
 
 namespace {
 
@@ -121,4 +123,30 @@ HANDLE HoldInstalledFolder(const char *folder)
     }
     LogLine("installed folder %s refused: not there as named", folder);
     return INVALID_HANDLE_VALUE;
+}
+
+namespace {
+
+// One folder of the install's path; Windows 9x knows no access lists.
+int CreateFolder(const char *path)
+{
+    return IsNtPlatform() ? CreateProtectedFolder(path) : CreateDirectoryA(path, 0);
+}
+
+} // namespace
+
+int CreateFolderPath(const char *path)
+{
+    if (!path || strlen(path) >= MAX_PATH)
+        return 0;
+    if (CreateFolder(path) || GetLastError() == ERROR_ALREADY_EXISTS)
+        return 1;
+    char parent[MAX_PATH] = {0};
+    lstrcpynA(parent, path, MAX_PATH);
+    // Past the two backslashes that open a network path.
+    char *cut = strrchr(parent[0] == '\\' ? parent + 2 : parent, '\\');
+    if (!cut)
+        return 0;
+    *cut = 0;
+    return CreateFolderPath(parent) && CreateFolder(path);
 }

@@ -4,7 +4,7 @@
 // long path; a place not there yet is named through the nearest folder above
 // it that is. A share is known by its identity alone: one that cannot be
 // reached cannot be written to either.
-#include "files/files.h"
+#include "places/places.h"
 
 #include "base/final_path.h"
 #include "base/format.h"
@@ -198,4 +198,14 @@ int IsInPlaceSet(const char *path, const PlaceSet *set)
         if (IsSamePlaceKey(&key, &set->keys[i]))
             return 1;
     return 0;
+}
+
+int AppendToList(PathList *list, const char *path)
+{
+    size_t length = strlen(path) + 1;
+    if (length > MAX_PATH || list->used + length + 1 > PATH_LIST_SIZE)
+        return 0;
+    memcpy(list->text + list->used, path, length);
+    list->used += length;
+    return 1;
 }

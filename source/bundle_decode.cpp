@@ -3,7 +3,7 @@
 // written from there in large pieces, so that nothing is copied twice. Every
 // buffer the decoder gets is zero-filled: whatever crafted input might make
 // it read before it writes is zeros, never earlier memory.
-#include "files/setup_source.h"
+#include "source/setup_source.h"
 
 #include "base/log.h"
 

@@ -54,8 +54,8 @@
 // stream), not ending in a dot or a blank, without "..", not a device name
 // (CON, PRN, AUX, NUL, COM0-9, LPT0-9, CONIN$, CONOUT$, CLOCK$, with or
 // without an extension), and no two alike when letter case is ignored.
-#ifndef FILES_BUNDLE_FORMAT_H
-#define FILES_BUNDLE_FORMAT_H
+#ifndef SOURCE_BUNDLE_FORMAT_H
+#define SOURCE_BUNDLE_FORMAT_H
 
 #include <stdint.h>
 

@@ -1,7 +1,7 @@
 // The bundle's reader on data made here: one valid bundle, and a table of
 // damaged ones that each must be refused. Native, under the sanitizers: a
 // read past the bytes given fails the run even when the result is right.
-#include "files/bundle_format.h"
+#include "source/bundle_format.h"
 
 #include <gtest/gtest.h>
 

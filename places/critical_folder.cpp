@@ -6,7 +6,7 @@
 // so device prefixes, 8.3 names, shares of this machine and links lead to
 // the same answer as the plain path. The critical places are read once per
 // run; each folder asked about is then read once and compared with them.
-#include "files/files.h"
+#include "places/places.h"
 
 #include "base/log.h"
 #include "base/system_library.h"

@@ -1,11 +1,12 @@
 // Desktop, Start-menu and program-group shortcuts to the application, written
 // through the shell's link object, and the clean-up of legacy shortcuts.
-#include "files/files.h"
+#include "shortcuts/shortcuts.h"
 
 #include "base/log.h"
 #include "base/format.h"
 #include "base/system_library.h"
 #include "base/system_version.h"
+#include "places/places.h"
 
 #include <objbase.h>
 #include <objidl.h>

@@ -1,5 +1,6 @@
 // Shortcuts as real .lnk files, read back through the shell link object.
-#include "files/files.h"
+#include "shortcuts/shortcuts.h"
+#include "places/places.h"
 #include "tests/files/file_access.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Kept in a file of its own so that tests can link a replacement that names
 // another file than the one the program runs from.
-#include "files/setup_source.h"
+#include "source/setup_source.h"
 
 int ReadProgramPath(char *path)
 {

@@ -1,12 +1,11 @@
 // The "rename" section of WININIT.INI, which Windows 9x carries out at its
 // next start, and the short (8.3) paths it is written in. Lines that other
 // programs left pending there are kept.
-#include "files/files.h"
+#include "restart/restart.h"
 
 #include "base/log.h"
 #include "base/format.h"
 #include "base/text.h"
-#include "files/staging.h"
 
 #include <string.h>
 

@@ -1,5 +1,5 @@
 // Kept in a file of its own so that tests can link a save that fails.
-#include "files/files.h"
+#include "shortcuts/shortcuts.h"
 
 #include <objbase.h>
 #include <objidl.h>

@@ -4,11 +4,10 @@
 // calls and only the pairs taken back change, so no other entry loses a
 // byte. Entries are compared as places (see PlaceKey), so any spelling of one
 // of this program's files is found.
-#include "files/files.h"
+#include "restart/restart.h"
 
 #include "base/log.h"
 #include "base/text.h"
-#include "files/staging.h"
 
 #include <string.h>
 

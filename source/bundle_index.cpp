@@ -1,7 +1,7 @@
 // Reading a bundle's place, header and index from bytes (see
 // bundle_format.h). Every read is checked against the bytes given, and every
 // sum is of values already bounded far below 2^31, so nothing wraps.
-#include "files/bundle_format.h"
+#include "source/bundle_format.h"
 
 #include "base/text.h"
 #include "third_party/zstd/lib/common/xxhash.h"

@@ -2,7 +2,7 @@
 // the builder makes with Debian's libzstd (the fuzz corpus's sample, whose
 // frames are compressed), decoded file by file with every check; and which
 // file the running program is.
-#include "files/setup_source.h"
+#include "source/setup_source.h"
 #include "tests/files/file_access.h"
 #include "third_party/zstd/lib/common/xxhash.h"
 

@@ -1,13 +1,14 @@
-// The setup data of an install: the Setup script, the Package descriptor and
-// the payload, from the folder beside the program or from the bundle that
-// the program carries after its sections (see bundle_format.h). Start-up
-// fills in one SetupSource; the script reader, the plan and the payload
-// phase read it.
-#ifndef FILES_SETUP_SOURCE_H
-#define FILES_SETUP_SOURCE_H
+// Where the setup data of an install comes from: the program's own file, and
+// the Setup script, the Package descriptor and the payload either in the
+// folder beside it or in the bundle that the program carries after its
+// sections (see bundle_format.h): found, held, checked and decoded here.
+// Start-up fills in one SetupSource; the script reader, the plan and the
+// payload phase read it.
+#ifndef SOURCE_SETUP_SOURCE_H
+#define SOURCE_SETUP_SOURCE_H
 
 #include "base/machine_info.h"
-#include "files/bundle_format.h"
+#include "source/bundle_format.h"
 
 #include <windows.h>
 
@@ -78,16 +79,11 @@ int DecodeBundleFile(const SetupBundle *bundle, const BundleEntry *entry, const 
 int ReadFileAt(HANDLE file, uint32_t offset, void *buffer, DWORD length);
 // Closes the program file.
 void CloseProgramBundle(SetupBundle *bundle);
-// 1 when the bundle carries every payload file of the descriptor's form;
-// else 0, with the first missing one logged.
-int HasBundledPayload(const SetupBundle *bundle, int xmlDescriptor);
-
-// The private folder a bundle's script and descriptor are decoded into:
-// made, named and owned as a staging folder (never one that is there
-// already), so that the stale-folder clean-up treats it as one, and the
-// files in it named as an install names them. `folder` holds MAX_PATH
-// characters. RemoveSetupFolder deletes those files and the folder.
-int CreateSetupFolder(char *folder);
-void RemoveSetupFolder(const char *folder);
+// Decodes the files of `entries` into new files at `paths` (`count` of
+// each) as DecodeBundleFile does, on NT with a thread for each further
+// processor, up to four in all. 1 when every file decoded; after a failure
+// the files not yet begun are not decoded.
+int DecodeBundleFiles(const SetupBundle *bundle, const BundleEntry *const *entries,
+                      const char *const *paths, int count);
 
 #endif
