@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The main job: builds setup.exe, lays out a sample setup folder and runs a
-# silent install, an upgrade and an uninstall in a Wine prefix of the demo's
-# own, printing after each step what it did.
+# The main job: builds setup.exe, lays out a sample setup folder, makes its
+# bundle DorselSetup.exe and runs a silent install, an upgrade and an
+# uninstall from the bundle in a Wine prefix of the demo's own, printing
+# after each step what it did.
 set -euo pipefail
 cd "$(dirname "$0")"
 . tools/common.sh

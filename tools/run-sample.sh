@@ -1,17 +1,28 @@
 #!/usr/bin/env bash
-# Runs the sample install, upgrade and uninstall (see run.sh).
+# Runs the sample install, upgrade and uninstall from the sample's bundle
+# (see run.sh).
 set -uo pipefail
 build=$1
 medium="$build/sample-setup"
+bundle_folder="$build/sample-bundle"
 drive="$WINEPREFIX/drive_c"
 . "$(dirname "$0")/common.sh"
 start_wineserver
 
 # The sample setup folder (tools/sample-folder.sh): setup.exe, the Setup
 # script, the INI descriptor (English and German strings) and stand-in
-# payload files.
+# payload files; and its bundle DorselSetup.exe (tools/bundle.sh), the one
+# file that users get, alone in a folder of its own.
 lay_out() {  # payload text, product version
     tools/sample-folder.sh "$build/win/setup.exe" "$medium" "$1" "$2"
+    rm -rf "$bundle_folder"
+    mkdir -p "$bundle_folder"
+    BUNDLE_TOOL_DIR="$build/bundle-tool" tools/bundle.sh "$medium" "$bundle_folder/DorselSetup.exe" \
+        >/dev/null
+    echo
+    echo "=== Bundle of the sample setup folder ($1, $2): DorselSetup.exe," \
+         "$(stat -c %s "$bundle_folder/DorselSetup.exe") bytes, SHA-256" \
+         "$(sha256sum "$bundle_folder/DorselSetup.exe" | cut -d' ' -f1)"
 }
 
 # A file's first 40 bytes on one line, its lines kept apart by " | ".
@@ -52,7 +63,7 @@ report() {  # step name, exit code
 
 rm -rf "$medium"
 lay_out v1 3.00.0000
-(cd "$medium" && wine setup.exe /S); report "Silent install of 3.00.0000" $?
+(cd "$bundle_folder" && wine DorselSetup.exe /S); report "Silent install of 3.00.0000" $?
 lay_out v2 3.01.0000
-(cd "$medium" && wine setup.exe /S); report "Silent upgrade to 3.01.0000" $?
-(cd "$medium" && wine setup.exe /S /U); report "Silent uninstall" $?
+(cd "$bundle_folder" && wine DorselSetup.exe /S); report "Silent upgrade to 3.01.0000" $?
+(cd "$bundle_folder" && wine DorselSetup.exe /S /U); report "Silent uninstall" $?
