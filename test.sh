@@ -8,6 +8,7 @@ build=${BUILD:-build}
 tools/check-includes.sh
 configure_windows_build "$build"
 cmake --build "$build/win"
+tools/check-calls.sh "$build/win"
 cmake -S . -B "$build/host" -G Ninja -DSETUP_HOST_BUILD=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build/host"
