@@ -25,12 +25,15 @@ int g_searchRestricted;
 //   Measured under Wine with a planted copy of each: user32 loads imm32
 //   (input methods) and, like Common Controls 6, uxtheme (visual styles),
 //   both found beside the program where the search cannot be limited;
-//   shell32 loads ole32 when it first needs it, through a search that Wine
-//   does not limit even then. Their own dependencies (user32, gdi32, msvcrt)
+//   shell32 loads ole32 when it first needs it, and the visual styles load
+//   msimg32 (AlphaBlend, TransparentBlt) when a dialog, the folder browser
+//   or a message box first draws, through a search that Wine does not limit
+//   even then. Their own dependencies (user32, gdi32, msvcrt)
 //   come from the system folder with them, where a later load of Common
 //   Controls 6 by name, whose dependencies the standard search finds, then
 //   finds them.
-const char kLoadedFirst[] = "advapi32.dll\0imm32.dll\0uxtheme.dll\0ole32.dll\0";
+const char kLoadedFirst[] =
+    "advapi32.dll\0imm32.dll\0uxtheme.dll\0msimg32.dll\0ole32.dll\0";
 
 // Where the search cannot be limited (NT 4.0 to Vista, and 7 without its
 // update), then also the DLLs that are no known DLLs there, that system DLLs

@@ -63,12 +63,16 @@ DWORD DecimalCode(const char *text)
 }
 
 // A code that tells a caller nothing but "done, restart needed": not 0, no
-// Phase code, not 1618 (busy, retry), not -1 (no rights), and not the code
-// by which an elevated copy tells the first that its user backed out.
+// Phase code, not 1618 (busy, retry), not -1 (no rights), not the code by
+// which an elevated copy tells the first that its user backed out, not 126
+// or 127 (a system DLL or function that could not be loaded ends the run
+// with these), and not STILL_ACTIVE, which a caller that polls the exit
+// code reads as "still running".
 int IsRestartExitCode(DWORD code)
 {
     return code != 0 && (code < IDS_PHASE_INITIALIZATION || code > IDS_UNSUPPORTED_SYSTEM) &&
            code != ERROR_INSTALL_ALREADY_RUNNING && code != ERROR_CANCELLED &&
+           code != ERROR_MOD_NOT_FOUND && code != ERROR_PROC_NOT_FOUND && code != STILL_ACTIVE &&
            code != (DWORD)-1;
 }
 

@@ -34,6 +34,21 @@ const char *ElevationText(void)
     return elevated < 0 ? "unknown" : elevated ? "yes" : "no";
 }
 
+void LogSetupFiles(const SetupSource *source, int ok)
+{
+    LogLine("setup script %s", source->scriptPath[0] ? source->scriptPath : "not found");
+    LogLine("descriptor %s, %s form%s",
+            source->descriptorPath[0] ? source->descriptorPath : "not found",
+            source->xmlDescriptor ? "XML" : "INI", ok ? "" : ", start-up failed");
+}
+
+// The line before says what was refused and where; nothing of the bundle is
+// read after it, so nothing else of it is logged.
+void LogBundleRefused(const SetupSource *source)
+{
+    LogLine("setup data: bundle %s refused", source->program);
+}
+
 } // namespace
 
 void OpenRunLog(const SetupCommand *command)
@@ -56,21 +71,23 @@ void LogStartup(const SetupSource *source, int ok, RunOptions options)
         LogLine("setup data: none (uninstall)");
         return;
     }
-    if (source->bundled) {
+    if (source->bundled && !ok) {
+        LogBundleRefused(source);
+    } else if (source->bundled) {
         LogLine("setup data: bundle %s, %lu files", source->program,
                 (unsigned long)source->bundle.index.fileCount);
-        return;
+    } else {
+        LogLine("setup folder %s", source->folder);
+        LogSetupFiles(source, ok);
     }
-    LogLine("setup folder %s", source->folder);
-    LogSetupFiles(source, ok);
 }
 
-void LogSetupFiles(const SetupSource *source, int ok)
+void LogBundledSetupFiles(const SetupSource *source, int ok, int damaged)
 {
-    LogLine("setup script %s", source->scriptPath[0] ? source->scriptPath : "not found");
-    LogLine("descriptor %s, %s form%s",
-            source->descriptorPath[0] ? source->descriptorPath : "not found",
-            source->xmlDescriptor ? "XML" : "INI", ok ? "" : ", start-up failed");
+    if (damaged)
+        LogBundleRefused(source);
+    else
+        LogSetupFiles(source, ok);
 }
 
 void LogInstallPlan(const InstallPlan *plan, const char *installedVersion, int appRunning)

@@ -11,10 +11,12 @@
 // without a log that value is deleted.
 void OpenRunLog(const SetupCommand *command);
 // Where the setup data was found and, beside the program, which script and
-// descriptor (of which form) were read; LogSetupFiles says the latter of a
-// bundle once they are decoded.
+// descriptor (of which form) were read; a bundle whose header or index was
+// refused is logged as refused, with no count of files.
 void LogStartup(const SetupSource *source, int ok, RunOptions options);
-void LogSetupFiles(const SetupSource *source, int ok);
+// The script and the descriptor decoded from an accepted bundle; when its data
+// was found damaged, only that the bundle is refused.
+void LogBundledSetupFiles(const SetupSource *source, int ok, int damaged);
 void LogInstallPlan(const InstallPlan *plan, const char *installedVersion, int appRunning);
 void LogStep(int phaseCode, int position);
 // The failed phase, the Phase code and whether a restart is needed.

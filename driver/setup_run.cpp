@@ -154,9 +154,9 @@ int RunSetup(const SetupCommand *command)
     }
     // A bundle is read through by the copy that does the work, before the
     // plan: a copy that only starts the elevated one does not read it twice.
-    if (run.source.bundled) {
-        run.runOk = run.runOk && ReadBundledSetupFiles(&run.source, &run.setupDamaged);
-        LogSetupFiles(&run.source, run.runOk);
+    if (run.source.bundled && run.runOk) {
+        run.runOk = ReadBundledSetupFiles(&run.source, &run.setupDamaged);
+        LogBundledSetupFiles(&run.source, run.runOk, run.setupDamaged);
     }
     // Taken by the copy that passed the rights checks: that one does the work.
     RunLock lock;

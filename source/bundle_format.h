@@ -133,7 +133,9 @@ int ReadBundleHeader(const unsigned char *bytes, uint32_t length, uint32_t room,
                      BundleHeader *header);
 // Reads the index: `bytes` holds the header's indexLength bytes found at
 // its indexOffset. 0 for a bad name, a duplicate, a size out of bounds, or
-// frames that do not fill the data from the index's end exactly.
+// frames that do not fill the data from the index's end exactly; the index's
+// fileCount then counts the entries taken before the one refused (all of
+// them when their frames do not fill the data).
 int ReadBundleIndex(const unsigned char *bytes, uint32_t length, const BundleHeader *header,
                     BundleIndex *index);
 // The header's checksum of data held whole in memory (`length` at least

@@ -239,11 +239,7 @@ int ReadBundleIndex(const unsigned char *bytes, uint32_t length, const BundleHea
         position += entry->compressedSize;
         index->fileCount = i + 1;
     }
-    if (position != header->totalLength) {
-        index->fileCount = 0;
-        return 0;
-    }
-    return 1;
+    return position == header->totalLength;
 }
 
 uint32_t ChecksumBundleData(const unsigned char *data, uint32_t length)

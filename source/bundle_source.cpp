@@ -44,6 +44,21 @@ int FindPlace(HANDLE file, BundlePlace *place)
     return ReadFileAt(file, 0, headers, length) && FindBundleData(headers, length, size, place);
 }
 
+// Why the index at file offset `at` was refused: the first entry the reader
+// did not take (a bad name or size, a name again, a frame out of place), or,
+// when it took them all, their frames, which end before the data does.
+void LogIndexRefusal(const SetupBundle *bundle, uint32_t at)
+{
+    uint32_t taken = bundle->index.fileCount;
+    if (taken < bundle->header.fileCount)
+        LogLine("bundle: index entry %lu of %lu at offset %lu refused", (unsigned long)taken + 1,
+                (unsigned long)bundle->header.fileCount,
+                (unsigned long)(at + taken * BUNDLE_ENTRY_SIZE));
+    else
+        LogLine("bundle: index at offset %lu refused: its frames end before the data",
+                (unsigned long)at);
+}
+
 // Header and index through the held handle.
 int ReadHeaderAndIndex(SetupBundle *bundle, const BundlePlace *place)
 {
@@ -57,9 +72,13 @@ int ReadHeaderAndIndex(SetupBundle *bundle, const BundlePlace *place)
     static unsigned char index[BUNDLE_MAX_FILES * BUNDLE_ENTRY_SIZE];
     const BundleHeader &read = bundle->header;
     uint32_t at = place->dataStart + read.indexOffset;
-    if (!ReadFileAt(bundle->file, at, index, read.indexLength) ||
-        !ReadBundleIndex(index, read.indexLength, &read, &bundle->index)) {
-        LogLine("bundle: index at offset %lu refused", (unsigned long)at);
+    if (!ReadFileAt(bundle->file, at, index, read.indexLength)) {
+        LogLine("bundle: index at offset %lu cannot be read", (unsigned long)at);
+        return 0;
+    }
+    if (!ReadBundleIndex(index, read.indexLength, &read, &bundle->index)) {
+        LogIndexRefusal(bundle, at);
+        memset(&bundle->index, 0, sizeof(bundle->index));  // none of it counts
         return 0;
     }
     return 1;

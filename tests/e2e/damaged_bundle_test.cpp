@@ -62,28 +62,33 @@ void LongerScript(TestBundle *b)
 }
 
 const char kHeader[] = "] bundle: header at offset ";
-const char kIndex[] = "] bundle: index at offset ";
+// The file that AddFile adds comes last in the index.
+const char kAddedEntry[] = "] bundle: index entry 13 of 13 at offset ";
 const DamagedRow kRows[] = {
     {"TruncatedInTheHeader", [](TestBundle *b) { Truncate(b, 20); }, 8, kHeader},
     {"TruncatedInTheIndex", [](TestBundle *b) { Truncate(b, 300); }, 8, kHeader},
     {"TruncatedInTheData", [](TestBundle *b) { Truncate(b, b->Frame("ZynFlash.dll") - b->Data()); }, 8, kHeader},
     {"LastByteMissing", [](TestBundle *b) { b->bytes.pop_back(); }, 8, kHeader},
     {"ByteFlippedInTheHeader", [](TestBundle *b) { FlipAndResign(b, b->Data() + 12); }, 8, kHeader},
-    {"ByteFlippedInTheIndex", [](TestBundle *b) { FlipAndResign(b, b->Entry("ZynFlash.dll") + 40); }, 8, kIndex},
+    {"ByteFlippedInTheIndex", [](TestBundle *b) { FlipAndResign(b, b->Entry("ZynFlash.dll") + 40); }, 8,
+     "] bundle: index entry 12 of 12 at offset "},
     {"ByteFlippedInTheData", [](TestBundle *b) { Flip(b, b->Frame("Dorsel") + 20); }, 8,
      "] bundle: checksum over the data at offset "},
     {"ByteFlippedInTheChecksum", [](TestBundle *b) { Flip(b, b->Data() + 9); }, 8, "] bundle: checksum "},
     {"TotalLengthDisagrees", [](TestBundle *b) { AddOne(b, b->Data() + 20, 1); }, 8, kHeader},
-    {"FrameLengthDisagrees", [](TestBundle *b) { AddOne(b, b->Entry("Dorsel") + ENTRY_COMPRESSED, -1); }, 8, kIndex},
+    {"FrameLengthDisagrees", [](TestBundle *b) { AddOne(b, b->Entry("Dorsel") + ENTRY_COMPRESSED, -1); }, 8,
+     "] bundle: index entry 3 of 12 at offset "},
+    {"LastFrameShorterThanItsEnd", [](TestBundle *b) { AddOne(b, b->Entry("ZynFlash.dll") + ENTRY_COMPRESSED, -1); }, 8,
+     " refused: its frames end before the data\r\n"},
     {"SizeDisagreesWithItsFrame", [](TestBundle *b) { AddOne(b, b->Entry("ZynFlash.dll") + ENTRY_SIZE, 1); }, 8,
      "] bundle: frame of ZynFlash.dll at offset "},
-    {"NameWithABackslash", [](TestBundle *b) { AddFile(b, "sub\\more.dll"); }, 8, kIndex},
-    {"NameWithASlash", [](TestBundle *b) { AddFile(b, "sub/more.dll"); }, 8, kIndex},
-    {"NameWithTwoDots", [](TestBundle *b) { AddFile(b, "..more.dll"); }, 8, kIndex},
-    {"NameWithADrive", [](TestBundle *b) { AddFile(b, "C:more.dll"); }, 8, kIndex},
-    {"NameWithAStream", [](TestBundle *b) { AddFile(b, "more.dll:x"); }, 8, kIndex},
-    {"DeviceName", [](TestBundle *b) { AddFile(b, "lpt1.dll"); }, 8, kIndex},
-    {"DuplicateNames", [](TestBundle *b) { AddFile(b, "zynflash.DLL"); }, 8, kIndex},
+    {"NameWithABackslash", [](TestBundle *b) { AddFile(b, "sub\\more.dll"); }, 8, kAddedEntry},
+    {"NameWithASlash", [](TestBundle *b) { AddFile(b, "sub/more.dll"); }, 8, kAddedEntry},
+    {"NameWithTwoDots", [](TestBundle *b) { AddFile(b, "..more.dll"); }, 8, kAddedEntry},
+    {"NameWithADrive", [](TestBundle *b) { AddFile(b, "C:more.dll"); }, 8, kAddedEntry},
+    {"NameWithAStream", [](TestBundle *b) { AddFile(b, "more.dll:x"); }, 8, kAddedEntry},
+    {"DeviceName", [](TestBundle *b) { AddFile(b, "lpt1.dll"); }, 8, kAddedEntry},
+    {"DuplicateNames", [](TestBundle *b) { AddFile(b, "zynflash.DLL"); }, 8, kAddedEntry},
     {"MissingScript", [](TestBundle *b) { RemoveFile(b, "ZynSetup.dat"); }, 8, "] bundle: ZynSetup.dat missing"},
     {"MissingPayloadFile", [](TestBundle *b) { RemoveFile(b, "ZynFlash.dll"); }, 8, "] bundle: ZynFlash.dll missing"},
     {"ScriptDecodesLongerThanStated", LongerScript, 8, "] bundle: ZynSetup.dat at offset "},

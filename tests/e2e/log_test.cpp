@@ -1,6 +1,7 @@
 // The run's log as a silent caller and a support desk read it: one table of
 // runs of the real setup.exe, each checked for its exit code, the log's key
 // lines, the "SetupLog" value beside the result value, and what else it left.
+#include "tests/e2e/bundles.h"
 #include "tests/e2e/setup_exe.h"
 
 #include "driver/run_lock.h"
@@ -160,6 +161,18 @@ void LockedLog(RunLog *test)
     ASSERT_NE(INVALID_HANDLE_VALUE, test->locked);
 }
 
+// The medium's setup.exe made the bundle of its folder, then damaged: a byte
+// of the second entry's name padding (the index is refused there), or of the
+// first frame (the checksum over the data does not match).
+void BundleWithDamage(bool inTheIndex)
+{
+    TestBundle bundle = LayOutBundle(kMedium);
+    bundle.bytes[inTheIndex ? bundle.Entry("Dorsel") + 40 : bundle.Frame("setup.exe") + 20] ^= 0x20;
+    WriteText(MediumFile("setup.exe"), bundle.bytes);
+}
+void BundleIndexRefused(RunLog *) { BundleWithDamage(true); }
+void BundleDataDamaged(RunLog *) { BundleWithDamage(false); }
+
 void ElevatingBuild(RunLog *)
 {
     ASSERT_TRUE(CopyFileA(TestFile("setup_elevating.exe").c_str(), MediumFile("setup.exe").c_str(),
@@ -284,6 +297,17 @@ const LogCase kCases[] = {
     {"RestartCodeThatMeansBusyIsIgnored", InstalledAndRunning, "/S /L /R=1618", 0,
      "%TEMP%\\ZynSetup.log", {"] /R= ignored: ", "] restart needed: yes\r\n", "] exit code 0\r\n"},
      RestartRegistered},
+    // Refused: the reason, then nothing that reads as if the bundle were read.
+    {"BundleIndexRefused", BundleIndexRefused, "/S /L", 8, "%TEMP%\\ZynSetup.log",
+     {"] bundle: index entry 2 of 12 at offset ",
+      "] setup data: bundle %MEDIUM%\\setup.exe refused\r\n", "!files\r\n", "!setup script",
+      "!descriptor", "] end: Phase code 8\r\n"},
+     NothingCopied},
+    {"BundleDataDamaged", BundleDataDamaged, "/S /L", 8, "%TEMP%\\ZynSetup.log",
+     {"] setup data: bundle %MEDIUM%\\setup.exe, 12 files\r\n",
+      "] bundle: checksum over the data at offset ",
+      "] setup data: bundle %MEDIUM%\\setup.exe refused\r\n", "!setup script", "!descriptor"},
+     NothingCopied},
     {"Windows98", Windows98, "/S /L", 0, "%TEMP%\\ZynSetup.log",
      {"] Windows 4.10.", ", platform 1\r\n", "] SHFileOperationA move: ok\r\n",
       "] end: Phase code 0\r\n"},

@@ -200,7 +200,10 @@ struct DialogSearch {
     HWND found;
 };
 
-inline BOOL CALLBACK MatchMessageBox(HWND window, LPARAM data)
+// A visible, enabled dialog of the process that waits for its user: a message
+// box (its text has the id 0xFFFF), the target-folder dialog (its folder box,
+// 1000) or the folder browser (its tree); not the progress window.
+inline BOOL CALLBACK MatchQuestion(HWND window, LPARAM data)
 {
     DialogSearch *search = (DialogSearch *)data;
     DWORD owner = 0;
@@ -208,45 +211,74 @@ inline BOOL CALLBACK MatchMessageBox(HWND window, LPARAM data)
     GetWindowThreadProcessId(window, &owner);
     GetClassNameA(window, className, sizeof(className));
     if (owner == search->process && lstrcmpA(className, "#32770") == 0 && IsWindowVisible(window) &&
-        GetDlgItem(window, 0xFFFF)) {
+        IsWindowEnabled(window) &&
+        (GetDlgItem(window, 0xFFFF) || GetDlgItem(window, 1000) ||
+         FindWindowExA(window, 0, "SysTreeView32", 0))) {
         search->found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-// Runs setup.exe and answers each message box it shows with OK, as a user
-// would; their texts are collected in `messages`.
-inline DWORD RunSetupAnswering(const std::string &arguments, std::vector<std::string> *messages)
+// Answers `window` as a user who goes along: the target-folder dialog first
+// with Browse (where it is enabled), then with OK; the folder browser with OK
+// once it allows it; a message box with Yes where it asks, else with OK, its
+// text into `messages`. Returns once the window has closed or stepped back
+// for another, or the process has ended.
+inline void AnswerQuestion(HWND window, HANDLE process, bool *browsed,
+                           std::vector<std::string> *messages)
+{
+    HWND button = GetDlgItem(window, IDOK);
+    if (FindWindowExA(window, 0, "SysTreeView32", 0)) {
+        if (!IsWindowEnabled(button))
+            return;  // no folder chosen yet
+    } else if (GetDlgItem(window, 1000)) {
+        if (!*browsed && IsWindowEnabled(GetDlgItem(window, 1003))) {
+            button = GetDlgItem(window, 1003);
+            *browsed = true;
+        }
+    } else {
+        char text[1024] = {0};
+        SendMessageA(GetDlgItem(window, 0xFFFF), WM_GETTEXT, sizeof(text), (LPARAM)text);
+        messages->push_back(text);
+        if (GetDlgItem(window, IDYES))
+            button = GetDlgItem(window, IDYES);
+    }
+    PostMessageA(button, BM_CLICK, 0, 0);
+    for (int tries = 0; tries < 500 && IsWindow(window) && IsWindowVisible(window) &&
+                        IsWindowEnabled(window) && WaitForSingleObject(process, 20) == WAIT_TIMEOUT;
+         ++tries) {}
+}
+
+// Runs a program (from C:\ze2e) and answers what it asks as AnswerQuestion
+// does; the texts of its message boxes are collected in `messages`.
+inline DWORD RunProgramAnswering(const std::string &program, const std::string &arguments,
+                                 std::vector<std::string> *messages)
 {
     PROCESS_INFORMATION process;
-    if (!StartProgram("\"" + MediumFile("setup.exe") + "\" " + arguments, &process))
+    if (!StartProgram("\"" + program + "\" " + arguments, &process))
         return GetLastError() | 0x80000000;
     DWORD code = kTimedOut;
+    bool browsed = false;
     for (DWORD start = GetTickCount(); GetTickCount() - start < 120000;) {
         if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) {
             GetExitCodeProcess(process.hProcess, &code);
             break;
         }
         DialogSearch search = {process.dwProcessId, 0};
-        EnumWindows(MatchMessageBox, (LPARAM)&search);
-        if (search.found) {
-            char text[1024] = {0};
-            SendMessageA(GetDlgItem(search.found, 0xFFFF), WM_GETTEXT, sizeof(text), (LPARAM)text);
-            messages->push_back(text);
-            PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                         (LPARAM)GetDlgItem(search.found, IDOK));
-            // The box is read once: the next look comes when it has closed.
-            for (int tries = 0; tries < 500 && IsWindow(search.found) &&
-                                IsWindowVisible(search.found) &&
-                                WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT;
-                 ++tries) {}
-        }
+        EnumWindows(MatchQuestion, (LPARAM)&search);
+        if (search.found)
+            AnswerQuestion(search.found, process.hProcess, &browsed, messages);
     }
     if (code == kTimedOut)
         TerminateProcess(process.hProcess, kTimedOut);
     CloseProcess(&process);
     return code;
+}
+
+inline DWORD RunSetupAnswering(const std::string &arguments, std::vector<std::string> *messages)
+{
+    return RunProgramAnswering(MediumFile("setup.exe"), arguments, messages);
 }
 
 inline DWORD RunSetup(const std::string &arguments)

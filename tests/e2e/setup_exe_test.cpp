@@ -2,6 +2,7 @@
 // Setup script, its Package descriptor and stand-in payload files. Registry
 // values, files, shortcuts and exit codes are read back as a user or an
 // administrator would.
+#include "tests/e2e/bundles.h"
 #include "tests/e2e/setup_exe.h"
 #include "xml/xml.h"
 
@@ -506,16 +507,17 @@ TEST_F(SetupExe, FailedRunLeavesNothingStaged)
     EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(staging));
 }
 
-// Every DLL that Wine loads into setup.exe during an install and an uninstall
-// under the Vista, XP and 7 versions (WINEDEBUG=+loaddll). Left out: kernel32
-// and kernelbase, which Wine takes from beside a program under a native load
+// Every DLL that Wine loads into setup.exe during an install and an uninstall,
+// silent or through their dialogs, and in launch mode, under the 2000, XP,
+// Vista, 7 and 10 versions (WINEDEBUG=+loaddll). Left out: kernel32 and
+// kernelbase, which Wine takes from beside a program under a native load
 // order although Windows always maps kernel32 from the system folder, and
 // Wine's display driver winex11.drv, which has no counterpart on Windows.
 const char *const kLoadedDlls[] = {
-    "advapi32", "apphelp", "combase", "comctl32", "dwmapi", "gdi32",   "imm32",
-    "msvcrt",   "ole32",   "oleacc",  "oleaut32", "propsys", "rpcrt4", "sechost",
-    "shcore",   "shell32", "shfolder", "shlwapi", "ucrtbase", "user32", "userenv",
-    "uxtheme",  "version", "win32u",  "zlib1"};
+    "advapi32", "apphelp", "combase",  "comctl32", "dwmapi",   "gdi32",  "imm32",
+    "msimg32",  "msvcrt",  "ole32",    "oleacc",   "oleaut32", "propsys", "rpcrt4",
+    "sechost",  "shcore",  "shell32",  "shfolder", "shlwapi",  "ucrtbase", "user32",
+    "userenv",  "uxtheme", "version",  "win32u",   "zlib1"};
 
 // Plants a DLL of each name in `folder`, each leaving "<name>.dll.loaded" there
 // when it loads, and has Wine prefer such a copy over its own for both names
@@ -560,6 +562,15 @@ struct CurrentFolderSearchedEarly {
     }
 };
 
+// How a row of the test below runs setup.exe and its uninstaller.
+enum PlantedRun {
+    SILENT,          // "/S", then "/S /U"
+    DIALOGS,         // the target-folder dialog, the folder browser and the last
+                     // message; the uninstall's confirmation and its last message
+    BUNDLE_DIALOGS,  // the same, setup.exe being a bundle
+    LAUNCH_MESSAGE   // launch mode's message: the product is not installed
+};
+
 // A DLL of a system name planted beside setup.exe, or in the current folder
 // of the uninstaller (which runs from C:\\ze2e), never loads, and the run
 // still succeeds. The first rows show that the plants work: a program without
@@ -578,14 +589,35 @@ TEST_F(SetupExe, DllPlantedBesideTheProgramOrInItsCurrentFolderIsNotLoaded)
     EXPECT_EQ("shfolder ", LoadedPlants("C:\\ze2e"));  // from the current folder
     DeleteFileA(MediumFile("plant_probe.exe").c_str());
 
-    for (const char *version : {"vista", "winxp", "win7"}) {
-        SetWineVersion(version);
-        EXPECT_EQ(0u, RunSetup("/S")) << version;
-        EXPECT_TRUE(Exists(GroupShortcut(kProduct))) << version;  // the shell link object works
-        EXPECT_EQ("", LoadedPlants(kMedium)) << version;
-        EXPECT_EQ(0u, RunUninstaller("/S /U")) << version;
-        EXPECT_FALSE(Exists(GroupShortcut(kProduct))) << version;
-        EXPECT_EQ("", LoadedPlants("C:\\ze2e")) << version;
+    const std::string folderSetup = ReadText(MediumFile("setup.exe"));
+    const std::string bundle = BundleOfFolder(kMedium);
+    CreateFolders(Target());  // where the folder browser starts and what it gives back
+    const struct {
+        const char *version;
+        PlantedRun run;
+    } rows[] = {{"vista", SILENT},         {"winxp", SILENT},         {"win7", SILENT},
+                {"winxp", DIALOGS},        {"win7", DIALOGS},         {"winxp", BUNDLE_DIALOGS},
+                {"win7", BUNDLE_DIALOGS},  {"winxp", LAUNCH_MESSAGE}, {"win7", LAUNCH_MESSAGE}};
+    for (const auto &row : rows) {
+        std::string name = std::string(row.version) + " " + std::to_string(row.run);
+        SetWineVersion(row.version);
+        WriteText(MediumFile("setup.exe"), row.run == BUNDLE_DIALOGS ? bundle : folderSetup);
+        std::vector<std::string> messages;
+        if (row.run == LAUNCH_MESSAGE) {
+            EXPECT_EQ(1012u, RunSetupAnswering("/Tfeature", &messages)) << name;
+            EXPECT_EQ(1u, messages.size()) << name;
+            EXPECT_EQ("", LoadedPlants(kMedium)) << name;
+            continue;
+        }
+        EXPECT_EQ(0u, row.run == SILENT ? RunSetup("/S") : RunSetupAnswering("", &messages)) << name;
+        EXPECT_TRUE(Exists(GroupShortcut(kProduct))) << name;  // the shell link object works
+        EXPECT_EQ("", LoadedPlants(kMedium)) << name;
+        EXPECT_EQ(0u, row.run == SILENT ? RunUninstaller("/S /U")
+                                        : RunProgramAnswering(InstalledPath(0), "/U", &messages))
+            << name;
+        EXPECT_FALSE(Exists(GroupShortcut(kProduct))) << name;
+        EXPECT_EQ("", LoadedPlants("C:\\ze2e")) << name;
+        EXPECT_EQ(row.run == SILENT ? 0u : 3u, messages.size()) << name;  // both ends, the question
     }
 }
 
