@@ -17,7 +17,6 @@
 namespace {
 
 const DWORD kReadSize = 1 << 20;   // the frame is read in pieces this large
-const DWORD kWriteSize = 4 << 20;  // decoded bytes are written once this many wait
 
 void *AllocateZeroed(void *, size_t size)
 {
@@ -134,7 +133,7 @@ int DecodeFrame(Decoder *decoder, const BundleEntry *entry, const ZSTD_frameHead
         XXH32_update(&content, ring + position, made);
         position += made;
         produced += (uint32_t)made;
-        if (position - flushed >= kWriteSize) {
+        if (position - flushed >= BUNDLE_WRITE_PIECE) {
             if (!WriteAll(out, ring + flushed, position - flushed))
                 return DECODE_FAILED;
             flushed = position;

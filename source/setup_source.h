@@ -66,6 +66,8 @@ int CheckBundleData(const SetupBundle *bundle);
 // 1 when the header of the frame of `entry` states the entry's size, no
 // checksum of its own, no dictionary and a window of at most BUNDLE_MAX_WINDOW.
 int IsFrameOfEntry(const SetupBundle *bundle, const BundleEntry *entry);
+// Decoded bytes are written to their file once this many wait in the ring.
+enum { BUNDLE_WRITE_PIECE = 4 << 20 };
 // Decodes the file of `entry` into a new file at `path`, checking as it goes
 // that its frame is the one the entry describes, that it decodes to exactly
 // the entry's size with the entry's content checksum, and that the frame

@@ -69,6 +69,7 @@ const DamagedRow kRows[] = {
     {"TruncatedInTheIndex", [](TestBundle *b) { Truncate(b, 300); }, 8, kHeader},
     {"TruncatedInTheData", [](TestBundle *b) { Truncate(b, b->Frame("ZynFlash.dll") - b->Data()); }, 8, kHeader},
     {"LastByteMissing", [](TestBundle *b) { b->bytes.pop_back(); }, 8, kHeader},
+    {"EightBytesAfterTheData", [](TestBundle *b) { b->bytes.append(8, '\0'); }, 8, kHeader},
     {"ByteFlippedInTheHeader", [](TestBundle *b) { FlipAndResign(b, b->Data() + 12); }, 8, kHeader},
     {"ByteFlippedInTheIndex", [](TestBundle *b) { FlipAndResign(b, b->Entry("ZynFlash.dll") + 40); }, 8,
      "] bundle: index entry 12 of 12 at offset "},

@@ -711,8 +711,11 @@ TEST_F(SetupExe, SecondRunGivesUpAfterAMinute)
 TEST_F(SetupExe, DeploymentSwitches)
 {
     const std::string folder = "C:\\ze2e\\My Apps\\Dorsel";
+    std::string lower = Target();  // its folders on disk are spelled otherwise
+    CharLowerA(&lower[0]);
     const struct {
-        const char *arrange;  // "installed", "running": v1 installed, and held running
+        const char *arrange;  // "installed", "running": v1 installed, and held running;
+                              // "logs": C:\ze2e\Setup Logs made
         std::string commandLine;
         DWORD exitCode;
         std::string progDir;  // "" none
@@ -728,6 +731,12 @@ TEST_F(SetupExe, DeploymentSwitches)
         // A drive mapped onto the Windows folder, the folder not there yet.
         {"", "/S /L=C:\\ze2e /D=W:\\Dorsel", 8, "", "C:\\ze2e\\ZynSetup.log",
          "] target folder W:\\Dorsel refused"},
+        // The root of another drive than Windows' (Q: leads to C:\zdriveq).
+        {"", "/S /L=C:\\ze2e /D=Q:\\", 8, "", "C:\\ze2e\\ZynSetup.log",
+         "] target folder Q:\\ refused"},
+        // Folders in another letter case than on disk, as spelled exactly.
+        {"logs", "/S /L=c:\\ze2e\\setup logs /D=" + lower, 0, lower,
+         "c:\\ze2e\\setup logs\\ZynSetup.log", "] exit code 0"},
         // Through a link: its folder could be swapped before the uninstall.
         {"", "/S /L=C:\\ze2e /D=C:\\zforeign\\Dorsel", 8, "", "C:\\ze2e\\ZynSetup.log",
          "] folder C:\\zforeign\\Dorsel refused at "},
@@ -736,10 +745,14 @@ TEST_F(SetupExe, DeploymentSwitches)
         {"installed", "/R=3010 /S", 0, Target(), "<none>", ""},
     };
     EXPECT_TRUE(Exists("W:\\")) << "the test command maps W: onto the Windows folder";
+    ASSERT_TRUE(CreateFolders("C:\\zdriveq"));
+    EXPECT_TRUE(Exists("Q:\\")) << "the test command maps Q: onto C:\\zdriveq";
     for (const auto &run : runs) {
         SetUp();
         std::unique_ptr<RunningStandIn> application;
-        if (*run.arrange) {
+        if (std::string(run.arrange) == "logs") {
+            ASSERT_TRUE(CreateFolders("C:\\ze2e\\Setup Logs"));
+        } else if (*run.arrange) {
             ASSERT_EQ(0u, RunSetup("/S"));
             WriteMedium("v2", kProduct, "3.01.0000");
         }
@@ -761,6 +774,7 @@ TEST_F(SetupExe, DeploymentSwitches)
     }
     RemoveTree("C:\\ze2e\\My Apps");
     RemoveTree(WindowsFolderPath() + "\\Dorsel");
+    RemoveTree("C:\\zdriveq");
 }
 
 // A ProgDir that is not a string holding a full path is no installation: the

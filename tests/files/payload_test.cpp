@@ -455,6 +455,56 @@ DWORD WINAPI ReportOwner(HANDLE place, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSI
     return ERROR_SUCCESS;
 }
 
+// Each access list the program has the system make, and which of the
+// watched folders were there then: a folder that appears after a list was
+// made was created with it (Wine keeps no list on a folder to read back).
+struct ListMade {
+    std::string entries;  // "SID rights inheritance;" each
+    std::vector<bool> there;
+};
+std::vector<std::string> watched;
+std::vector<ListMade> listsMade;
+
+typedef DWORD(WINAPI *SetEntriesFn)(ULONG, PEXPLICIT_ACCESS_A, PACL, PACL *);
+
+DWORD WINAPI RecordSetEntries(ULONG count, PEXPLICIT_ACCESS_A entries, PACL old, PACL *list)
+{
+    ListMade made;
+    for (ULONG i = 0; i < count; ++i) {
+        char *sid = 0, rights[32];
+        ConvertSidToStringSidA((PSID)entries[i].Trustee.ptstrName, &sid);
+        wsprintfA(rights, " %lx %lx;", entries[i].grfAccessPermissions, entries[i].grfInheritance);
+        made.entries += std::string(sid ? sid : "?") + rights;
+        LocalFree(sid);
+    }
+    for (const std::string &folder : watched)
+        made.there.push_back(Exists(folder));
+    listsMade.push_back(made);
+    SetEntriesFn real = (SetEntriesFn)(void *)GetProcAddress(GetModuleHandleA("advapi32.dll"),
+                                                             "SetEntriesInAclA");
+    return real(count, entries, old, list);
+}
+
+// The list each watched folder was created with: the last one made before
+// it appeared; "" when none was, "<shared>" when another folder appeared
+// after the same list.
+std::vector<std::string> ListsOfCreatedFolders()
+{
+    std::vector<size_t> after(watched.size(), 0);  // lists made before it was there
+    for (size_t folder = 0; folder < watched.size(); ++folder)
+        while (after[folder] < listsMade.size() && !listsMade[after[folder]].there[folder])
+            ++after[folder];
+    std::vector<std::string> lists;
+    for (size_t folder = 0; folder < watched.size(); ++folder) {
+        size_t alike = std::count(after.begin(), after.end(), after[folder]);
+        lists.push_back(!Exists(watched[folder]) ? "<missing>"
+                        : after[folder] == 0     ? ""
+                        : alike > 1              ? "<shared>"
+                                                 : listsMade[after[folder] - 1].entries);
+    }
+    return lists;
+}
+
 DWORD WINAPI ReportFinalPath(HANDLE place, LPSTR path, DWORD size, DWORD)
 {
     DWORD length = RealFinalPath(place, path, size);
@@ -471,6 +521,8 @@ void *LookupSystemEntry(const char *module, const char *name)
         return (void *)ReportOwner;
     if (strcmp(name, "GetFinalPathNameByHandleA") == 0)
         return (void *)ReportFinalPath;
+    if (strcmp(name, "SetEntriesInAclA") == 0)
+        return (void *)RecordSetEntries;
     HMODULE handle = GetModuleHandleA(module);
     return handle ? (void *)GetProcAddress(handle, name) : 0;
 }
@@ -553,6 +605,22 @@ TEST_F(Payload, InstallFolderOwnedByAdministratorsOnly)
         EXPECT_EQ(row.taken || !IsNt(), IsTrustedFolderPath(row.target) != 0) << row.target;
         RemoveTree("C:\\ztest\\zusers");
     }
+}
+
+// Every folder an install creates gets the list of Program Files (the list
+// itself: registry_security_calls_tests): Users may read and execute, and
+// TrustedInstaller has its entry. 9x has no lists.
+TEST_F(Payload, InstallFoldersGetTheListOfProgramFiles)
+{
+    watched = {"C:\\ztest\\Program Files", "C:\\ztest\\Program Files\\Deep", kTarget};
+    listsMade.clear();
+    ASSERT_TRUE(TransferPayload(0, &source, kTarget, 0, RUNOPT_INSTALL));
+    const std::string protectedList =
+        "S-1-5-32-544 10000000 3;S-1-5-18 10000000 3;"
+        "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464 10000000 3;"
+        "S-1-5-32-545 a0000000 3;";
+    EXPECT_EQ(std::vector<std::string>(3, IsNt() ? protectedList : ""), ListsOfCreatedFolders());
+    watched.clear();
 }
 
 // This program's staging folders by name: "zyn" in either case and 16

@@ -68,6 +68,90 @@ TEST_F(BundleSource, CompressedFilesDecodeToTheirSizeAndChecksum)
     Decode(0, DECODE_FAILED);  // a file that is there already is never written over
 }
 
+// Files decoded and written in several pieces, each compared byte for byte
+// with the file the builder took (large-files.sh makes both): a piece's
+// edges (the first a file whose last block copies its first bytes), several
+// pieces and an odd tail, the largest window, and a ring that wraps under
+// matches reaching back almost a whole window.
+TEST_F(BundleSource, FilesAcrossWritePiecesDecodeByteForByte)
+{
+    const uint32_t piece = BUNDLE_WRITE_PIECE, window = BUNDLE_MAX_WINDOW;
+    const struct {
+        const char *name;
+        uint32_t size;
+    } rows[] = {{"setup.exe", 0}, {"Dorsel", 1}, {"Dorsel.zyn", piece - 1}, {"VAKZYN.xml", piece},
+                {"ZynSetup.dat", piece + 1}, {"ZynSetup.dll", 3 * piece + 12345},
+                {"ZYNSYSID.sys", window}, {"ZYNSYSID.vxd", 2 * window + 12345},
+                {"zynliba.dll", piece + 1},  // incompressible: stored blocks
+                {"zynlibb.dll", 2 * piece + 777}};
+    OpenData(ReadText(TestFolder() + "\\large-bundle-data"));
+    for (const auto &row : rows) {
+        const BundleEntry *entry = FindBundleEntry(&bundle.index, row.name);
+        ASSERT_TRUE(entry) << row.name;
+        EXPECT_EQ(row.size, entry->size) << row.name;
+        std::string decoded = Decode((int)(entry - bundle.index.entries));
+        std::string original = ReadText(TestFolder() + "\\large-files\\" + row.name);
+        size_t same = 0;
+        while (same < decoded.size() && same < original.size() && decoded[same] == original[same])
+            ++same;
+        EXPECT_TRUE(decoded.size() == original.size() && same == original.size())
+            << row.name << ": " << decoded.size() << " bytes decoded, " << original.size()
+            << " expected, the first " << same << " alike";
+    }
+}
+
+// What the run makes of its own file: fewer than 8 bytes after the data are
+// signing's padding, whatever their value (the data's checksum covers the
+// data, a signature the padding); more must be refused. A file that another
+// handle may write or delete cannot be held against a swap: a bundle is
+// refused, a plain setup.exe still runs.
+TEST_F(BundleSource, WhatFollowsTheDataAndWhoElseHoldsTheFile)
+{
+    const struct {
+        bool bundled;
+        size_t tail;
+        char filler;
+        DWORD othersAccess;  // another handle's, sharing read, write and delete; 0 none
+        int expected;
+    } rows[] = {
+        {true, 0, 0, 0, BUNDLE_FOUND},
+        {true, 1, 0, 0, BUNDLE_FOUND},
+        {true, 7, 0, 0, BUNDLE_FOUND},
+        {true, 7, '\xFF', 0, BUNDLE_FOUND},
+        {true, 8, 0, 0, BUNDLE_REFUSED},
+        {true, 8, '\xFF', 0, BUNDLE_REFUSED},
+        {true, 4096, 0, 0, BUNDLE_REFUSED},
+        {false, 7, 0, 0, BUNDLE_NONE},
+        {false, 8, 0, 0, BUNDLE_REFUSED},
+        {true, 0, 0, GENERIC_READ, BUNDLE_FOUND},
+        {true, 0, 0, GENERIC_WRITE, BUNDLE_REFUSED},
+        {true, 0, 0, DELETE, BUNDLE_REFUSED},
+        {false, 0, 0, GENERIC_WRITE, BUNDLE_NONE},
+    };
+    std::string setup = ReadText(TestFolder() + "\\..\\setup.exe");
+    BundlePlace place;
+    ASSERT_TRUE(FindBundleData((const unsigned char *)setup.data(), (uint32_t)setup.size(),
+                               (uint32_t)setup.size(), &place));
+    std::string data = ReadText(TestFolder() + "\\sample-bundle-data");
+    std::string program = std::string(kFolder) + "\\setup.exe";
+    for (const auto &row : rows) {
+        WriteText(program, setup.substr(0, place.dataStart) + (row.bundled ? data : "") +
+                               std::string(row.tail, row.filler));
+        HANDLE other = INVALID_HANDLE_VALUE;
+        if (row.othersAccess) {
+            other = CreateFileA(program.c_str(), row.othersAccess,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0,
+                                OPEN_EXISTING, 0, 0);
+            ASSERT_NE(INVALID_HANDLE_VALUE, other);
+        }
+        EXPECT_EQ(row.expected, OpenProgramBundle(program.c_str(), &bundle))
+            << row.bundled << " " << row.tail << " " << std::hex << row.othersAccess;
+        CloseProgramBundle(&bundle);
+        if (other != INVALID_HANDLE_VALUE)
+            CloseHandle(other);
+    }
+}
+
 // A program file without data after its sections is no bundle, and nothing
 // of it stays open; the file this test runs from is the running image, any
 // other file is not.
