@@ -303,13 +303,15 @@ std::string Text(UINT id)
 
 // The folder a caller chose with "/D=" is the dialog's proposal; one that is
 // refused (a drive root; one reached through a link, made by the test
-// command) says so as soon as the dialog shows, and the dialog waits.
+// command; one that Windows would make without its dot) says so as soon as
+// the dialog shows, and the dialog waits.
 TEST_F(Interactive, CallersFolderIsTheProposal)
 {
     g_startup.instance = GetModuleHandleA(0);
     const std::pair<const char *, UINT> folders[] = {{"C:\\ze2e\\Chosen Folder", 0},
                                                      {"C:\\", IDS_FOLDER_REFUSED},
-                                                     {"C:\\zforeign\\Dorsel", IDS_FOLDER_REFUSED}};
+                                                     {"C:\\zforeign\\Dorsel", IDS_FOLDER_REFUSED},
+                                                     {"C:\\ze2e\\Dorsel5.", IDS_FOLDER_REFUSED}};
     for (const auto &folder : folders) {
         Started install("\"" + MediumFile("setup.exe") + "\" /D=" + folder.first);
         HWND dialog = WaitForOwnedDialog(install.process.dwProcessId, 1000);
@@ -386,9 +388,11 @@ TEST_F(EveryLanguage, TypedFolderBrowserAndProgress)
     for (char key : keys)
         EXPECT_EQ(keys.find(key), keys.rfind(key)) << keys;
 
-    // A relative folder, and a drive root that the uninstall would refuse.
+    // A relative folder, a drive root that the uninstall would refuse, and a
+    // stream.
     const std::pair<const char *, UINT> refused[] = {{"MyApp", IDS_FOLDER_NOT_FULL_PATH},
-                                                     {"C:\\", IDS_FOLDER_REFUSED}};
+                                                     {"C:\\", IDS_FOLDER_REFUSED},
+                                                     {"C:\\ze2e\\Dorsel:ads", IDS_FOLDER_REFUSED}};
     for (const auto &folder : refused) {
         Type(edit, folder.first);
         Press(dialog, IDOK);

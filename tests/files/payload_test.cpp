@@ -132,8 +132,8 @@ TEST_F(Payload, UnusableFoldersAreRefused)
     EXPECT_FALSE(TransferPayload(0, &source, "C:\\ztest\\*", 0, RUNOPT_INSTALL));
     EXPECT_FALSE(TransferPayload(0, &source, "", 0, RUNOPT_INSTALL));
     EXPECT_FALSE(TransferPayload(0, &source, 0, 0, 0));
-    // Paths that fit alone but whose list would not: refused before any change.
-    std::string deep = "C:\\ztest\\" + std::string(230, 'd');
+    // One of whose files' paths would not fit: refused before any change.
+    std::string deep = "C:\\ztest\\" + std::string(231, 'd');
     EXPECT_FALSE(TransferPayload(0, &source, deep.c_str(), 0, RUNOPT_INSTALL));
     EXPECT_FALSE(Exists(deep));
     EXPECT_FALSE(Exists(Uninstaller()));
