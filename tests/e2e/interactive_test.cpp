@@ -6,12 +6,16 @@
 #include "base/startup_state.h"
 #include "driver/run_lock.h"
 #include "driver/ui/user_interface.h"
+#include "files/files.h"
 #include "resources/resource.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <stdio.h>
+#include <string.h>
+#include <set>
 #include <string>
 
 namespace {
@@ -95,6 +99,41 @@ TEST_F(Interactive, KilledRunLeavesNoResultAndAFreeLock)
     EXPECT_EQ(0u, RunSetup("/S"));  // well within the minute a held lock costs
     EXPECT_EQ("0000", ResultValue());
     CloseHandle(lock);
+}
+
+// What runs killed midway left in the temporary folder goes at the next run,
+// under each version: a bundle's private setup folder, killed in its dialog,
+// and a staging folder with what its install had staged, made as the install
+// makes it. On NT one named alike that others may write to stays.
+TEST_F(Interactive, KilledRunsLeaveNoFolderBehind)
+{
+    WriteText("C:\\ze2e\\DorselSetup.exe", BundleOfFolder(kMedium));
+    std::string open = TempFolderPath() + "zyn00000000000000AA";
+    CreateDirectoryA(open.c_str(), 0);
+    WriteText(open + "\\Dorsel.exe", "another user's");
+    PSECURITY_DESCRIPTOR everyone = 0;  // Wine lets others write: mode 777
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "D:P(A;OICI;GA;;;WD)", SDDL_REVISION_1, &everyone, 0));
+    ASSERT_TRUE(SetFileSecurityA(open.c_str(), DACL_SECURITY_INFORMATION, everyone));
+    LocalFree(everyone);
+    std::set<std::string> before = StagingFolders();
+    for (const char *version : {"nt40", "winxp", "win7", "win98"}) {
+        SetWineVersion(version);
+        Started bundle("\"C:\\ze2e\\DorselSetup.exe\"");
+        ASSERT_TRUE(WaitForDialog("Installation Program", 1000)) << version;
+        TerminateProcess(bundle.process.hProcess, 1);
+        EXPECT_EQ(1u, bundle.ExitCode());
+        char staged[MAX_PATH];
+        ASSERT_TRUE(CreateSetupFolder(staged));
+        WriteText(std::string(staged) + "\\Dorsel.exe", "staged");
+        EXPECT_EQ(2u, AddedStagingFolders(before).size()) << version;
+        EXPECT_EQ(0u, RunSetup("/S")) << version;
+        EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(before)) << version;
+        bool nt = strcmp(version, "win98") != 0;  // 9x knows no owners
+        EXPECT_EQ(nt ? "another user's" : "<missing>", ReadText(open + "\\Dorsel.exe")) << version;
+        ASSERT_EQ(0u, RunUninstaller("/S /U")) << version;
+    }
+    RemoveTree(open);
 }
 
 TEST_F(Interactive, UninstallConfirmedEndsWithCompleted)
