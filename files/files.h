@@ -10,7 +10,13 @@
 
 #include <windows.h>
 
-enum { PAYLOAD_FILE_COUNT = 12 };
+enum {
+    PAYLOAD_FILE_COUNT = 12,
+    // The longest name of a file that an install works on in its folder: a
+    // stale "dorsel.exe.manifest" goes (see RemoveOutdatedFiles), longer
+    // than every payload name. A folder leaves room for it within MAX_PATH.
+    LONGEST_FOLDER_FILE_NAME = 19
+};
 
 struct SetupBundle;
 

@@ -6,10 +6,11 @@
 namespace {
 
 // A folder usable as a place for the payload: a path that the shell cannot
-// read as a pattern matching other files.
+// read as a pattern matching other files, with room for every file's path.
 int IsPlainFolder(const char *folder)
 {
-    return folder && *folder && strlen(folder) < MAX_PATH && !strpbrk(folder, "*?");
+    return folder && *folder && strlen(folder) + 1 + LONGEST_FOLDER_FILE_NAME < MAX_PATH &&
+           !strpbrk(folder, "*?");
 }
 
 } // namespace

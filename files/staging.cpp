@@ -53,17 +53,17 @@ int IsHeldWhereNamed(HANDLE held, const char *temp, const char *name)
 // On NT, `folder` (the folder `name` of the temporary folder `temp`) is held
 // open while its files are deleted, without delete sharing, so that it cannot
 // be renamed or replaced by a link meanwhile. It must be a folder of its own
-// (no reparse point) where it is named, and Administrators or SYSTEM must own
-// it: in a temporary folder that others can write to (SYSTEM's is
-// C:\Windows\Temp) a standard user could have made it. INVALID_HANDLE_VALUE
-// when it is not to be touched.
+// (no reparse point) where it is named, and private to administrators (see
+// IsPrivateFolder): in a temporary folder that others can write to (SYSTEM's
+// is C:\Windows\Temp) a standard user could have made it, or be let into
+// it. INVALID_HANDLE_VALUE when it is not to be touched.
 HANDLE HoldStagingFolder(const char *folder, const char *temp, const char *name)
 {
     HANDLE held = OpenFolderToHold(folder);
     if (held == INVALID_HANDLE_VALUE)
         return held;
     if (!IsFolderOfItsOwn(held) || !IsHeldWhereNamed(held, temp, name) ||
-        !IsOwnedByAdministrators(held)) {
+        !IsPrivateFolder(held)) {
         LogLine("staging: %s left alone", folder);
         CloseHandle(held);
         return INVALID_HANDLE_VALUE;

@@ -141,12 +141,25 @@ int IsCoveredPlace(const PlaceKey *key)
     return 0;
 }
 
+// A ':' after the drive letter (after a device prefix, if any): the path
+// names a stream, or a folder by its index, not the folder it spells.
+int NamesAStream(const char *folder)
+{
+    char plain[MAX_PATH];
+    if (!DropDevicePrefix(folder, plain))
+        return 0;  // no place of files at all: ReadPlaceKey says so
+    const char *colon = strchr(plain + (plain[0] && plain[1] == ':' ? 2 : 0), ':');
+    if (colon)
+        LogLine("folder %s refused: a ':' after its drive", folder);
+    return colon != 0;
+}
+
 } // namespace
 
 int IsCriticalFolder(const char *folder)
 {
     PlaceKey key;
-    return !KnowCriticalPlaces() || !folder || !ReadPlaceKey(folder, &key) ||
+    return !KnowCriticalPlaces() || !folder || NamesAStream(folder) || !ReadPlaceKey(folder, &key) ||
            IsDriveRoot(&key) || IsCoveredPlace(&key) ||
            ContainsPlaceKey(&g_critical.windows, &key);
 }

@@ -12,7 +12,7 @@
 #include <windows.h>
 
 enum {
-    PATH_LIST_SIZE = 10 * MAX_PATH  // a multi-string of full paths
+    PATH_LIST_SIZE = 13 * MAX_PATH  // a multi-string of up to twelve full paths
 };
 
 // A multi-string of paths in a fixed buffer: the paths separated by NUL and
@@ -28,8 +28,16 @@ int AppendToList(PathList *list, const char *path);
 // root, the Windows folder or a folder in it, the Program Files or Common
 // Files folder (of the 32-bit and the native view), the profile or a shell
 // folder, or a folder above one of them; also when the folder cannot be
-// judged.
+// judged, as one whose path has a ':' after its drive letter: that names a
+// stream of a file or folder, or on NTFS a folder itself by its index
+// ("C:\Windows:$I30:$INDEX_ALLOCATION").
 int IsCriticalFolder(const char *folder);
+// 1 when Windows makes of `folder`, as it is spelled, the folder it names,
+// and files of names up to `longestName` characters fit in it within
+// MAX_PATH: no part of it is "." or "..", ends in a dot or a blank, names a
+// device ("NUL", "com1.txt") or holds a character that no name may hold.
+// Otherwise 0, with the reason logged.
+int IsPlainFolderName(const char *folder, size_t longestName);
 // Creates the folder and every folder above it that is missing; on NT each
 // one it creates gets the access list of Program Files (see
 // CreateProtectedFolder), so that no standard user can change or swap it.

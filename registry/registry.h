@@ -117,13 +117,19 @@ enum {
 PSID WellKnownSid(int account);
 // 1 when `groups` holds `administrators` enabled.
 int HasEnabledAdministrators(const TOKEN_GROUPS *groups, PSID administrators);
-// 1 when the owner of the open file or folder `object` is the Administrators
-// group or SYSTEM: no standard user made it.
-int IsOwnedByAdministrators(HANDLE object);
-// 1 when the owner is one of those or TrustedInstaller, or the account that
-// runs setup (an administrator: on NT setup runs only with those rights).
-// Like the test above, 0 when the system names no owner or cannot be asked.
+// 1 when the owner of the open file or folder `object` is Administrators,
+// SYSTEM or TrustedInstaller, or the account that runs setup (an
+// administrator: on NT setup runs only with those rights). 0 when the system
+// names no owner or cannot be asked.
 int IsOwnedByTrustedAccount(HANDLE object);
+// 1 when no one but administrators can have made or changed the open folder
+// `object`: its owner is Administrators or SYSTEM, or the account that runs
+// setup when that is an administrator (a folder CreatePrivateFolder made
+// where the token may not give it to Administrators; Wine names the user as
+// the owner of every folder), and its access list lets no other account
+// write to it, delete it or change its access list. 0 when the system
+// cannot say.
+int IsPrivateFolder(HANDLE object);
 // Creates a new folder that only Administrators and SYSTEM may use; fails
 // (with ERROR_ALREADY_EXISTS) when the folder is already there.
 int CreatePrivateFolder(const char *path);

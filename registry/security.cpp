@@ -142,31 +142,67 @@ int CreateFolderWithAccess(const char *path, int count)
     return ok;
 }
 
-// Whether the owner of the open `object` is one of the first `count`
-// well-known accounts, or, with `orRunner`, the account that runs this
-// program. An owner the system does not name is none of them.
-int IsOwnedByOneOf(HANDLE object, int count, int orRunner)
+// The owner of the open `object` and, when `list` is asked for, its access
+// list, both in `*descriptor` (for LocalFree); 0 when the system cannot say.
+int ReadObjectSecurity(HANDLE object, PSID *owner, PACL *list, PSECURITY_DESCRIPTOR *descriptor)
 {
     typedef DWORD(WINAPI * GetSecurityInfoFn)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID *,
                                               PSID *, PACL *, PACL *, PSECURITY_DESCRIPTOR *);
     GetSecurityInfoFn getInfo =
         (GetSecurityInfoFn)LookupSystemEntry("advapi32.dll", "GetSecurityInfo");
-    PSID owner = 0;
-    PSECURITY_DESCRIPTOR descriptor = 0;
-    if (!getInfo || getInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, 0, 0, 0,
-                            &descriptor) != ERROR_SUCCESS)
-        return 0;
-    int owned = 0;
-    for (int i = 0; owner && i < count; ++i)
-        owned |= EqualSid(owner, WellKnownSid(i)) != 0;
+    SECURITY_INFORMATION asked =
+        OWNER_SECURITY_INFORMATION | (list ? DACL_SECURITY_INFORMATION : 0);
+    return getInfo &&
+           getInfo(object, SE_FILE_OBJECT, asked, owner, 0, list, 0, descriptor) == ERROR_SUCCESS &&
+           *owner;
+}
+
+// Whether `account` is one of the first `count` well-known accounts.
+int IsWellKnownOf(PSID account, int count)
+{
+    int found = 0;
+    for (int i = 0; i < count; ++i)
+        found |= EqualSid(account, WellKnownSid(i)) != 0;
+    return found;
+}
+
+// Whether `account` is the one that runs this program.
+int IsRunningAccount(PSID account)
+{
     union {
         TOKEN_USER user;
         BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     } runner;
-    if (owner && !owned && orRunner && ReadOwnToken(TokenUser, &runner, sizeof(runner)))
-        owned = EqualSid(owner, runner.user.User.Sid) != 0;
-    LocalFree(descriptor);
-    return owned;
+    return ReadOwnToken(TokenUser, &runner, sizeof(runner)) &&
+           EqualSid(account, runner.user.User.Sid);
+}
+
+// Rights over a folder that let an account put, change or delete what it
+// holds, or the folder itself, or its access list.
+const DWORD kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_DELETE_CHILD |
+                            FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER |
+                            GENERIC_WRITE | GENERIC_ALL | MAXIMUM_ALLOWED;
+
+// Whether the access list `list` gives change rights to no account but
+// `owner`, Administrators and SYSTEM. An entry of a kind not known here
+// counts as one that gives them; no list at all lets everyone in.
+int LetsOnlyOwnersChange(PACL list, PSID owner)
+{
+    if (!list)
+        return 0;
+    for (DWORD i = 0; i < list->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE *entry = 0;
+        if (!GetAce(list, i, (void **)&entry))
+            return 0;
+        if (entry->Header.AceType == ACCESS_DENIED_ACE_TYPE)
+            continue;  // it only takes rights away
+        PSID account = &entry->SidStart;
+        if (entry->Header.AceType != ACCESS_ALLOWED_ACE_TYPE ||
+            ((entry->Mask & kChangeRights) && !EqualSid(account, owner) &&
+             !IsWellKnownOf(account, WELL_KNOWN_SYSTEM + 1)))
+            return 0;
+    }
+    return 1;
 }
 
 } // namespace
@@ -181,14 +217,27 @@ int CreateProtectedFolder(const char *path)
     return CreateFolderWithAccess(path, 4);
 }
 
-int IsOwnedByAdministrators(HANDLE object)
-{
-    return IsOwnedByOneOf(object, WELL_KNOWN_SYSTEM + 1, 0);
-}
-
 int IsOwnedByTrustedAccount(HANDLE object)
 {
-    return IsOwnedByOneOf(object, WELL_KNOWN_TRUSTED_INSTALLER + 1, 1);
+    PSID owner = 0;
+    PSECURITY_DESCRIPTOR descriptor = 0;
+    int owned = ReadObjectSecurity(object, &owner, 0, &descriptor) &&
+                (IsWellKnownOf(owner, WELL_KNOWN_TRUSTED_INSTALLER + 1) || IsRunningAccount(owner));
+    LocalFree(descriptor);
+    return owned;
+}
+
+int IsPrivateFolder(HANDLE object)
+{
+    PSID owner = 0;
+    PACL list = 0;
+    PSECURITY_DESCRIPTOR descriptor = 0;
+    int owned = ReadObjectSecurity(object, &owner, &list, &descriptor) &&
+                (IsWellKnownOf(owner, WELL_KNOWN_SYSTEM + 1) ||
+                 (IsRunningAccount(owner) && IsAdministrator())) &&
+                LetsOnlyOwnersChange(list, owner);
+    LocalFree(descriptor);
+    return owned;
 }
 
 int HasEnabledAdministrators(const TOKEN_GROUPS *groups, PSID administrators)

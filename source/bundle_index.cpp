@@ -153,25 +153,6 @@ int ReadBundleHeader(const unsigned char *bytes, uint32_t length, uint32_t room,
            header->totalLength <= room && room - header->totalLength < BUNDLE_MIN_DATA_ROOM;
 }
 
-namespace {
-
-int IsDeviceName(const char *name)
-{
-    static const char *const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$",
-                                           "CLOCK$"};
-    const char *dot = strchr(name, '.');
-    size_t length = dot ? (size_t)(dot - name) : strlen(name);
-    while (length && name[length - 1] == ' ')
-        --length;
-    for (size_t i = 0; i < sizeof(kDevices) / sizeof(kDevices[0]); ++i)
-        if (strlen(kDevices[i]) == length && EqualIgnoringCase(name, kDevices[i], length))
-            return 1;
-    return length == 4 && (EqualIgnoringCase(name, "COM", 3) || EqualIgnoringCase(name, "LPT", 3)) &&
-           name[3] >= '0' && name[3] <= '9';
-}
-
-} // namespace
-
 int IsPlainBundleName(const char *name, uint32_t size)
 {
     const char *end = name ? (const char *)memchr(name, 0, size) : 0;
@@ -182,7 +163,7 @@ int IsPlainBundleName(const char *name, uint32_t size)
         if (name[i] < 0x20 || name[i] > 0x7E || strchr("\\/:*?\"<>|", name[i]))
             return 0;
     return name[0] != ' ' && name[length - 1] != ' ' && name[length - 1] != '.' &&
-           !strstr(name, "..") && !IsDeviceName(name);
+           !strstr(name, "..") && !IsDeviceName(name, length);
 }
 
 const BundleEntry *FindBundleEntry(const BundleIndex *index, const char *name)

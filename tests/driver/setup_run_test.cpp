@@ -513,12 +513,16 @@ TEST(TargetFolder, TidiedOfBlanksAndTrailingBackslashes)
     }
 }
 
-// Run under a Japanese locale: a kanji whose second byte is 0x5C stays whole.
+// Run under a Japanese locale: a kanji whose second byte is 0x5C stays whole,
+// and so does one whose second byte is a bar, which no name may hold; nor is
+// "NUL" after such a kanji a part of its own, a device.
 TEST(TargetFolder, SecondByteOfADoubleByteCharacterIsNoBackslash)
 {
     char folder[MAX_PATH] = "C:\\\x95\x5C\\";
     TidyTargetFolder(folder);
     EXPECT_STREQ(GetACP() == 932 ? "C:\\\x95\x5C" : "C:\\\x95", folder);
+    for (const char *named : {"C:\\\x95\x5CNUL", "C:\\\x83\x7C"})
+        EXPECT_EQ(GetACP() == 932, IsPlainFolderName(named, 0) != 0) << named;
 }
 
 } // namespace

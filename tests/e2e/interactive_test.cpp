@@ -6,12 +6,16 @@
 #include "base/startup_state.h"
 #include "driver/run_lock.h"
 #include "driver/ui/user_interface.h"
+#include "files/files.h"
 #include "resources/resource.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <stdio.h>
+#include <string.h>
+#include <set>
 #include <string>
 
 namespace {
@@ -95,6 +99,41 @@ TEST_F(Interactive, KilledRunLeavesNoResultAndAFreeLock)
     EXPECT_EQ(0u, RunSetup("/S"));  // well within the minute a held lock costs
     EXPECT_EQ("0000", ResultValue());
     CloseHandle(lock);
+}
+
+// What runs killed midway left in the temporary folder goes at the next run,
+// under each version: a bundle's private setup folder, killed in its dialog,
+// and a staging folder with what its install had staged, made as the install
+// makes it. On NT one named alike that others may write to stays.
+TEST_F(Interactive, KilledRunsLeaveNoFolderBehind)
+{
+    WriteText("C:\\ze2e\\DorselSetup.exe", BundleOfFolder(kMedium));
+    std::string open = TempFolderPath() + "zyn00000000000000AA";
+    CreateDirectoryA(open.c_str(), 0);
+    WriteText(open + "\\Dorsel.exe", "another user's");
+    PSECURITY_DESCRIPTOR everyone = 0;  // Wine lets others write: mode 777
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "D:P(A;OICI;GA;;;WD)", SDDL_REVISION_1, &everyone, 0));
+    ASSERT_TRUE(SetFileSecurityA(open.c_str(), DACL_SECURITY_INFORMATION, everyone));
+    LocalFree(everyone);
+    std::set<std::string> before = StagingFolders();
+    for (const char *version : {"nt40", "winxp", "win7", "win98"}) {
+        SetWineVersion(version);
+        Started bundle("\"C:\\ze2e\\DorselSetup.exe\"");
+        ASSERT_TRUE(WaitForDialog("Installation Program", 1000)) << version;
+        TerminateProcess(bundle.process.hProcess, 1);
+        EXPECT_EQ(1u, bundle.ExitCode());
+        char staged[MAX_PATH];
+        ASSERT_TRUE(CreateSetupFolder(staged));
+        WriteText(std::string(staged) + "\\Dorsel.exe", "staged");
+        EXPECT_EQ(2u, AddedStagingFolders(before).size()) << version;
+        EXPECT_EQ(0u, RunSetup("/S")) << version;
+        EXPECT_EQ(std::set<std::string>(), AddedStagingFolders(before)) << version;
+        bool nt = strcmp(version, "win98") != 0;  // 9x knows no owners
+        EXPECT_EQ(nt ? "another user's" : "<missing>", ReadText(open + "\\Dorsel.exe")) << version;
+        ASSERT_EQ(0u, RunUninstaller("/S /U")) << version;
+    }
+    RemoveTree(open);
 }
 
 TEST_F(Interactive, UninstallConfirmedEndsWithCompleted)
@@ -303,13 +342,15 @@ std::string Text(UINT id)
 
 // The folder a caller chose with "/D=" is the dialog's proposal; one that is
 // refused (a drive root; one reached through a link, made by the test
-// command) says so as soon as the dialog shows, and the dialog waits.
+// command; one that Windows would make without its dot) says so as soon as
+// the dialog shows, and the dialog waits.
 TEST_F(Interactive, CallersFolderIsTheProposal)
 {
     g_startup.instance = GetModuleHandleA(0);
     const std::pair<const char *, UINT> folders[] = {{"C:\\ze2e\\Chosen Folder", 0},
                                                      {"C:\\", IDS_FOLDER_REFUSED},
-                                                     {"C:\\zforeign\\Dorsel", IDS_FOLDER_REFUSED}};
+                                                     {"C:\\zforeign\\Dorsel", IDS_FOLDER_REFUSED},
+                                                     {"C:\\ze2e\\Dorsel5.", IDS_FOLDER_REFUSED}};
     for (const auto &folder : folders) {
         Started install("\"" + MediumFile("setup.exe") + "\" /D=" + folder.first);
         HWND dialog = WaitForOwnedDialog(install.process.dwProcessId, 1000);
@@ -386,9 +427,11 @@ TEST_F(EveryLanguage, TypedFolderBrowserAndProgress)
     for (char key : keys)
         EXPECT_EQ(keys.find(key), keys.rfind(key)) << keys;
 
-    // A relative folder, and a drive root that the uninstall would refuse.
+    // A relative folder, a drive root that the uninstall would refuse, and a
+    // stream.
     const std::pair<const char *, UINT> refused[] = {{"MyApp", IDS_FOLDER_NOT_FULL_PATH},
-                                                     {"C:\\", IDS_FOLDER_REFUSED}};
+                                                     {"C:\\", IDS_FOLDER_REFUSED},
+                                                     {"C:\\ze2e\\Dorsel:ads", IDS_FOLDER_REFUSED}};
     for (const auto &folder : refused) {
         Type(edit, folder.first);
         Press(dialog, IDOK);

@@ -126,10 +126,11 @@ inline KeyValues ProductValues()
     return values;
 }
 
-// The Windows version Wine reports to the setup program (both its names).
+// The Windows version Wine reports to the setup program (its names as
+// setup.exe, uninstaller and bundle).
 inline void SetWineVersion(const char *version)
 {
-    for (const char *program : {"setup.exe", "_zynu000.exe"}) {
+    for (const char *program : {"setup.exe", "_zynu000.exe", "DorselSetup.exe"}) {
         std::string key = std::string("Software\\Wine\\AppDefaults\\") + program;
         HKEY handle;
         if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, 0, 0, KEY_ALL_ACCESS, 0, &handle,
@@ -409,7 +410,8 @@ protected:
             ReleaseMutex(alive);
         if (alive)
             CloseHandle(alive);
-        for (const char *program : {"setup.exe", "_zynu000.exe", "plant_probe.exe"})
+        for (const char *program :
+             {"setup.exe", "_zynu000.exe", "DorselSetup.exe", "plant_probe.exe"})
             SHDeleteKeyA(HKEY_CURRENT_USER,
                          (std::string("Software\\Wine\\AppDefaults\\") + program).c_str());
         for (const char *key : {PRODUCT_KEY, UNINSTALL_ENTRY_KEY, INTERFACE_PATH_KEY, TOOLBAR_KEY})

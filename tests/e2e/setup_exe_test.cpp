@@ -144,18 +144,56 @@ TEST_F(SetupExe, TargetWithTrailingBackslashes)
     EXPECT_TRUE(Exists(Target() + "\\New\\Dorsel.exe"));
 }
 
-// A TARGET that leads to a folder the uninstall would refuse (a drive root,
-// the Windows folder) fails the plan before anything changes.
-TEST_F(SetupExe, TargetThatTheUninstallWouldRefuseChangesNothing)
+// A target folder that is refused fails the plan before anything changes:
+// no value, no file, no folder, and the log says why. A TARGET can lead to a
+// folder the uninstall would refuse (a drive root, the Windows folder). A
+// "/D=" folder can also name a stream (on NTFS "C:\windows:$I30:..." is the
+// Windows folder), a device, a folder that Windows makes elsewhere (a part
+// that ends in a dot or a blank, "." or ".."), or one whose files' paths
+// would not fit.
+TEST_F(SetupExe, RefusedTargetChangesNothing)
 {
-    for (const char *target : {"..", "..\\windows"}) {
+    const std::string tooLong = "/D=C:\\ze2e\\new\\" + std::string(228, 'x');  // 240 characters
+    const struct {
+        std::string target;  // the Setup script's TARGET, or "/D=" and the folder
+        const char *why;     // in the log's refusal
+        const char *made;    // the folder that a run taking it would make first; 0 none
+    } rows[] = {
+        {"..", "\".\" or \"..\" as a part", 0},
+        {"..\\windows", "\".\" or \"..\" as a part", 0},
+        {"Common Files", "] target folder ", 0},
+        {"/D=C:\\ze2e\\new\\Dorsel:ads", "a ':' after its drive", "C:\\ze2e\\new"},
+        {"/D=C:\\ze2e\\new\\Dorsel::$DATA", "a ':' after its drive", "C:\\ze2e\\new"},
+        {"/D=C:\\windows:$I30:$INDEX_ALLOCATION", "a ':' after its drive",
+         "C:\\windows:$I30:$INDEX_ALLOCATION"},
+        {"/D=C:\\ze2e\\new\\NUL", "a part names a device", "C:\\ze2e\\new"},
+        {"/D=C:\\ze2e\\new\\com1.txt\\Dorsel", "a part names a device", "C:\\ze2e\\new"},
+        {"/D=C:\\ze2e\\new\\Lpt9", "a part names a device", "C:\\ze2e\\new"},
+        {"/D=C:\\ze2e\\new\\con", "a part names a device", "C:\\ze2e\\new"},
+        {"/D=C:\\ze2e\\new\\Aux .log", "a part names a device", "C:\\ze2e\\new"},
+        {"/D=C:\\ze2e\\new\\PRN", "a part names a device", "C:\\ze2e\\new"},
+        {"/D=C:\\ze2e\\new\\Dorsel5.", "a part ends in a dot or a blank", "C:\\ze2e\\new"},
+        {"/D=C:\\ze2e\\new\\Dorsel6 \\x", "a part ends in a dot or a blank", "C:\\ze2e\\new"},
+        {"/D=C:\\windows\\..\\ze2e\\new\\Dorsel4", "\".\" or \"..\" as a part", "C:\\ze2e\\new"},
+        {"/D=C:\\ze2e\\new\\.\\Dorsel7", "\".\" or \"..\" as a part", "C:\\ze2e\\new"},
+        {tooLong, "no room for the names of its files", "C:\\ze2e\\new"},
+    };
+    for (const auto &row : rows) {
         WriteMedium("v1", kProduct, "3.00.0000");
-        std::string script = ReadText(MediumFile("ZynSetup.dat"));
-        WriteText(MediumFile("ZynSetup.dat"), script.replace(script.find("Dorsel"), 6, target));
-        EXPECT_EQ(8u, RunSetup("/S")) << target;
-        EXPECT_EQ("0008", ResultValue());
-        EXPECT_FALSE(ReadRaw(PRODUCT_KEY, "ProgDir").present);
-        EXPECT_FALSE(Exists(InstalledPath(0)));
+        bool switched = row.target[0] == '/';
+        if (!switched) {
+            std::string script = ReadText(MediumFile("ZynSetup.dat"));
+            WriteText(MediumFile("ZynSetup.dat"), script.replace(script.find("Dorsel"), 6, row.target));
+        }
+        DeleteFileA("C:\\ze2e\\ZynSetup.log");
+        EXPECT_EQ(8u, RunSetup("/S /L=C:\\ze2e " + (switched ? row.target : ""))) << row.target;
+        EXPECT_EQ("0008", ResultValue()) << row.target;
+        EXPECT_FALSE(ReadRaw(PRODUCT_KEY, "ProgDir").present) << row.target;
+        EXPECT_FALSE(Exists(InstalledPath(0))) << row.target;
+        EXPECT_FALSE(row.made && Exists(row.made)) << row.target;
+        EXPECT_NE(std::string::npos, ReadText("C:\\ze2e\\ZynSetup.log").find(row.why)) << row.target;
+        RemoveTree("C:\\ze2e\\new");
+        RemoveTree("C:\\windows:$I30:$INDEX_ALLOCATION");
     }
 }
 
@@ -713,6 +751,7 @@ TEST_F(SetupExe, DeploymentSwitches)
     const std::string folder = "C:\\ze2e\\My Apps\\Dorsel";
     std::string lower = Target();  // its folders on disk are spelled otherwise
     CharLowerA(&lower[0]);
+    const std::string longest = "C:\\ze2e\\new\\" + std::string(227, 'x');  // 239 characters
     const struct {
         const char *arrange;  // "installed", "running": v1 installed, and held running;
                               // "logs": C:\ze2e\Setup Logs made
@@ -743,6 +782,8 @@ TEST_F(SetupExe, DeploymentSwitches)
         {"", "/S /L=C:\\ze2e\\missing\\setup.txt", 0, Target(), "<none>", ""},
         {"running", "/S /R=3010", 3010, Target(), "<none>", ""},
         {"installed", "/R=3010 /S", 0, Target(), "<none>", ""},
+        // The longest folder whose files' paths all fit.
+        {"", "/S /D=" + longest, 0, longest, "<none>", ""},
     };
     EXPECT_TRUE(Exists("W:\\")) << "the test command maps W: onto the Windows folder";
     ASSERT_TRUE(CreateFolders("C:\\zdriveq"));
@@ -818,11 +859,17 @@ TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
         "\\\\.\\" + WindowsFolderPath(), "C:\\zwinlink", std::string(system) + "\\drivers",
         "W:\\Dorsel",
         // The link itself, and a link on the way.
-        "C:\\zforeign", "C:\\zforeign\\Dorsel"};
+        "C:\\zforeign", "C:\\zforeign\\Dorsel",
+        // Streams, which Wine keeps as folders: on NTFS the first is the
+        // Windows folder itself.
+        "C:\\windows:$I30:$INDEX_ALLOCATION", "C:\\ze2e\\Dorsel:ads", "C:\\ze2e\\Dorsel::$DATA"};
     EXPECT_TRUE(Exists("C:\\zwinlink")) << "the test command links it to the Windows folder";
     EXPECT_TRUE(Exists("W:\\")) << "the test command maps W: onto the Windows folder";
     EXPECT_TRUE(CreateFolders("C:\\zforeign\\Dorsel")) << "the test command links it to C:\\zlinked";
     CreateFolders("W:\\Dorsel");
+    for (const char *stream : {"C:\\windows:$I30:$INDEX_ALLOCATION", "C:\\ze2e\\Dorsel:ads",
+                               "C:\\ze2e\\Dorsel::$DATA"})
+        CreateDirectoryA(stream, 0);
     CreateFolders(std::string(system) + "\\drivers");  // not in Wine's 32-bit system folder
     char native[MAX_PATH] = {0}, nativeCommon[MAX_PATH] = {0};  // of 64-bit Windows
     if (GetEnvironmentVariableA("ProgramW6432", native, MAX_PATH) &&
@@ -850,6 +897,7 @@ TEST_F(SetupExe, UninstallDeletesNothingInACriticalFolder)
     }
     RemoveTree("W:\\Dorsel");
     RemoveTree("C:\\zlinked\\Dorsel");
+    RemoveTree("C:\\windows:$I30:$INDEX_ALLOCATION");
 }
 
 TEST_F(SetupExe, ManifestDeclaresRightsDpiAwarenessAndSystems)

@@ -4,6 +4,7 @@
 #include "files/staging.h"
 #include "restart/restart.h"
 #include "tests/files/file_access.h"
+#include "tests/registry/security_report.h"
 
 #include <gtest/gtest.h>
 
@@ -132,8 +133,8 @@ TEST_F(Payload, UnusableFoldersAreRefused)
     EXPECT_FALSE(TransferPayload(0, &source, "C:\\ztest\\*", 0, RUNOPT_INSTALL));
     EXPECT_FALSE(TransferPayload(0, &source, "", 0, RUNOPT_INSTALL));
     EXPECT_FALSE(TransferPayload(0, &source, 0, 0, 0));
-    // Paths that fit alone but whose list would not: refused before any change.
-    std::string deep = "C:\\ztest\\" + std::string(230, 'd');
+    // One of whose files' paths would not fit: refused before any change.
+    std::string deep = "C:\\ztest\\" + std::string(231, 'd');
     EXPECT_FALSE(TransferPayload(0, &source, deep.c_str(), 0, RUNOPT_INSTALL));
     EXPECT_FALSE(Exists(deep));
     EXPECT_FALSE(Exists(Uninstaller()));
@@ -425,12 +426,15 @@ TEST_F(Payload, InstallRemovesOnlyFilesOfItsOwnFolder)
 }
 
 // What the system reports for a held staging folder, where Wine cannot report
-// what Windows does: its owner (Wine names the user for every folder; an
-// elevated setup's folders belong to Administrators), and where it really is
-// (Wine cannot make a junction). Folders named here report otherwise: the
-// users own kUsersOwn and every folder named "zusers".
+// what Windows does: its owner and access list (Wine names the user for every
+// folder; an elevated setup's folders belong to Administrators, who alone
+// may use them), and where it really is (Wine cannot make a junction).
+// Folders named here report otherwise: the users own kUsersOwn and every
+// folder named "zusers", kOpenToUsers lets them write, and kElsewhere is
+// elsewhere.
 const char kUsersOwn[] = "zyn0123456789ABCDE2";
 const char kElsewhere[] = "zyn0123456789ABCDE3";
+const char kOpenToUsers[] = "zyn0123456789ABCDE5";
 
 typedef DWORD(WINAPI *FinalPathFn)(HANDLE, LPSTR, DWORD, DWORD);
 
@@ -442,17 +446,16 @@ DWORD RealFinalPath(HANDLE place, LPSTR path, DWORD size)
 }
 
 DWORD WINAPI ReportOwner(HANDLE place, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID *owner, PSID *,
-                         PACL *, PACL *, PSECURITY_DESCRIPTOR *descriptor)
+                         PACL *list, PACL *, PSECURITY_DESCRIPTOR *descriptor)
 {
     char path[MAX_PATH] = {0};
     RealFinalPath(place, path, MAX_PATH);
-    PSID sid = 0;  // a LocalAlloc block, as the caller frees it
     const char *name = strrchr(path, '\\');
     bool users = strstr(path, kUsersOwn) || (name && lstrcmpiA(name, "\\zusers") == 0);
-    ConvertStringSidToSidA(users ? "S-1-5-32-545" : "S-1-5-32-544", &sid);
-    *owner = sid;
-    *descriptor = sid;
-    return ERROR_SUCCESS;
+    std::string security = std::string(users ? "O:BU" : "O:BA") +
+                           "D:P(A;OICI;GA;;;BA)(A;OICI;GA;;;SY)" +
+                           (strstr(path, kOpenToUsers) ? "(A;OICI;FW;;;BU)" : "");
+    return ReportSecurity(security, owner, list, descriptor);
 }
 
 // Each access list the program has the system make, and which of the
@@ -532,7 +535,8 @@ namespace {
 // Leftovers of earlier runs in the temporary folder: only this program's
 // staging folders lose only their payload files, and only when no pending
 // restart operation still takes a file from them, however it spells the
-// folder. On NT only a folder Administrators own, held where it is named.
+// folder. On NT only a folder private to administrators, held where it is
+// named.
 TEST_F(Payload, StaleStagingFoldersAreRemovedSafely)
 {
     struct Case {
@@ -542,7 +546,7 @@ TEST_F(Payload, StaleStagingFoldersAreRemovedSafely)
     } cases[] = {{"zyn0123456789ABCDEF", 0, true}, {"zyn0123456789ABCDE1", 1, false},
                  {"zyn0123456789ABCDE4", 2, false}, {"zynOtherProgram", 0, false},
                  {"zyn0123456789ABCDEF0", 0, false}, {kUsersOwn, 0, !IsNt()},
-                 {kElsewhere, 0, !IsNt()}};
+                 {kElsewhere, 0, !IsNt()}, {kOpenToUsers, 0, !IsNt()}};
     std::string other = std::string(kRoot) + "\\other.tmp";
     WriteText(other, "another program's");
     for (const Case &test : cases) {

@@ -3,6 +3,7 @@
 // link time, so the ACL functions it gets are recorders and stand-ins.
 #include "base/system_entry.h"
 #include "registry/registry.h"
+#include "tests/registry/security_report.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,7 @@ struct Recorded {
     PACL sacl = (PACL)1;
     std::string owner;                       // the folder owner set in the new descriptor
     SECURITY_DESCRIPTOR_CONTROL control = 0;  // the bits set on it
-    const char *reportedOwner = 0;           // what GetSecurityInfo says; "" none
+    const char *reported = 0;                // what GetSecurityInfo says, in SDDL
     DWORD ownerResult = ERROR_SUCCESS;
 } recorded;
 
@@ -105,15 +106,11 @@ BOOL WINAPI RecordControl(PSECURITY_DESCRIPTOR descriptor, SECURITY_DESCRIPTOR_C
     return SetSecurityDescriptorControl(descriptor, mask, bits);
 }
 
-DWORD WINAPI ReportOwner(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID *owner, PSID *, PACL *,
-                         PACL *, PSECURITY_DESCRIPTOR *descriptor)
+DWORD WINAPI ReportOwner(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID *owner, PSID *,
+                         PACL *list, PACL *, PSECURITY_DESCRIPTOR *descriptor)
 {
-    PSID sid = 0;  // a LocalAlloc block, as the caller frees the descriptor
-    if (*recorded.reportedOwner)
-        ConvertStringSidToSidA(recorded.reportedOwner, &sid);
-    *owner = sid;
-    *descriptor = sid;
-    return recorded.ownerResult;
+    DWORD result = ReportSecurity(recorded.reported, owner, list, descriptor);
+    return result ? result : recorded.ownerResult;
 }
 
 void ExpectEntry(const EXPLICIT_ACCESS_A &entry, DWORD permissions, TRUSTEE_TYPE type)
@@ -188,29 +185,41 @@ TEST_F(SecurityCalls, ProtectedFolderTakesTheListOfProgramFiles)
     RemoveDirectoryA("C:\\zsecurity");
 }
 
-// Whose folder setup may install into: the owner the system names (the
-// account running setup, which Wine names for every folder, is tried end to
-// end).
-TEST_F(SecurityCalls, TrustedOwners)
+// Whose folder setup may install into, and which staging folder it may clear:
+// the owner and access list the system names (the account running setup,
+// which Wine names for every folder, is tried end to end). A folder that
+// setup made lets only Administrators and SYSTEM in; Wine's lists give the
+// owner full control and Everyone what the Unix mode gives others.
+TEST_F(SecurityCalls, TrustedOwnersAndPrivateFolders)
 {
+    const char kMade[] = "D:P(A;OICI;GA;;;BA)(A;OICI;GA;;;SY)";
+    const char kWine[] = "D:(A;OICI;FA;;;SY)(A;OICI;FA;;;$R)";
     const struct {
-        const char *owner;  // "" none
+        std::string security;  // owner and access list
         DWORD result;
         int trusted;
-        int administrators;  // IsOwnedByAdministrators
+        int privateFolder;
     } rows[] = {
-        {"S-1-5-32-544", 0, 1, 1},
-        {"S-1-5-18", 0, 1, 1},
-        {"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", 0, 1, 0},
-        {"S-1-5-32-545", 0, 0, 0},  // Users, whom setup's folders let read
-        {"", 0, 0, 0},              // no owner: FAT
-        {"S-1-5-32-544", ERROR_ACCESS_DENIED, 0, 0},
+        {std::string("O:BA") + kMade, 0, 1, 1},
+        {std::string("O:SY") + kMade, 0, 1, 1},
+        {std::string("O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464") + kMade,
+         0, 1, 0},
+        {std::string("O:BU") + kMade, 0, 0, 0},  // Users, whom setup's folders let read
+        {kMade, 0, 0, 0},                         // no owner: FAT
+        {std::string("O:BA") + kMade, ERROR_ACCESS_DENIED, 0, 0},
+        {std::string("O:$R") + kWine, 0, 1, 1},
+        {std::string("O:$R") + kWine + "(A;OICI;0x1200a9;;;WD)", 0, 1, 1},  // others read
+        {std::string("O:$R") + kWine + "(A;OICI;0x1301bf;;;WD)", 0, 1, 0},  // others write
+        {std::string("O:BA") + kMade + "(A;OICI;FW;;;BU)", 0, 1, 0},
+        {std::string("O:BA") + kMade + "(A;;WD;;;BU)", 0, 1, 0},  // may change the list
+        {"O:BAD:(D;;GA;;;BU)(A;;GA;;;BA)", 0, 1, 1},  // Users denied
+        {"O:BA", 0, 1, 0},                             // no list: open to all
     };
     for (const auto &row : rows) {
-        recorded.reportedOwner = row.owner;
+        recorded.reported = row.security.c_str();
         recorded.ownerResult = row.result;
-        EXPECT_EQ(row.trusted, IsOwnedByTrustedAccount(GetCurrentProcess())) << row.owner;
-        EXPECT_EQ(row.administrators, IsOwnedByAdministrators(GetCurrentProcess())) << row.owner;
+        EXPECT_EQ(row.trusted, IsOwnedByTrustedAccount(GetCurrentProcess())) << row.security;
+        EXPECT_EQ(row.privateFolder, IsPrivateFolder(GetCurrentProcess())) << row.security;
     }
 }
 
@@ -230,6 +239,6 @@ void *LookupSystemEntry(const char *module, const char *name)
     if (strcmp(name, "SetSecurityDescriptorControl") == 0)
         return (void *)&RecordControl;
     if (strcmp(name, "GetSecurityInfo") == 0)
-        return recorded.reportedOwner ? (void *)&ReportOwner : 0;
+        return recorded.reported ? (void *)&ReportOwner : 0;
     return 0;
 }
