@@ -2,6 +2,7 @@
 #ifndef DRIVER_INSTALL_PLAN_H
 #define DRIVER_INSTALL_PLAN_H
 
+#include "base/ansi_path.h"
 #include "base/format.h"
 #include "base/run_options.h"
 #include "files/files.h"
@@ -61,12 +62,16 @@ int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion,
 // uninstall would refuse (a drive root, a system or shell folder) could never
 // be removed again; one that a standard user owns, or reached through a
 // link, could be swapped for another program's folder before the uninstall
-// deletes from it. Inline: the dialog's floor checks a typed folder too.
+// deletes from it; one with a '?', a letter that the ANSI code page lacks
+// (see ReadCommandLine), would be another folder or none. Inline: the
+// dialog's floor checks a typed folder too.
 inline UINT TargetFolderRefusal(const char *folder)
 {
     if (!IsFullPath(folder))
         return IDS_FOLDER_NOT_FULL_PATH;
-    return IsCriticalFolder(folder) || !IsTrustedFolderPath(folder) ? IDS_FOLDER_REFUSED : 0;
+    return HasMissingLetter(folder) || IsCriticalFolder(folder) || !IsTrustedFolderPath(folder)
+               ? IDS_FOLDER_REFUSED
+               : 0;
 }
 
 // "<menu folder>\<name>.lnk" into `path` (MAX_PATH characters); 0 when it
