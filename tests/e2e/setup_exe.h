@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -126,10 +127,11 @@ inline KeyValues ProductValues()
     return values;
 }
 
-// The Windows version Wine reports to the setup program (both its names).
+// The Windows version Wine reports to the setup program (its names as a
+// setup folder's program, an uninstaller and a bundle).
 inline void SetWineVersion(const char *version)
 {
-    for (const char *program : {"setup.exe", "_zynu000.exe"}) {
+    for (const char *program : {"setup.exe", "_zynu000.exe", "DorselSetup.exe"}) {
         std::string key = std::string("Software\\Wine\\AppDefaults\\") + program;
         HKEY handle;
         if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, 0, 0, KEY_ALL_ACCESS, 0, &handle,
@@ -215,20 +217,19 @@ inline BOOL CALLBACK MatchMessageBox(HWND window, LPARAM data)
     return TRUE;
 }
 
-// Runs setup.exe and answers each message box it shows with OK, as a user
-// would; their texts are collected in `messages`.
-inline DWORD RunSetupAnswering(const std::string &arguments, std::vector<std::string> *messages)
+// Waits for the started `process` and answers each message box it shows with
+// OK, as a user would; their texts are collected in `messages`. Between
+// boxes `meanwhile`, when given, may answer the program's other windows.
+inline DWORD AwaitAnswering(PROCESS_INFORMATION *process, std::vector<std::string> *messages,
+                            const std::function<void()> &meanwhile = std::function<void()>())
 {
-    PROCESS_INFORMATION process;
-    if (!StartProgram("\"" + MediumFile("setup.exe") + "\" " + arguments, &process))
-        return GetLastError() | 0x80000000;
     DWORD code = kTimedOut;
     for (DWORD start = GetTickCount(); GetTickCount() - start < 120000;) {
-        if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) {
-            GetExitCodeProcess(process.hProcess, &code);
+        if (WaitForSingleObject(process->hProcess, 20) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(process->hProcess, &code);
             break;
         }
-        DialogSearch search = {process.dwProcessId, 0};
+        DialogSearch search = {process->dwProcessId, 0};
         EnumWindows(MatchMessageBox, (LPARAM)&search);
         if (search.found) {
             char text[1024] = {0};
@@ -239,14 +240,25 @@ inline DWORD RunSetupAnswering(const std::string &arguments, std::vector<std::st
             // The box is read once: the next look comes when it has closed.
             for (int tries = 0; tries < 500 && IsWindow(search.found) &&
                                 IsWindowVisible(search.found) &&
-                                WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT;
+                                WaitForSingleObject(process->hProcess, 20) == WAIT_TIMEOUT;
                  ++tries) {}
+        } else if (meanwhile) {
+            meanwhile();
         }
     }
     if (code == kTimedOut)
-        TerminateProcess(process.hProcess, kTimedOut);
-    CloseProcess(&process);
+        TerminateProcess(process->hProcess, kTimedOut);
+    CloseProcess(process);
     return code;
+}
+
+// Runs setup.exe and answers its message boxes (see AwaitAnswering).
+inline DWORD RunSetupAnswering(const std::string &arguments, std::vector<std::string> *messages)
+{
+    PROCESS_INFORMATION process;
+    if (!StartProgram("\"" + MediumFile("setup.exe") + "\" " + arguments, &process))
+        return GetLastError() | 0x80000000;
+    return AwaitAnswering(&process, messages);
 }
 
 inline DWORD RunSetup(const std::string &arguments)
@@ -377,7 +389,8 @@ protected:
             ReleaseMutex(alive);
         if (alive)
             CloseHandle(alive);
-        for (const char *program : {"setup.exe", "_zynu000.exe", "plant_probe.exe"})
+        for (const char *program :
+             {"setup.exe", "_zynu000.exe", "DorselSetup.exe", "plant_probe.exe"})
             SHDeleteKeyA(HKEY_CURRENT_USER,
                          (std::string("Software\\Wine\\AppDefaults\\") + program).c_str());
         for (const char *key : {PRODUCT_KEY, UNINSTALL_ENTRY_KEY, INTERFACE_PATH_KEY, TOOLBAR_KEY})
