@@ -3,6 +3,7 @@
 // program can take turns in one file.
 #include "base/log.h"
 
+#include "base/ansi_path.h"
 #include "base/final_path.h"
 #include "base/format.h"
 #include "base/system_version.h"
@@ -203,7 +204,8 @@ int WriteHeader(RunOptions options, const char *commandLine)
     if (!LogLine("%s%04u-%02u-%02u", kHeaderText, now.wYear, now.wMonth, now.wDay))
         return 0;
     char program[MAX_PATH];
-    program[GetModuleFileNameA(0, program, MAX_PATH - 1)] = 0;  // XP leaves a cut name open
+    if (!ReadProgramFile(program))
+        lstrcpyA(program, "?");
     LogLine("program %s, version %s", program, kProgramVersion);
     LogLine("command line: %s", commandLine ? commandLine : "");
     LogLine("run options 0x%08lX", options);
@@ -225,9 +227,7 @@ int OpenLog(RunOptions options, const char *folder, const char *commandLine)
     if (folder && *folder) {
         lstrcpynA(place, folder, MAX_PATH);
     } else {
-        DWORD tempLength = GetTempPathA(MAX_PATH, place);
-        if (tempLength == 0 || tempLength >= MAX_PATH)
-            place[0] = 0;
+        ReadTempFolder(place);
     }
     size_t length = strlen(place);
     if (length && place[length - 1] == '\\')
@@ -242,12 +242,10 @@ int OpenLogFile(RunOptions options, const char *file, const char *commandLine)
     g_logPath[0] = 0;
     if (!(options & RUNOPT_LOG) || !file || !*file)
         return 0;
-    // A full path: the place the system names the open file by is compared with it.
-    DWORD length = GetFullPathNameA(file, MAX_PATH, g_logPath, 0);
-    if (length == 0 || length >= MAX_PATH) {
-        g_logPath[0] = 0;
+    // A full path: the place the system names the open file by is compared with
+    // it. One that has no exact ANSI form is not written.
+    if (!FullAnsiPath(file, g_logPath))
         return 0;
-    }
     g_logPlace[0] = 0;
     g_openFlags = FILE_ATTRIBUTE_NORMAL | (IsNtPlatform() ? kOpenReparsePoint : 0);
     if (!WriteHeader(options, commandLine))

@@ -3,6 +3,7 @@
 // is loaded, or while it is being loaded, calls kernel32 only.
 #include "base/system_library.h"
 
+#include "base/ansi_path.h"
 #include "base/system_entry.h"
 
 #include <delayimp.h>
@@ -122,8 +123,10 @@ HMODULE LoadSystemLibrary(const char *name)
     if (IsRedirectedByActivationContext(name))
         return LoadLibraryA(name);
     char path[MAX_PATH];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length + 1 + (UINT)lstrlenA(name) >= MAX_PATH)
+    if (!ReadSystemFolder(path))
+        return 0;
+    int length = lstrlenA(path);
+    if (length + 1 + lstrlenA(name) >= MAX_PATH)
         return 0;
     path[length] = '\\';
     lstrcpyA(path + length + 1, name);  // fits: checked above

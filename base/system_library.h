@@ -24,10 +24,11 @@ HMODULE LoadSystemLibrary(const char *name);
 // Loads `library` as above and returns the address of `name` in it, or null.
 void *SystemLibraryEntry(const char *library, const char *name);
 
-// SHGetFolderPathA of shell32.dll, or of shfolder.dll where shell32 lacks it
-// (Windows 98 and NT 4.0):
-// the folder of CSIDL `place` into `folder` of MAX_PATH characters (the
-// terminator included), which stays "" when the call fails with 0.
+// SHGetFolderPath of shell32.dll, or of shfolder.dll where shell32 lacks it
+// (Windows 98 and NT 4.0): the folder of CSIDL `place` into `folder` of
+// MAX_PATH characters (the terminator included), on NT as AnsiPathOf gives
+// it. It stays "" when the call fails with 0, or with -1 when the folder is
+// there but no ANSI path names it.
 int GetShellFolder(int place, char *folder);
 
 #endif

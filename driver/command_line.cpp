@@ -5,6 +5,7 @@
 // tools know have it.
 #include "driver/setup_driver.h"
 
+#include "base/ansi_path.h"
 #include "base/format.h"
 #include "driver/ui/user_interface.h"
 #include "resources/resource.h"
@@ -155,13 +156,16 @@ int ReadSetupCommand(const char *commandLine, SetupCommand *command)
     command->text = commandLine ? commandLine : "";
     command->options = RUNOPT_INSTALL;
     const char *folder = ScanSwitches(command->text, &command->options, command);
-    if (NamesLogFile(command->logFolder)) {
-        DWORD length = GetFullPathNameA(command->logFolder, MAX_PATH, command->logFile, 0);
-        if (length == 0 || length >= MAX_PATH) {
-            command->logFile[0] = 0;
-            command->options &= ~(RunOptions)RUNOPT_LOG;  // a file it cannot name: no log
-        }
+    // A place that has no exact ANSI form (see ReadCommandLine), or a file
+    // whose full path has none, is never written to: no log.
+    int named = !HasMissingLetter(command->logFolder);
+    if (named && NamesLogFile(command->logFolder)) {
+        named = FullAnsiPath(command->logFolder, command->logFile);
         command->logFolder[0] = 0;
+    }
+    if (!named) {
+        command->logFolder[0] = 0;
+        command->options &= ~(RunOptions)RUNOPT_LOG;
     }
     if (folder)  // one that does not fit stays ""
         FormatText(command->installFolder, MAX_PATH, "%s", folder + 3);

@@ -114,15 +114,6 @@ int FinishElevatedRun(RunState *run, const SetupCommand *command, int code, int 
     return code;
 }
 
-// Starts this program again through the elevation prompt and waits for it.
-int StartElevatedCopy(const char *parameters, DWORD *exitCode)
-{
-    char program[MAX_PATH];
-    DWORD length = GetModuleFileNameA(0, program, MAX_PATH);
-    return length > 0 && length < MAX_PATH &&
-           StartAndAwaitExit(program, parameters, "runas", exitCode);
-}
-
 } // namespace
 
 int BuildElevatedCommandLine(const SetupCommand *command, const char *logPath, char *buffer,
@@ -151,7 +142,7 @@ int RunElevatedCopy(RunState *run, const SetupCommand *command, int *exitCode)
     char parameters[ELEVATED_COMMAND_LINE_SIZE];
     DWORD code = 0;
     if (!BuildElevatedCommandLine(command, LogPath(), parameters, sizeof(parameters)) ||
-        !StartElevatedCopy(parameters, &code))
+        !StartAndAwaitExit(run->source.program, parameters, "runas", &code))
         return 0;
     LogElevatedCopy(code);
     *exitCode = FinishElevatedRun(run, command, (int)code, type == ELEVATION_DEFAULT);

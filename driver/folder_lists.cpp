@@ -3,6 +3,7 @@
 // list ends at its first empty entry.
 #include "driver/folder_lists.h"
 
+#include "base/ansi_path.h"
 #include "base/text.h"
 #include "registry/registry.h"
 #include "script/setup_script.h"
@@ -36,8 +37,7 @@ int IsWritableFolder(const char *path)
 void ChooseDownloadFolder(RunOptions options, char *list, char *folder)
 {
     memset(folder, 0, MAX_PATH);
-    UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
+    if (!ReadWindowsFolder(folder))
         return;
     char *end = list + MAX_PATH;
     for (char *entry = list; entry < end && *entry;)

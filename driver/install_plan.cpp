@@ -65,7 +65,10 @@ int PlanInstall(int *cancelled, InstallPlan *plan, char *installedVersion, RunOp
     if (!defaultFolderFound)
         return 0;
     if (!*cancelled && TargetFolderRefusal(plan->targetFolder)) {
-        LogLine("target folder %s refused", plan->targetFolder);
+        LogLine("target folder %s refused%s", plan->targetFolder,
+                HasMissingLetter(plan->targetFolder)
+                    ? ": '?' is a letter the ANSI code page lacks"
+                    : "");
         return 0;
     }
     int result = GetMenuGroupFolder(source, plan->menuFolder);

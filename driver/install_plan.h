@@ -2,6 +2,7 @@
 #ifndef DRIVER_INSTALL_PLAN_H
 #define DRIVER_INSTALL_PLAN_H
 
+#include "base/ansi_path.h"
 #include "base/format.h"
 #include "base/run_options.h"
 #include "files/files.h"
@@ -57,20 +58,21 @@ int BuildInstallPlan(int *cancelled, InstallPlan *plan, char *installedVersion,
                      const RunOptions *options, const SetupSource *source);
 
 // Why a new target folder is refused, as the message that says so; 0 when it
-// is taken. A relative folder would land wherever setup runs; one that
-// Windows would make elsewhere than named (see IsPlainFolderName), or whose
-// files' paths would not fit, would fail the files' phase; one that the
-// uninstall would refuse (a drive root, a system or shell folder, a stream)
-// could never be removed again; one that a standard user owns, or reached
-// through a link, could be swapped for another program's folder before the
-// uninstall deletes from it. Inline: the dialog's floor checks a typed
-// folder too.
+// is taken. A relative folder would land wherever setup runs; one with a
+// '?', a letter that the ANSI code page lacks (see ReadCommandLine), would be
+// another folder or none; one that Windows would make elsewhere than named
+// (see IsPlainFolderName), or whose files' paths would not fit, would fail
+// the files' phase; one that the uninstall would refuse (a drive root, a
+// system or shell folder, a stream) could never be removed again; one that a
+// standard user owns, or reached through a link, could be swapped for
+// another program's folder before the uninstall deletes from it. Inline: the
+// dialog's floor checks a typed folder too.
 inline UINT TargetFolderRefusal(const char *folder)
 {
     if (!IsFullPath(folder))
         return IDS_FOLDER_NOT_FULL_PATH;
-    return !IsPlainFolderName(folder, LONGEST_FOLDER_FILE_NAME) || IsCriticalFolder(folder) ||
-                   !IsTrustedFolderPath(folder)
+    return HasMissingLetter(folder) || !IsPlainFolderName(folder, LONGEST_FOLDER_FILE_NAME) ||
+                   IsCriticalFolder(folder) || !IsTrustedFolderPath(folder)
                ? IDS_FOLDER_REFUSED
                : 0;
 }

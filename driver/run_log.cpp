@@ -67,6 +67,10 @@ void OpenRunLog(const SetupCommand *command)
 
 void LogStartup(const SetupSource *source, int ok, RunOptions options)
 {
+    if (source->programUnnamed) {
+        LogLine("program path: no exact ANSI form, no short name");
+        return;
+    }
     if (!(options & RUNOPT_INSTALL)) {
         LogLine("setup data: none (uninstall)");
         return;

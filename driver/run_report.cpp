@@ -24,10 +24,13 @@ void TellUser(const RunState *run)
         ShowMessage(0, LoadText((UINT)run->phaseCode, text, MAX_PATH),
                     LoadText(IDS_CANNOT_START, caption, MAX_PATH), MB_ICONWARNING);
     } else {
+        // The failed phase; a program that no path names, the folder to move it to.
+        int unnamed = run->source.programUnnamed;
         char format[MAX_PATH];
         char phase[MAX_PATH];
-        FormatText(text, sizeof(text), LoadText(IDS_FAILED_FORMAT, format, MAX_PATH),
-                   LoadText((UINT)run->phaseCode, phase, MAX_PATH));
+        FormatText(text, sizeof(text),
+                   LoadText(unnamed ? IDS_PROGRAM_FOLDER_NAME : IDS_FAILED_FORMAT, format, MAX_PATH),
+                   unnamed ? "C:\\Downloads" : LoadText((UINT)run->phaseCode, phase, MAX_PATH));
         ShowMessage(0, text, caption, MB_ICONWARNING);
     }
 }

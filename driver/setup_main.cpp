@@ -1,6 +1,7 @@
 // Program entry: launch mode or the setup run.
 #include "driver/setup_driver.h"
 
+#include "base/ansi_path.h"
 #include "base/startup_state.h"
 #include "base/system_library.h"
 
@@ -41,6 +42,6 @@ extern "C" void WINAPI SetupEntry(void)
 {
     // Before anything that may load a DLL.
     RestrictDllSearch();
-    ExitProcess((UINT)WinMain(GetModuleHandleA(0), 0, SkipProgramName(GetCommandLineA()),
+    ExitProcess((UINT)WinMain(GetModuleHandleA(0), 0, SkipProgramName(ReadCommandLine()),
                               SW_SHOWDEFAULT));
 }

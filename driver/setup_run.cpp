@@ -36,7 +36,9 @@ int IsSupportedSystem(const OSVERSIONINFOA &version)
 int HasRights(RunState *run, const SetupCommand *command, int *exitCode)
 {
     *exitCode = -1;
-    if (!IsNtPlatform())
+    // A program that no path names cannot start its elevated copy: its
+    // refusal, which changes nothing, needs no rights.
+    if (!IsNtPlatform() || run->source.programUnnamed)
         return 1;
     if (IsAdministrator())
         return EnableTakeOwnership();

@@ -170,9 +170,13 @@ int InitSetupRun(RunOptions options, SetupSource *source, int *damaged)
     LANGID language = GetSystemDefaultLangID();
     source->machine.systemLanguageId = language;
     source->machine.systemPrimaryLanguage = (uint16_t)(language & 0x3FF);
+    // Every run's: an elevated copy is started by this path, an uninstall's too.
+    source->programUnnamed = !ReadProgramPath(source->program);
+    if (source->programUnnamed)
+        return 0;
     if (!(options & RUNOPT_INSTALL))
         return 1;
-    if (!ReadProgramPath(source->program) || !RecordSetupFolder(source))
+    if (!RecordSetupFolder(source))
         return 0;
     int bundle = OpenProgramBundle(source->program, &source->bundle);
     if (bundle != BUNDLE_NONE) {

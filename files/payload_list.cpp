@@ -3,6 +3,7 @@
 // files' sizes, and the shell's file operations over those lists.
 #include "files/staging.h"
 
+#include "base/ansi_path.h"
 #include "base/format.h"
 #include "base/log.h"
 #include "restart/restart.h"
@@ -86,9 +87,8 @@ int BuildList(PathList *list, const char *folder, const char *firstFolder, Paylo
 
 int BuildFinalList(PathList *list, const char *folder, int xml)
 {
-    char windows[MAX_PATH] = {0};
-    UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
-    return length > 0 && length < MAX_PATH && BuildList(list, folder, windows, INSTALLED_NAME, xml);
+    char windows[MAX_PATH];
+    return ReadWindowsFolder(windows) && BuildList(list, folder, windows, INSTALLED_NAME, xml);
 }
 
 // FindFirstFileA rather than GetFileAttributesExA: Windows 95 must still load

@@ -4,6 +4,7 @@
 // earlier runs left, and never what a pending restart operation still needs.
 #include "files/staging.h"
 
+#include "base/ansi_path.h"
 #include "base/format.h"
 #include "base/log.h"
 #include "base/system_entry.h"
@@ -100,9 +101,8 @@ void RemoveStaleStagingFolder(const char *temp, const char *name, int nt)
 // advance.
 int CreateStagingFolder(char *folder)
 {
-    char temp[MAX_PATH] = {0};
-    DWORD length = GetTempPathA(MAX_PATH, temp);
-    if (length == 0 || length >= MAX_PATH)
+    char temp[MAX_PATH];
+    if (!ReadTempFolder(temp))
         return 0;
     typedef BOOLEAN(WINAPI * RandomFn)(PVOID, ULONG);
     RandomFn random = (RandomFn)LookupSystemEntry("advapi32.dll", "SystemFunction036");
@@ -160,11 +160,9 @@ int IsStagingFolderName(const char *name)
 void RemoveStaleStagingFolders(const char *ownFolder)
 {
     const char *own = ownFolder ? strrchr(ownFolder, '\\') : 0;  // its name
-    char temp[MAX_PATH] = {0};
+    char temp[MAX_PATH];
     char pattern[MAX_PATH];
-    DWORD length = GetTempPathA(MAX_PATH, temp);
-    if (length == 0 || length >= MAX_PATH ||
-        !FormatText(pattern, MAX_PATH, "%s%s*", temp, kStagingPrefix))
+    if (!ReadTempFolder(temp) || !FormatText(pattern, MAX_PATH, "%s%s*", temp, kStagingPrefix))
         return;
     int nt = IsNtPlatform();
     WIN32_FIND_DATAA entry;

@@ -8,6 +8,7 @@
 // run; each folder asked about is then read once and compared with them.
 #include "places/places.h"
 
+#include "base/ansi_path.h"
 #include "base/log.h"
 #include "base/system_library.h"
 #include "base/text.h"
@@ -90,12 +91,18 @@ int CoverProgramFolders(void)
     return 1;
 }
 
-int CoverShellFolders(void)
+// A shell folder that no ANSI path names cannot be compared with any other:
+// 0 with `unknown` naming it.
+int CoverShellFolders(const char **unknown)
 {
     char place[MAX_PATH];
-    for (int id = 0; id < SHELL_FOLDER_IDS; ++id)
-        if (GetShellFolder(id, place) && !Cover(place))
+    for (int id = 0; id < SHELL_FOLDER_IDS; ++id) {
+        int read = GetShellFolder(id, place);
+        if (read < 0)
+            *unknown = "shell folder without ANSI path";
+        if (read < 0 || (read && !Cover(place)))
             return 0;
+    }
     return 1;
 }
 
@@ -105,20 +112,18 @@ int ReadCriticalPlaces(const char **unknown)
 {
     char windows[MAX_PATH];
     char system[MAX_PATH];
-    UINT windowsLength = GetWindowsDirectoryA(windows, MAX_PATH);
-    UINT systemLength = GetSystemDirectoryA(system, MAX_PATH);
     *unknown = "Windows folder";
-    if (windowsLength == 0 || windowsLength >= MAX_PATH || systemLength == 0 ||
-        systemLength >= MAX_PATH || !Cover(windows) || !g_critical.count)
+    if (!ReadWindowsFolder(windows) || !ReadSystemFolder(system) || !Cover(windows) ||
+        !g_critical.count)
         return 0;
     g_critical.windows = g_critical.covered[0].key;
     // Every version of shfolder.dll knows the Windows folder: without it,
     // the shell folders cannot be asked at all.
     *unknown = "shfolder.dll";
-    if (!GetShellFolder(CSIDL_WINDOWS, windows))
+    if (GetShellFolder(CSIDL_WINDOWS, windows) <= 0)
         return 0;
     *unknown = "too many";
-    return Cover(system) && CoverProgramFolders() && CoverShellFolders();
+    return Cover(system) && CoverProgramFolders() && CoverShellFolders(unknown);
 }
 
 // Whether the critical places are known; read at the first question.

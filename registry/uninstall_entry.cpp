@@ -2,6 +2,7 @@
 // interface path in the GUID uninstall key, and the browser toolbar button.
 #include "registry/registry.h"
 
+#include "base/ansi_path.h"
 #include "base/format.h"
 
 namespace {
@@ -10,8 +11,7 @@ namespace {
 int WindowsFolderPath(char *buffer, const char *format, const char *uninstaller)
 {
     char windows[MAX_PATH];
-    UINT length = GetWindowsDirectoryA(windows, sizeof(windows));
-    if (length == 0 || length >= sizeof(windows))
+    if (!ReadWindowsFolder(windows))
         return 0;
     char tail[MAX_PATH];
     return FormatText(tail, sizeof(tail), format, uninstaller) &&

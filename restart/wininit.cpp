@@ -3,6 +3,7 @@
 // programs left pending there are kept.
 #include "restart/restart.h"
 
+#include "base/ansi_path.h"
 #include "base/log.h"
 #include "base/format.h"
 #include "base/text.h"
@@ -16,8 +17,7 @@ const DWORD kSectionSize = 32768;
 int WininitPath(char *path)
 {
     char windows[MAX_PATH];
-    UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
-    return length && length < MAX_PATH && FormatText(path, MAX_PATH, "%s\\WININIT.INI", windows);
+    return ReadWindowsFolder(windows) && FormatText(path, MAX_PATH, "%s\\WININIT.INI", windows);
 }
 
 size_t MultiStringLength(const char *lines)

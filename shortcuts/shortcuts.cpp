@@ -24,7 +24,7 @@ int ShortcutFolder(int startMenu, char *folder)
     int place = CSIDL_DESKTOP;
     if (startMenu)
         place = IsNtPlatform() ? CSIDL_COMMON_STARTMENU : CSIDL_STARTMENU;
-    return GetShellFolder(place, folder);
+    return GetShellFolder(place, folder) > 0;
 }
 
 // "<folder>\<name>.lnk": the extension is always added, so a name with a

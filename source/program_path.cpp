@@ -2,8 +2,9 @@
 // another file than the one the program runs from.
 #include "source/setup_source.h"
 
+#include "base/ansi_path.h"
+
 int ReadProgramPath(char *path)
 {
-    DWORD length = GetModuleFileNameA(0, path, MAX_PATH);
-    return length > 0 && length < MAX_PATH;
+    return ReadProgramFile(path);
 }

@@ -41,6 +41,8 @@ struct SetupSource {
     HANDLE held[SETUP_HELD_FILES];  // bundle: its decoded files, held open for the run
                                     // without delete sharing
     HMODULE unicodeLayer;           // "unicows.dll" on Windows 9x, from the folder or bundle
+    int programUnnamed;             // no ANSI path names the program's file: its folder's
+                                    // name has letters the code page lacks, and no short name
 };
 
 // Opens the program file `program` and reads whether it carries data after
@@ -50,8 +52,9 @@ struct SetupSource {
 // the file cannot be read or held, or its header or index is refused.
 enum { BUNDLE_REFUSED = -1, BUNDLE_NONE = 0, BUNDLE_FOUND = 1 };
 int OpenProgramBundle(const char *program, SetupBundle *bundle);
-// The program's own path into `path` (MAX_PATH characters); 0 when it does not
-// fit. Kept apart so that tests can name another file.
+// The program's own path into `path` (MAX_PATH characters), in an ANSI form
+// that names exactly that file (see ReadProgramFile); 0 when it has none or
+// does not fit. Kept apart so that tests can name another file.
 int ReadProgramPath(char *path);
 // 1 when `file` is the file the running program's image was mapped from:
 // the same volume and file index. On Vista and later, where an elevated copy

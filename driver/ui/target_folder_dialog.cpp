@@ -2,8 +2,10 @@
 // the Install plan directly: folder, shortcut choices and toolbar choice.
 #include "driver/ui/user_interface.h"
 
+#include "base/ansi_path.h"
 #include "base/format.h"
 #include "base/startup_state.h"
+#include "base/system_version.h"
 #include "driver/install_plan.h"
 #include "registry/registry.h"
 #include "resources/resource.h"
@@ -58,9 +60,17 @@ void InitTargetFolderDialog(HWND window, InstallPlan *plan)
     }
 }
 
+// On NT the box is read as wide text: a letter that the ANSI code page lacks
+// becomes a '?', which the refusal then names, never a look-alike.
 void ReadFolderBox(HWND window, char *folder)
 {
-    folder[GetDlgItemTextA(window, IDC_TARGET_FOLDER, folder, MAX_PATH)] = 0;
+    if (IsNtPlatform()) {
+        wchar_t typed[MAX_PATH];
+        typed[GetDlgItemTextW(window, IDC_TARGET_FOLDER, typed, MAX_PATH)] = 0;
+        ToAnsiText(typed, folder, MAX_PATH);
+    } else {
+        folder[GetDlgItemTextA(window, IDC_TARGET_FOLDER, folder, MAX_PATH)] = 0;
+    }
     TidyTargetFolder(folder);
 }
 
@@ -184,6 +194,19 @@ void FindStartFolder(char *folder)
     }
 }
 
+// The browser's folder into `path` as ReadFolderBox reads the box, and its
+// attributes; INVALID_FILE_ATTRIBUTES when it is no folder on disk.
+DWORD ReadChosenFolder(LPCITEMIDLIST chosen, char *path)
+{
+    if (!IsNtPlatform())
+        return SHGetPathFromIDListA(chosen, path) ? GetFileAttributesA(path)
+                                                   : INVALID_FILE_ATTRIBUTES;
+    wchar_t wide[MAX_PATH];
+    return SHGetPathFromIDListW(chosen, wide) && ToAnsiText(wide, path, MAX_PATH)
+               ? GetFileAttributesW(wide)
+               : INVALID_FILE_ATTRIBUTES;
+}
+
 } // namespace
 
 INT_PTR CALLBACK TargetFolderDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -221,8 +244,8 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM dat
     } else if (message == BFFM_SELCHANGED) {
         char path[MAX_PATH];
         DWORD attributes = INVALID_FILE_ATTRIBUTES;
-        if (lParam && SHGetPathFromIDListA((LPCITEMIDLIST)lParam, path))
-            attributes = GetFileAttributesA(path);
+        if (lParam)
+            attributes = ReadChosenFolder((LPCITEMIDLIST)lParam, path);
         int valid = attributes != INVALID_FILE_ATTRIBUTES &&
                     !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_OFFLINE));
         SendMessageA(window, BFFM_ENABLEOK, 0, valid);

@@ -5,6 +5,7 @@
 // the switches to a trace file. When C:\ze2e\swapped.exe exists, the elevated
 // copy finds that file under its own name, as if the program's file had been
 // swapped after the elevation prompt.
+#include "base/ansi_path.h"
 #include "driver/setup_driver.h"
 #include "source/setup_source.h"
 #include "registry/registry.h"
@@ -30,8 +31,7 @@ int ReadProgramPath(char *path)
     const char *swapped = "C:\\ze2e\\swapped.exe";
     if (IsElevatedCopy(Switches()) && GetFileAttributesA(swapped) != INVALID_FILE_ATTRIBUTES)
         return lstrlenA(lstrcpyA(path, swapped));
-    DWORD length = GetModuleFileNameA(0, path, MAX_PATH);
-    return length > 0 && length < MAX_PATH;
+    return ReadProgramFile(path);
 }
 
 int IsAdministrator(void)

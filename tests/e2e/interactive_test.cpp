@@ -391,9 +391,16 @@ TEST_F(EveryLanguage, TypedFolderBrowserAndProgress)
     }
     SetScreenDpi(0);
     WORD language = PRIMARYLANGID(GetUserDefaultUILanguage());
-    // The message for a damaged bundle, translated.
+    // The messages for a damaged bundle and for a folder name that no ANSI
+    // path holds, translated; the latter with one place for the folder to
+    // move to, which the program fills in.
     EXPECT_NE(language == LANG_ENGLISH,
               Text(IDS_SETUP_DAMAGED) != "This setup file is damaged. Please download it again.");
+    const std::string moveTo = Text(IDS_PROGRAM_FOLDER_NAME);
+    EXPECT_NE(language == LANG_ENGLISH, moveTo != "Setup cannot run from a folder with this "
+                                                  "name. Move the file to a folder such as %s.");
+    EXPECT_EQ(moveTo.find("%s"), moveTo.rfind('%')) << moveTo;
+    EXPECT_NE(std::string::npos, moveTo.find("%s")) << moveTo;
     if (language == LANG_JAPANESE || language == LANG_CHINESE)  // full-width punctuation
         for (UINT id : {IDS_PROMPT_UPGRADE, IDS_CONFIRM_UNINSTALL, IDS_FAILED_FORMAT, IDS_PROMPT_FRESH}) {
             EXPECT_EQ(std::string::npos, Text(id).find_first_of(":?")) << id;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -126,8 +127,8 @@ inline KeyValues ProductValues()
     return values;
 }
 
-// The Windows version Wine reports to the setup program (its names as
-// setup.exe, uninstaller and bundle).
+// The Windows version Wine reports to the setup program (its names as a
+// setup folder's program, an uninstaller and a bundle).
 inline void SetWineVersion(const char *version)
 {
     for (const char *program : {"setup.exe", "_zynu000.exe", "DorselSetup.exe"}) {
@@ -251,30 +252,39 @@ inline void AnswerQuestion(HWND window, HANDLE process, bool *browsed,
          ++tries) {}
 }
 
-// Runs a program (from C:\ze2e) and answers what it asks as AnswerQuestion
-// does; the texts of its message boxes are collected in `messages`.
+// Waits for the started `process` and answers what it asks as AnswerQuestion
+// does; the texts of its message boxes are collected in `messages`. `own`,
+// when given, sees each question first and answers it itself by returning
+// true (the target-folder dialog of a test that types into it, say).
+inline DWORD AwaitAnswering(PROCESS_INFORMATION *process, std::vector<std::string> *messages,
+                            const std::function<bool(HWND)> &own = std::function<bool(HWND)>())
+{
+    DWORD code = kTimedOut;
+    bool browsed = false;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 120000;) {
+        if (WaitForSingleObject(process->hProcess, 20) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(process->hProcess, &code);
+            break;
+        }
+        DialogSearch search = {process->dwProcessId, 0};
+        EnumWindows(MatchQuestion, (LPARAM)&search);
+        if (search.found && !(own && own(search.found)))
+            AnswerQuestion(search.found, process->hProcess, &browsed, messages);
+    }
+    if (code == kTimedOut)
+        TerminateProcess(process->hProcess, kTimedOut);
+    CloseProcess(process);
+    return code;
+}
+
+// Runs a program (from C:\ze2e) and answers what it asks (see AwaitAnswering).
 inline DWORD RunProgramAnswering(const std::string &program, const std::string &arguments,
                                  std::vector<std::string> *messages)
 {
     PROCESS_INFORMATION process;
     if (!StartProgram("\"" + program + "\" " + arguments, &process))
         return GetLastError() | 0x80000000;
-    DWORD code = kTimedOut;
-    bool browsed = false;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 120000;) {
-        if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) {
-            GetExitCodeProcess(process.hProcess, &code);
-            break;
-        }
-        DialogSearch search = {process.dwProcessId, 0};
-        EnumWindows(MatchQuestion, (LPARAM)&search);
-        if (search.found)
-            AnswerQuestion(search.found, process.hProcess, &browsed, messages);
-    }
-    if (code == kTimedOut)
-        TerminateProcess(process.hProcess, kTimedOut);
-    CloseProcess(&process);
-    return code;
+    return AwaitAnswering(&process, messages);
 }
 
 inline DWORD RunSetupAnswering(const std::string &arguments, std::vector<std::string> *messages)

@@ -14,9 +14,19 @@
 #include <string>
 #include <vector>
 
-inline void WriteText(const std::string &path, const std::string &text)
+// `text` of the ANSI code page in wide characters.
+inline std::wstring Widen(const std::string &text)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
+    std::wstring wide(text.size() + 1, L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], (int)wide.size()));
+    return wide.empty() ? wide : wide.substr(0, wide.size() - 1);
+}
+
+// Files and folders by their wide names, whatever letters these have; the
+// ANSI forms below stand for the same.
+inline void WriteText(const std::wstring &path, const std::string &text)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
     DWORD written = 0;
     if (file != INVALID_HANDLE_VALUE) {
         WriteFile(file, text.data(), (DWORD)text.size(), &written, 0);
@@ -24,9 +34,9 @@ inline void WriteText(const std::string &path, const std::string &text)
     }
 }
 
-inline std::string ReadText(const std::string &path)
+inline std::string ReadText(const std::wstring &path)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0);
     if (file == INVALID_HANDLE_VALUE)
         return "<missing>";
     std::string text;
@@ -38,22 +48,42 @@ inline std::string ReadText(const std::string &path)
     return text;
 }
 
-inline bool Exists(const std::string &path)
+inline bool Exists(const std::wstring &path)
 {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // Removes a folder with everything in it.
-inline void RemoveTree(const std::string &path)
+inline void RemoveTree(const std::wstring &path)
 {
-    std::string from = path + std::string(2, '\0');
-    SHFILEOPSTRUCTA request;
+    std::wstring from = path + std::wstring(2, L'\0');
+    SHFILEOPSTRUCTW request;
     ZeroMemory(&request, sizeof(request));
     request.wFunc = FO_DELETE;
     request.pFrom = from.c_str();
     request.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
     if (Exists(path))
-        SHFileOperationA(&request);
+        SHFileOperationW(&request);
+}
+
+inline void WriteText(const std::string &path, const std::string &text)
+{
+    WriteText(Widen(path), text);
+}
+
+inline std::string ReadText(const std::string &path)
+{
+    return ReadText(Widen(path));
+}
+
+inline bool Exists(const std::string &path)
+{
+    return Exists(Widen(path));
+}
+
+inline void RemoveTree(const std::string &path)
+{
+    RemoveTree(Widen(path));
 }
 
 inline std::string WindowsFolderPath()
@@ -70,27 +100,28 @@ inline std::string TempFolderPath()
     return std::string(folder, length);
 }
 
-// The folders of the temporary folder that look like staging folders.
-inline std::set<std::string> StagingFolders()
+// The folders of `temp` (with its final backslash; by default the temporary
+// folder) that look like staging folders.
+inline std::set<std::string> StagingFolders(const std::wstring &temp = Widen(TempFolderPath()))
 {
     std::set<std::string> folders;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((TempFolderPath() + "zyn*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return folders;
-    do
-        folders.insert(entry.cFileName);
-    while (FindNextFileA(search, &entry));
-    FindClose(search);
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((temp + L"zyn*").c_str(), &entry);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry))
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            folders.insert(std::string(entry.cFileName, entry.cFileName + lstrlenW(entry.cFileName)));
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
     return folders;
 }
 
 // The staging folders there now that were not in `before`: earlier tests may
 // leave folders that a run's start-up clean-up removes meanwhile.
-inline std::set<std::string> AddedStagingFolders(const std::set<std::string> &before)
+inline std::set<std::string> AddedStagingFolders(
+    const std::set<std::string> &before, const std::wstring &temp = Widen(TempFolderPath()))
 {
     std::set<std::string> added;
-    for (const std::string &folder : StagingFolders())
+    for (const std::string &folder : StagingFolders(temp))
         if (!before.count(folder))
             added.insert(folder);
     return added;
