@@ -1,20 +1,23 @@
 #!/usr/bin/env bash
-# Runs every test of both builds under one ctest, as many at a time as the
-# machine has processors. Expects a display (the test command starts Xvfb).
-# The Windows tests run in a pool of Wine prefixes, one per processor and at
-# most four (build/win/wineprefix, wineprefix_2, ...): ctest gives each
-# Windows test one that no other test holds meanwhile (the resource
-# "wineprefix" of the spec written here), so two tests never meet in one
-# prefix's registry, files, run lock, pending restart operations or
-# restarts, and each prefix has a wineserver of its own, kept for the whole
-# run. They share the display: a program finds only its own prefix's windows,
-# and the entries that take screenshots of dialogs take turns on it
-# (RESOURCE_LOCK display). The native tests run beside them.
+# Runs every test of both builds under one ctest, one more at a time than
+# the machine has processors: the Windows tests spend most of their time
+# waiting for the programs they start and their windows (one of them a
+# minute for the run lock), so a further job fills that time. Expects a
+# display (the test command starts Xvfb).
+# The Windows tests run in a pool of Wine prefixes, one per job and at most
+# four (build/win/wineprefix, wineprefix_2, ...): ctest gives each Windows
+# test one that no other test holds meanwhile (the resource "wineprefix" of
+# the spec written here), so two tests never meet in one prefix's registry,
+# files, run lock, pending restart operations or restarts, and each prefix
+# has a wineserver of its own, kept for the whole run. They share the
+# display: a program finds only its own prefix's windows, and the entries
+# that take screenshots of dialogs take turns on it (RESOURCE_LOCK display).
+# The native tests run beside them.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 tools=$(cd "$(dirname "$0")" && pwd)
 . "$tools/common.sh"
-jobs=$(nproc)
+jobs=$(( $(nproc) + 1 ))
 prefixes=("$build/win/wineprefix")
 for ((n = 2; n <= jobs && n <= 4; ++n)); do
     prefixes+=("$build/win/wineprefix_$n")
