@@ -7,8 +7,8 @@
 # A prefix is prepared once; one prepared by an earlier version of these
 # steps (its marker holds another number) is prepared again.
 # Usage: prepare-prefix.sh <prefix> [<prepared prefix>]: given one, a new
-# prefix is a copy of it, made in seconds where wineboot takes ten or more;
-# no wineserver may run for it meanwhile.
+# prefix is a copy of it, made in a second or two where wineboot takes ten;
+# no wineserver may run for the prepared one meanwhile.
 set -eu
 prefix=$1
 template=${2:-}
