@@ -7,11 +7,37 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 
 # A wineserver kept for the script's whole run, stopped when it exits, and
-# Wine's background services started, detached from the script's output.
+# Wine's background services started, detached from the script's output:
+# for each prefix given, or for $WINEPREFIX.
 start_wineserver() {
-    wineserver -p
-    trap 'wineserver -k 2>/dev/null || true' EXIT
-    wine wineboot </dev/null >/dev/null 2>&1
+    [ $# -gt 0 ] || set -- "$WINEPREFIX"
+    started_prefixes=$(printf '%s\n' "$@")
+    trap stop_wineservers EXIT
+    for prefix in "$@"; do
+        WINEPREFIX=$prefix wineserver -p
+        WINEPREFIX=$prefix wine wineboot </dev/null >/dev/null 2>&1 &
+    done
+    wait
+}
+
+stop_wineservers() {
+    printf '%s\n' "$started_prefixes" | while IFS= read -r prefix; do
+        WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+    done
+}
+
+# The Wine prefix of a test: the one of the run's pool that ctest gave it
+# (its resource "wineprefix", whose ids tools/run-tests.sh names after
+# folders beside the build folder's own prefix), else the build folder's
+# own, $1.
+test_prefix() {
+    case ${CTEST_RESOURCE_GROUP_0_WINEPREFIX:-} in
+    id:*)
+        id=${CTEST_RESOURCE_GROUP_0_WINEPREFIX#id:}
+        printf '%s/%s\n' "$(dirname "$1")" "${id%%,*}" ;;
+    *)
+        printf '%s\n' "$1" ;;
+    esac
 }
 
 # Installs the packages and configures the Windows build in "$1/win".

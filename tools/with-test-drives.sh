@@ -1,9 +1,11 @@
 #!/bin/sh
-# Runs a command with two small drives mapped into the Wine prefix $1:
-# F:, a 256 KB tmpfs that an install fills, and R:, a read-only tmpfs that
-# holds an installed "Dorsel\Dorsel.exe". Mounting needs root; without it
-# the command runs without the drives and the tests that need them skip.
-prefix=$1
+# Runs a command with two small drives mapped into the Wine prefix of the
+# test ($1, the build folder's own; see test_prefix in common.sh): F:, a
+# 256 KB tmpfs that an install fills, and R:, a read-only tmpfs that holds an
+# installed "Dorsel\Dorsel.exe". Mounting needs root; without it the command
+# runs without the drives and the tests that need them skip.
+. "$(dirname "$0")/common.sh"
+prefix=$(test_prefix "$1")
 shift
 "$(dirname "$0")/prepare-prefix.sh" "$prefix" || exit 1
 base=$(mktemp -d /tmp/zyn-drives.XXXXXX)
