@@ -3,11 +3,13 @@ enable_language(RC)
 
 # Product code: no exceptions, no RTTI, size first, every warning an error.
 # Without exceptions or unwinding nothing walks the stack: no frame pointer,
-# and the 4-byte stack alignment of 32-bit Windows (no SSE code here).
+# and the 4-byte stack alignment of 32-bit Windows (no SSE code here). No
+# jump tables: a switch's compares take about as many bytes as its table, and
+# each table entry would add a relocation.
 set(SETUP_PRODUCT_OPTIONS
     -Os -Wall -Wextra -Werror -fno-exceptions -fno-rtti -fno-threadsafe-statics
     -fno-asynchronous-unwind-tables -fno-unwind-tables -ffunction-sections
-    -fomit-frame-pointer -mpreferred-stack-boundary=2
+    -fomit-frame-pointer -mpreferred-stack-boundary=2 -fno-jump-tables
     -flto -ffat-lto-objects  # setup.exe links across the libraries; tests link the plain code
     # No folder of this machine in the code (__FILE__ and the like): another
     # checkout builds the same bytes.
@@ -109,9 +111,11 @@ target_link_libraries(setup PRIVATE setup_driver setup_ui setup_script setup_des
 # Entry SetupEntry in setup_main.cpp instead of the C runtime start-up code.
 # No link time in the header: two builds of one commit give the same bytes,
 # and with them the same PE checksum, which the linker computes and the step
-# below writes again.
+# below writes again. The link-time code generation runs as one piece: split
+# in two, each half laid out its own copy of the constants and strings both
+# used (512 bytes), for the same code.
 target_link_options(setup PRIVATE -s -Os -Wl,--gc-sections -nostartfiles -nodefaultlibs
-                    -Wl,-e,_SetupEntry@0 -flto -Wl,--no-insert-timestamp
+                    -Wl,-e,_SetupEntry@0 -flto -flto-partition=one -Wl,--no-insert-timestamp
                     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
                     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
                     -Wl,-Map,${CMAKE_BINARY_DIR}/setup.map)
