@@ -141,6 +141,6 @@ int RegisterCallerNotification(HWND *callerWindow, int *busy)
         if (!ok && !*busy)
             RegDeleteKeyA(HKEY_CURRENT_USER, kNotificationKey);
     }
-    GlobalFree(arguments);
+    LocalFree(arguments);
     return ok;
 }

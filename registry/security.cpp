@@ -15,7 +15,7 @@ typedef BOOL(WINAPI *SetSecurityDescriptorControlFn)(PSECURITY_DESCRIPTOR,
                                                      SECURITY_DESCRIPTOR_CONTROL,
                                                      SECURITY_DESCRIPTOR_CONTROL);
 
-// The token's group list in a GlobalAlloc block, or null.
+// The token's group list in a LocalAlloc block, or null.
 TOKEN_GROUPS *QueryTokenGroups(void)
 {
     HANDLE token;
@@ -25,9 +25,9 @@ TOKEN_GROUPS *QueryTokenGroups(void)
     DWORD needed = 0;
     if (GetTokenInformation(token, TokenGroups, 0, 0, &needed) ||
         GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-        groups = (TOKEN_GROUPS *)GlobalAlloc(GMEM_ZEROINIT, needed);
+        groups = (TOKEN_GROUPS *)LocalAlloc(LMEM_ZEROINIT, needed);
         if (groups && !GetTokenInformation(token, TokenGroups, groups, needed, &needed)) {
-            GlobalFree(groups);
+            LocalFree(groups);
             groups = 0;
         }
     }
@@ -256,7 +256,7 @@ int IsAdministrator(void)
     if (!groups)
         return 0;
     int result = HasEnabledAdministrators(groups, WellKnownSid(WELL_KNOWN_ADMINISTRATORS));
-    GlobalFree(groups);
+    LocalFree(groups);
     return result;
 }
 

@@ -54,5 +54,9 @@ struct Withdrawal {
 // `sources`, or there is no list. Otherwise the move stays for a later call,
 // once these sources are gone, and `more` is set.
 int TakeBackMove(Withdrawal *withdrawal, const char *source);
+// Logs what a withdrawal from `list` ("restart:", "WININIT.INI [rename]") of
+// `what` ("pending deletions", "moves") gave, with the paths of `paths`;
+// returns `ok`.
+int LogWithdrawal(const char *list, const char *what, int ok, const char *paths);
 
 #endif

@@ -152,17 +152,13 @@ int WithdrawRestartDeletions(const char *paths)
 {
     int more;
     int ok = WithdrawPairs(paths, IsDeletionOfOne, 0, &more);
-    LogLine("restart: pending deletions taken back: %d", ok);
-    LogPathLists(paths, 0);
-    return ok;
+    return LogWithdrawal("restart:", "pending deletions", ok, paths);
 }
 
 int WithdrawRestartMoves(const char *paths, PathList *sources, int *more)
 {
     int ok = WithdrawPairs(paths, IsMoveIntoOne, sources, more);
-    LogLine("restart: moves taken back: %d", ok);
-    LogPathLists(sources->text, 0);
-    return ok;
+    return LogWithdrawal("restart:", "moves", ok, sources->text);
 }
 
 int IsPendingRestartSource(const char *folder)

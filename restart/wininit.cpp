@@ -164,17 +164,13 @@ int WithdrawRenameDeletions(const char *paths)
 {
     int more;
     int ok = RemoveRenameLines(paths, 0, &more, IsDeletionOfAny);
-    LogLine("WININIT.INI [rename] pending deletions taken back: %d", ok);
-    LogPathLists(paths, 0);
-    return ok;
+    return LogWithdrawal("WININIT.INI [rename]", "pending deletions", ok, paths);
 }
 
 int WithdrawRenameMoves(const char *paths, PathList *sources, int *more)
 {
     int ok = RemoveRenameLines(paths, sources, more, IsMoveOntoAny);
-    LogLine("WININIT.INI [rename] moves taken back: %d", ok);
-    LogPathLists(sources->text, 0);
-    return ok;
+    return LogWithdrawal("WININIT.INI [rename]", "moves", ok, sources->text);
 }
 
 int IsPendingRenameSource(const char *folder)

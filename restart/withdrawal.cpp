@@ -3,6 +3,8 @@
 // restart list and WININIT.INI.
 #include "restart/restart.h"
 
+#include "base/log.h"
+
 int TakeBackMove(Withdrawal *withdrawal, const char *source)
 {
     PlaceKey key;
@@ -12,4 +14,11 @@ int TakeBackMove(Withdrawal *withdrawal, const char *source)
         return 0;
     }
     return 1;
+}
+
+int LogWithdrawal(const char *list, const char *what, int ok, const char *paths)
+{
+    LogLine("%s %s taken back: %d", list, what, ok);
+    LogPathLists(paths, 0);
+    return ok;
 }
