@@ -1,6 +1,8 @@
 // One file of the bundle decoded into a file of its own: zstd's buffer-less
 // decoding, block by block, into a ring that holds the frame's window, and
-// written from there in large pieces, so that nothing is copied twice. Every
+// written from there in pieces of BUNDLE_WRITE_PIECE bytes as they fill (what
+// is left when the ring wraps and at the end in one shorter piece), so that
+// nothing is copied twice and every byte is written once. Every
 // buffer the decoder gets is zero-filled: whatever crafted input might make
 // it read before it writes is zeros, never earlier memory.
 #include "source/setup_source.h"
@@ -16,7 +18,7 @@
 
 namespace {
 
-const DWORD kReadSize = 1 << 20;   // the frame is read in pieces this large
+const DWORD kReadSize = 1 << 20;  // the frame is read in pieces this large
 
 void *AllocateZeroed(void *, size_t size)
 {
@@ -133,11 +135,9 @@ int DecodeFrame(Decoder *decoder, const BundleEntry *entry, const ZSTD_frameHead
         XXH32_update(&content, ring + position, made);
         position += made;
         produced += (uint32_t)made;
-        if (position - flushed >= BUNDLE_WRITE_PIECE) {
-            if (!WriteAll(out, ring + flushed, position - flushed))
+        for (; position - flushed >= BUNDLE_WRITE_PIECE; flushed += BUNDLE_WRITE_PIECE)
+            if (!WriteAll(out, ring + flushed, BUNDLE_WRITE_PIECE))
                 return DECODE_FAILED;
-            flushed = position;
-        }
     }
     if (input->left || input->start != input->end || produced != entry->size ||
         XXH32_digest(&content) != entry->checksum)

@@ -10,7 +10,10 @@
 namespace {
 
 // The files to decode, taken one at a time by each decoding thread, largest
-// first, so that no thread is left with a large file at the end.
+// first, so that no thread is left with a large file at the end. Measured on
+// two processors with nine files of 99 to 142 MB, the last one still decodes
+// alone for about 0.2 s of 1.4 s; shorter turns would need several frames per
+// file, another format, to win half of that.
 struct DecodeJob {
     const SetupBundle *bundle;
     const BundleEntry *const *entries;

@@ -69,8 +69,6 @@ int CheckBundleData(const SetupBundle *bundle);
 // 1 when the header of the frame of `entry` states the entry's size, no
 // checksum of its own, no dictionary and a window of at most BUNDLE_MAX_WINDOW.
 int IsFrameOfEntry(const SetupBundle *bundle, const BundleEntry *entry);
-// Decoded bytes are written to their file once this many wait in the ring.
-enum { BUNDLE_WRITE_PIECE = 4 << 20 };
 // Decodes the file of `entry` into a new file at `path`, checking as it goes
 // that its frame is the one the entry describes, that it decodes to exactly
 // the entry's size with the entry's content checksum, and that the frame
@@ -79,6 +77,11 @@ enum { BUNDLE_WRITE_PIECE = 4 << 20 };
 // when the file cannot be written or the memory had. A file left half
 // written is the caller's to delete.
 enum { DECODE_FAILED = -1, DECODE_DAMAGED = 0, DECODE_DONE = 1 };
+// The decoded bytes go to the file in pieces of at most this many, each
+// written while it is still in the processor's cache: the system copies
+// every written byte into the file's pages, which costs several times as
+// much when the piece has left the cache.
+enum { BUNDLE_WRITE_PIECE = 1 << 20 };
 int DecodeBundleFile(const SetupBundle *bundle, const BundleEntry *entry, const char *path);
 // Reads `length` bytes at `offset` (below 2^31) of the open file.
 int ReadFileAt(HANDLE file, uint32_t offset, void *buffer, DWORD length);
