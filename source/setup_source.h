@@ -80,8 +80,11 @@ enum { DECODE_FAILED = -1, DECODE_DAMAGED = 0, DECODE_DONE = 1 };
 // The decoded bytes go to the file in pieces of at most this many, each
 // written while it is still in the processor's cache: the system copies
 // every written byte into the file's pages, which costs several times as
-// much when the piece has left the cache.
-enum { BUNDLE_WRITE_PIECE = 1 << 20 };
+// much when the piece has left the cache. Measured on make bench-bundle's
+// 1 GiB on two processors (pieces, frame reads and checksum blocks alike):
+// 2.66 s of processor time per install with 256 KiB, 2.75 with 128 KiB
+// (more calls), 2.73 with 512 KiB, 3.17 with 1 MiB.
+enum { BUNDLE_WRITE_PIECE = 1 << 18 };
 int DecodeBundleFile(const SetupBundle *bundle, const BundleEntry *entry, const char *path);
 // Reads `length` bytes at `offset` (below 2^31) of the open file.
 int ReadFileAt(HANDLE file, uint32_t offset, void *buffer, DWORD length);
