@@ -200,7 +200,12 @@ int ReadBundledSetupFiles(SetupSource *source, int *damaged)
         *damaged = 1;
         return 0;
     }
-    if (!CheckBundleData(&source->bundle)) {
+    // The checksum pass reads and sums the whole data meanwhile; the thread
+    // never outlives it.
+    StartReadingCriticalPlaces();
+    int checked = CheckBundleData(&source->bundle);
+    FinishReadingCriticalPlaces();
+    if (!checked) {
         *damaged = 1;
         return 0;
     }

@@ -39,6 +39,9 @@ struct CoveredPlace {
 
 struct CriticalPlaces {
     int state;  // 0 not read yet, 1 read, -1 unknown: every folder is refused
+    const char *unknown;  // what could not be read, logged at the first question
+    int told;
+    HANDLE reader;        // the thread reading them ahead, until it is waited for
     PlaceKey windows;
     CoveredPlace covered[COVERED_PLACES];
     int count;
@@ -126,14 +129,28 @@ int ReadCriticalPlaces(const char **unknown)
     return Cover(system) && CoverProgramFolders() && CoverShellFolders(unknown);
 }
 
-// Whether the critical places are known; read at the first question.
+void ReadAllCriticalPlaces(void)
+{
+    g_critical.unknown = "";
+    g_critical.state = ReadCriticalPlaces(&g_critical.unknown) ? 1 : -1;
+}
+
+DWORD WINAPI ReadCriticalPlacesAhead(LPVOID)
+{
+    ReadAllCriticalPlaces();
+    return 0;
+}
+
+// Whether the critical places are known; read at the first question unless
+// they were read ahead.
 int KnowCriticalPlaces(void)
 {
-    if (!g_critical.state) {
-        const char *unknown = "";
-        g_critical.state = ReadCriticalPlaces(&unknown) ? 1 : -1;
-        if (g_critical.state < 0)
-            LogLine("critical folders unknown: %s", unknown);
+    FinishReadingCriticalPlaces();
+    if (!g_critical.state)
+        ReadAllCriticalPlaces();
+    if (g_critical.state < 0 && !g_critical.told) {
+        g_critical.told = 1;
+        LogLine("critical folders unknown: %s", g_critical.unknown);
     }
     return g_critical.state == 1;
 }
@@ -160,6 +177,22 @@ int NamesAStream(const char *folder)
 }
 
 } // namespace
+
+void StartReadingCriticalPlaces(void)
+{
+    DWORD id;
+    if (!g_critical.state && !g_critical.reader)
+        g_critical.reader = CreateThread(0, 0, ReadCriticalPlacesAhead, 0, 0, &id);
+}
+
+void FinishReadingCriticalPlaces(void)
+{
+    if (!g_critical.reader)
+        return;
+    WaitForSingleObject(g_critical.reader, INFINITE);
+    CloseHandle(g_critical.reader);
+    g_critical.reader = 0;
+}
 
 int IsCriticalFolder(const char *folder)
 {

@@ -32,6 +32,14 @@ int AppendToList(PathList *list, const char *path);
 // stream of a file or folder, or on NTFS a folder itself by its index
 // ("C:\Windows:$I30:$INDEX_ALLOCATION").
 int IsCriticalFolder(const char *folder);
+// The critical places (those IsCriticalFolder compares with) read on a
+// thread of their own while the caller does other work: each is a system
+// call or several (every shell folder, each folder's final path), a tenth of
+// a second in all under Wine. Finishing waits for the thread; the first
+// question finishes it too, and logs what could not be read. Without a
+// thread the first question reads them, as it does without a start.
+void StartReadingCriticalPlaces(void);
+void FinishReadingCriticalPlaces(void);
 // 1 when Windows makes of `folder`, as it is spelled, the folder it names,
 // and files of names up to `longestName` characters fit in it within
 // MAX_PATH: no part of it is "." or "..", ends in a dot or a blank, names a

@@ -9,7 +9,9 @@
 
 namespace {
 
-const DWORD kCheckBlock = 1 << 20;  // the checksum reads the data in blocks this large
+// The checksum reads the data in blocks this large, each summed while it is
+// still in the processor's cache (see BUNDLE_WRITE_PIECE).
+const DWORD kCheckBlock = BUNDLE_WRITE_PIECE;
 
 // The checksum over the data from BUNDLE_CHECKSUM_START to its end.
 int IsChecksumRight(const SetupBundle *bundle)

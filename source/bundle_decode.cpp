@@ -18,7 +18,11 @@
 
 namespace {
 
-const DWORD kReadSize = 1 << 20;  // the frame is read in pieces this large
+// The frame is read in pieces this large, which stay in the processor's
+// cache beside the block being decoded (see BUNDLE_WRITE_PIECE); a block's
+// compressed bytes always fit in one.
+const DWORD kReadSize = BUNDLE_WRITE_PIECE;
+static_assert(kReadSize >= ZSTD_BLOCKSIZE_MAX + ZSTD_FRAMEHEADERSIZE_MAX, "a block fits in a read");
 
 void *AllocateZeroed(void *, size_t size)
 {

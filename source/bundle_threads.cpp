@@ -9,29 +9,40 @@
 
 namespace {
 
-// The files to decode, taken one at a time by each decoding thread, largest
-// first, so that no thread is left with a large file at the end. Measured on
-// two processors with nine files of 99 to 142 MB, the last one still decodes
-// alone for about 0.2 s of 1.4 s; shorter turns would need several frames per
-// file, another format, to win half of that.
+// The files to decode, each begun by one thread only. Each thread first
+// takes the files planned for it, largest first, then any that another
+// thread has not begun yet, smallest first, so that a thread that runs
+// slower than the others is not waited for.
 struct DecodeJob {
     const SetupBundle *bundle;
     const BundleEntry *const *entries;
     const char *const *paths;
     int count;
     int order[BUNDLE_MAX_FILES];  // files by decoded size, largest first
-    LONG next;                    // the next place in `order` to take, less one
+    int owner[BUNDLE_MAX_FILES];  // the thread planned for each place of `order`
+    LONG begun[BUNDLE_MAX_FILES];
+    LONG threads;                 // the threads that have started, each its number
     LONG failed;                  // a file failed: the files left are not taken
 };
+
+int DecodeIfNotBegun(DecodeJob *job, int file)
+{
+    if (job->failed || InterlockedExchange(&job->begun[file], 1))
+        return 0;
+    if (DecodeBundleFile(job->bundle, job->entries[file], job->paths[file]) != DECODE_DONE)
+        InterlockedExchange(&job->failed, 1);
+    return 1;
+}
 
 DWORD WINAPI DecodeFiles(LPVOID data)
 {
     DecodeJob *job = (DecodeJob *)data;
-    for (LONG at; !job->failed && (at = InterlockedIncrement(&job->next)) < job->count;) {
-        int file = job->order[at];
-        if (DecodeBundleFile(job->bundle, job->entries[file], job->paths[file]) != DECODE_DONE)
-            InterlockedExchange(&job->failed, 1);
-    }
+    int thread = (int)InterlockedIncrement(&job->threads) - 1;
+    for (int at = 0; at < job->count; ++at)
+        if (job->owner[at] == thread)
+            DecodeIfNotBegun(job, job->order[at]);
+    for (int at = job->count; at-- > 0;)
+        DecodeIfNotBegun(job, job->order[at]);
     return 0;
 }
 
@@ -46,17 +57,19 @@ void OrderLargestFirst(DecodeJob *job)
     }
 }
 
-// Up to three threads beside the calling one: each decoder holds the frame's
-// window, 8 MiB at most.
-const DWORD kMostHelperDecoders = 3;
+const DWORD kMostHelperDecoders = BUNDLE_MAX_DECODERS - 1;  // beside the calling thread
 
-DWORD StartHelperDecoders(DecodeJob *job, HANDLE helpers[kMostHelperDecoders])
+DWORD WantedHelperDecoders(void)
 {
     SYSTEM_INFO system;
     GetSystemInfo(&system);
-    DWORD wanted = IsNtPlatform() ? system.dwNumberOfProcessors - 1 : 0, started = 0;
-    if (wanted > kMostHelperDecoders)
-        wanted = kMostHelperDecoders;
+    DWORD wanted = IsNtPlatform() ? system.dwNumberOfProcessors - 1 : 0;
+    return wanted > kMostHelperDecoders ? kMostHelperDecoders : wanted;
+}
+
+DWORD StartHelperDecoders(DecodeJob *job, DWORD wanted, HANDLE helpers[kMostHelperDecoders])
+{
+    DWORD started = 0;
     for (DWORD id; started < wanted; ++started)
         if (!(helpers[started] = CreateThread(0, 0, DecodeFiles, job, 0, &id)))
             break;
@@ -64,6 +77,52 @@ DWORD StartHelperDecoders(DecodeJob *job, HANDLE helpers[kMostHelperDecoders])
 }
 
 } // namespace
+
+void PlanDecodingThreads(const uint32_t *sizes, int count, int threads, int *owner)
+{
+    uint32_t load[BUNDLE_MAX_DECODERS] = {0};
+    for (int file = 0; file < count; ++file) {
+        int least = 0;
+        for (int thread = 1; thread < threads; ++thread)
+            least = load[thread] < load[least] ? thread : least;
+        owner[file] = least;
+        load[least] += sizes[file];
+    }
+    // Then, while it helps, a file of the most loaded thread goes to the
+    // least loaded one, or the two swap a pair: the exchange after which the
+    // larger of their two loads is the smallest.
+    for (;;) {
+        int most = 0, least = 0;
+        for (int thread = 1; thread < threads; ++thread) {
+            most = load[thread] > load[most] ? thread : most;
+            least = load[thread] < load[least] ? thread : least;
+        }
+        const uint32_t gap = load[most] - load[least];
+        uint32_t best = 0, bestLarger = gap;
+        int give = -1, take = -1;
+        for (int from = 0; from < count; ++from)
+            for (int to = -1; to < count; ++to) {
+                if (owner[from] != most || (to >= 0 && owner[to] != least))
+                    continue;
+                uint32_t back = to >= 0 ? sizes[to] : 0;
+                uint32_t shift = sizes[from] > back ? sizes[from] - back : 0;
+                uint32_t larger = shift > gap - shift ? shift : gap - shift;
+                if (shift && shift < gap && larger < bestLarger) {
+                    best = shift;
+                    bestLarger = larger;
+                    give = from;
+                    take = to;
+                }
+            }
+        if (give < 0)
+            return;
+        owner[give] = least;
+        if (take >= 0)
+            owner[take] = most;
+        load[most] -= best;
+        load[least] += best;
+    }
+}
 
 int DecodeBundleFiles(const SetupBundle *bundle, const BundleEntry *const *entries,
                       const char *const *paths, int count)
@@ -76,10 +135,14 @@ int DecodeBundleFiles(const SetupBundle *bundle, const BundleEntry *const *entri
     job.entries = entries;
     job.paths = paths;
     job.count = count;
-    job.next = -1;
     OrderLargestFirst(&job);
+    DWORD wanted = WantedHelperDecoders();
+    uint32_t sizes[BUNDLE_MAX_FILES];
+    for (int at = 0; at < count; ++at)
+        sizes[at] = entries[job.order[at]]->size;
+    PlanDecodingThreads(sizes, count, (int)wanted + 1, job.owner);
     HANDLE helpers[kMostHelperDecoders];
-    DWORD started = StartHelperDecoders(&job, helpers);
+    DWORD started = StartHelperDecoders(&job, wanted, helpers);
     DecodeFiles(&job);
     if (started)
         WaitForMultipleObjects(started, helpers, TRUE, INFINITE);

@@ -9,7 +9,7 @@ packages=(
   xvfb xauth                               # a display for tests that show windows
   fonts-wqy-microhei                       # Chinese, Japanese and Korean glyphs for the dialog tests
   cmake ninja-build make googletest        # build and test bench
-  clang libclang-rt-14-dev                 # native sanitizers and libFuzzer
+  clang libclang-rt-14-dev                 # zstd's decoder in setup.exe; native sanitizers, libFuzzer
   libbenchmark-dev libpugixml-dev          # benchmark and the parser it compares with
   g++-multilib                             # the benchmark's 32-bit build of the engine
   util-linux ca-certificates
