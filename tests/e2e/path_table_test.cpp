@@ -88,8 +88,7 @@ const PathRow kRows[] = {
     {"TempWithoutLookAlike", EVERY_RUN, "setup.exe", kPlain, L"/S /L", 0, kGreek, 0, NOTHING, 0,
      true, L"%ROWTEMP%\\ZynSetup.log", "] exit code 0\r\n", 0, 0, 0, 0},
     {"TempWithoutShortName", EVERY_RUN, "setup_without_short_names.exe", kPlain, L"/S /L", 0,
-     kGreek, 0, NOTHING, 0, true, L"%WINDIR%\\Temp\\ZynSetup.log", "] exit code 0\r\n", 0, 0, 0,
-     0},
+     kGreek, 0, NOTHING, 0, true, L"%WINDIR%\\Temp\\ZynSetup.log", "\\Temp\\zyn", 0, 0, 0, 0},
 };
 
 // The name the ANSI calls give `path`.

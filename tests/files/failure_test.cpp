@@ -30,6 +30,7 @@ int withdrawalResult = 1;
 int moveWithdrawalResult = 1;
 HRESULT saveResult = S_OK;
 int shellFoldersKnown = 1;
+LONG shellFolderCalls = 0;  // by any thread
 
 // What the shell does to the payload beyond the request, for one operation.
 struct ShellFault {
@@ -222,9 +223,14 @@ int IsPendingRestartSource(const char *)
     return 1;  // shares a file with the stand-ins above; left folders alone
 }
 
+// A shell folder that cannot be told takes a while, so that a question
+// asked meanwhile finds the reading ahead unfinished.
 int GetShellFolder(int place, char *folder)
 {
     ZeroMemory(folder, MAX_PATH);
+    InterlockedIncrement(&shellFolderCalls);
+    if (!shellFoldersKnown)
+        Sleep(200);
     return shellFoldersKnown && SHGetFolderPathA(0, place, 0, 0, folder) == S_OK;
 }
 
@@ -269,11 +275,15 @@ int RunShellFileOperation(SHFILEOPSTRUCTA *request)
 }
 
 // Where the shell folders cannot be told, no folder can be judged: a plain
-// one is refused too. The critical places are read once per process, at
-// the first question, which this is.
+// one is refused too. The critical places are read once per process, here
+// ahead on a thread of their own, which the first question (this one) waits
+// for rather than reading them again beside it.
 TEST(CriticalFolders, EveryFolderRefusedWhenTheShellFoldersCannotBeTold)
 {
     shellFoldersKnown = 0;
+    shellFolderCalls = 0;
+    StartReadingCriticalPlaces();
     EXPECT_EQ(1, IsCriticalFolder("C:\\zfail\\Apps"));
+    EXPECT_EQ(1, shellFolderCalls);
     shellFoldersKnown = 1;
 }
