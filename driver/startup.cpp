@@ -209,7 +209,7 @@ int ReadBundledSetupFiles(SetupSource *source, int *damaged)
         *damaged = 1;
         return 0;
     }
-    if (!CreateSetupFolder(source->folder))
+    if (!CreateStagingFolder(source->folder))
         return 0;
     int result = DecodeBeforeThePlan(source);
     *damaged = result == DECODE_DAMAGED;
@@ -237,7 +237,7 @@ void ReleaseSetupSource(SetupSource *source)
             source->held[i] = 0;
         }
     if (source->bundled && source->folder[0]) {
-        RemoveSetupFolder(source->folder);
+        RemoveStagingFolder(source->folder);
         source->folder[0] = 0;
     }
     CloseProgramBundle(&source->bundle);

@@ -54,13 +54,15 @@ int HasBundledPayload(const SetupBundle *bundle, int xmlDescriptor);
 // `ownFolder` (this run's private folder of a bundle's files; null or "" for
 // none).
 void RemoveStaleStagingFolders(const char *ownFolder);
-// The private folder a bundle's script and descriptor are decoded into:
-// made, named and owned as a staging folder (never one that is there
-// already), so that the stale-folder clean-up treats it as one, and the
-// files in it named as an install names them. `folder` holds MAX_PATH
-// characters. RemoveSetupFolder deletes those files and the folder.
-int CreateSetupFolder(char *folder);
-void RemoveSetupFolder(const char *folder);
+// A new folder in the temporary folder for this run only, named "zyn" and 16
+// hexadecimal digits that cannot be guessed, into `folder` (MAX_PATH
+// characters); on NT only Administrators and SYSTEM may use it. An install
+// stages its payload in one, and a bundle's script and descriptor are
+// decoded into one, so that the stale-folder clean-up treats either alike.
+int CreateStagingFolder(char *folder);
+// Deletes the payload files of a staging folder, then the folder if that left
+// it empty. Nothing else in it is touched.
+void RemoveStagingFolder(const char *folder);
 
 // SHFileOperationA; kept apart so that tests can make the shell report or
 // leave something other than what was asked.

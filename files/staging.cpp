@@ -179,13 +179,3 @@ void RemoveStaleStagingFolders(const char *ownFolder)
     } while (FindNextFileA(search, &entry));
     FindClose(search);
 }
-
-int CreateSetupFolder(char *folder)
-{
-    return CreateStagingFolder(folder);
-}
-
-void RemoveSetupFolder(const char *folder)
-{
-    RemoveStagingFolder(folder);
-}

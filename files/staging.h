@@ -50,13 +50,6 @@ int InstallPayload(HWND owner, const PayloadSource *source, const char *folder, 
                    FILEOP_FLAGS quiet);
 int RemovePayload(HWND owner, const char *folder, int xml, int deferred, FILEOP_FLAGS quiet);
 
-// A new folder in the temporary folder for this run only, named "zyn" and 16
-// hexadecimal digits that cannot be guessed, into `folder` (MAX_PATH
-// characters). On NT only Administrators and SYSTEM may use it.
-int CreateStagingFolder(char *folder);
-// Deletes the payload files of a staging folder, then the folder if that left
-// it empty. Nothing else in it is touched.
-void RemoveStagingFolder(const char *folder);
 // Deletes a staged copy whose move into place was taken back, and its folder
 // when that leaves it empty. A file outside a staging folder is left alone.
 void RemoveStagedCopy(const char *path);

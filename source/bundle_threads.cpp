@@ -25,13 +25,11 @@ struct DecodeJob {
     LONG failed;                  // a file failed: the files left are not taken
 };
 
-int DecodeIfNotBegun(DecodeJob *job, int file)
+void DecodeIfNotBegun(DecodeJob *job, int file)
 {
-    if (job->failed || InterlockedExchange(&job->begun[file], 1))
-        return 0;
-    if (DecodeBundleFile(job->bundle, job->entries[file], job->paths[file]) != DECODE_DONE)
+    if (!job->failed && !InterlockedExchange(&job->begun[file], 1) &&
+        DecodeBundleFile(job->bundle, job->entries[file], job->paths[file]) != DECODE_DONE)
         InterlockedExchange(&job->failed, 1);
-    return 1;
 }
 
 DWORD WINAPI DecodeFiles(LPVOID data)
@@ -90,7 +88,8 @@ void PlanDecodingThreads(const uint32_t *sizes, int count, int threads, int *own
     }
     // Then, while it helps, a file of the most loaded thread goes to the
     // least loaded one, or the two swap a pair: the exchange after which the
-    // larger of their two loads is the smallest.
+    // larger of their two loads is the smallest, and below the larger now
+    // (so the shift lies strictly between 0 and the gap).
     for (;;) {
         int most = 0, least = 0;
         for (int thread = 1; thread < threads; ++thread) {
@@ -107,7 +106,7 @@ void PlanDecodingThreads(const uint32_t *sizes, int count, int threads, int *own
                 uint32_t back = to >= 0 ? sizes[to] : 0;
                 uint32_t shift = sizes[from] > back ? sizes[from] - back : 0;
                 uint32_t larger = shift > gap - shift ? shift : gap - shift;
-                if (shift && shift < gap && larger < bestLarger) {
+                if (larger < bestLarger) {
                     best = shift;
                     bestLarger = larger;
                     give = from;

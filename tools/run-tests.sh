@@ -7,11 +7,12 @@
 # The Windows tests run in a pool of Wine prefixes, one per job and at most
 # four (build/win/wineprefix, wineprefix_2, ...): ctest gives each Windows
 # test one that no other test holds meanwhile (the resource "wineprefix" of
-# the spec written here), so two tests never meet in one prefix's registry,
-# files, run lock, pending restart operations or restarts, and each prefix
-# has a wineserver of its own, kept for the whole run. They share the
-# display: a program finds only its own prefix's windows, and the entries
-# that take screenshots of dialogs take turns on it (RESOURCE_LOCK display).
+# the pool file written here), so two tests never meet in one prefix's
+# registry, files, run lock, pending restart operations or restarts, and
+# each prefix has a wineserver of its own, kept for the whole run. They
+# share the display: a program finds only its own prefix's windows, and the
+# entries that take screenshots of dialogs take turns on it (RESOURCE_LOCK
+# display).
 # The native tests run beside them.
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -27,7 +28,7 @@ done
 for prefix in "${prefixes[@]:1}"; do
     "$tools/prepare-prefix.sh" "$prefix" "${prefixes[0]}"
 done
-spec="$build/win/wine-prefixes.json"
+pool="$build/win/wine-prefixes.json"
 {
     printf '{"version": {"major": 1, "minor": 0}, "local": [{"wineprefix": ['
     separator=""
@@ -36,10 +37,10 @@ spec="$build/win/wine-prefixes.json"
         separator=", "
     done
     printf ']}]}\n'
-} > "$spec"
+} > "$pool"
 # Wine's background services start now, detached from ctest's output: a
 # service started by the first test would hold ctest's pipe open.
 start_wineserver "${prefixes[@]}"
 printf 'subdirs("win" "host")\n' > "$build/CTestTestfile.cmake"
 cd "$build"
-ctest --output-on-failure --timeout 900 -j"$jobs" --resource-spec-file "$spec"
+ctest --output-on-failure --timeout 900 -j"$jobs" --resource-spec-file "$pool"

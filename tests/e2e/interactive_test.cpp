@@ -124,7 +124,7 @@ TEST_F(Interactive, KilledRunsLeaveNoFolderBehind)
         TerminateProcess(bundle.process.hProcess, 1);
         EXPECT_EQ(1u, bundle.ExitCode());
         char staged[MAX_PATH];
-        ASSERT_TRUE(CreateSetupFolder(staged));
+        ASSERT_TRUE(CreateStagingFolder(staged));
         WriteText(std::string(staged) + "\\Dorsel.exe", "staged");
         EXPECT_EQ(2u, AddedStagingFolders(before).size()) << version;
         EXPECT_EQ(0u, RunSetup("/S")) << version;
